@@ -1,0 +1,50 @@
+#include "TestFiles.h"
+
+#include "archive/ArchiveEntry.h"
+#include "archive/ArchiveWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace testfiles {
+
+QByteArray Record(const QByteArray& name, std::int32_t offset, std::int32_t size) {
+    const std::string record = archive::EncodeRecord(name.toStdString(), offset, size);
+    return QByteArray(record.data(), static_cast<qsizetype>(record.size()));
+}
+
+QByteArray Archive(const QList<QPair<QByteArray, QByteArray>>& entries) {
+    std::vector<archive::NewEntry> list;
+    for (const auto& [name, data] : entries)
+        list.push_back({name.toStdString(), data.toStdString()});
+    const std::string bytes = archive::BuildArchive(list);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        QTest::qFail(qPrintable("cannot write " + path), __FILE__, __LINE__);
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList Contents(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                      QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+std::filesystem::path Path(const QString& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+} // namespace testfiles
