@@ -1,0 +1,267 @@
+// Extracting selected entries: which files appear, what they hold, and what is reported.
+
+#include "TestFiles.h"
+#include "archive/Extract.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+using testfiles::Record;
+using Outcome = archive::EntryResult::Outcome;
+using Files = QMap<QString, QByteArray>;
+using Outcomes = QList<int>;
+
+Q_DECLARE_METATYPE(Files)
+
+namespace {
+
+// Three entries A, B, C laid out after a directory of three records and a terminator.
+QByteArray ThreeEntries() {
+    return testfiles::Archive({{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}});
+}
+
+} // namespace
+
+class TestExtract : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    QString archivePath;
+    QString out;
+
+    archive::ExtractReport extract(const QList<int>& selected, int listCount) {
+        const std::vector<int> positions(selected.begin(), selected.end());
+        return archive::ExtractEntries(testfiles::Path(archivePath), testfiles::Path(out),
+                                       positions, listCount);
+    }
+    Files outputFiles() const {
+        Files files;
+        for (const QString& name : testfiles::Contents(out))
+            files[name] = testfiles::Read(QDir(out).filePath(name));
+        return files;
+    }
+
+private slots:
+    void init() {
+        archivePath = root.filePath("archive.dat");
+        out = root.filePath("out");
+        QDir(out).removeRecursively();
+        QVERIFY(QDir().mkpath(out));
+    }
+
+    void extract_data() {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("listCount");
+        QTest::addColumn<Outcomes>("outcomes"); // one per selected position below listCount
+        QTest::addColumn<Files>("files");       // everything the output folder holds afterwards
+        const int W = int(Outcome::Written), C = int(Outcome::CutShort), N = int(Outcome::NotWritten);
+
+        QTest::newRow("entries 0 and 2 of three")
+            << ThreeEntries() << QList<int>{0, 2} << 3 << Outcomes{W, W}
+            << Files{{"A.TXT", "alpha"}, {"C.TXT", "charlie"}};
+        QTest::newRow("every entry")
+            << ThreeEntries() << QList<int>{0, 1, 2} << 3 << Outcomes{W, W, W}
+            << Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
+        QTest::newRow("nothing selected") << ThreeEntries() << QList<int>{} << 3 << Outcomes{} << Files{};
+        QTest::newRow("positions at or past the list count are not looked at")
+            << ThreeEntries() << QList<int>{1, 3, 7} << 2 << Outcomes{W} << Files{{"B.TXT", "bravo!"}};
+        QTest::newRow("an entry of size 0 gives an empty file")
+            << testfiles::Archive({{"EMPTY", ""}}) << QList<int>{0} << 1 << Outcomes{W}
+            << Files{{"EMPTY", ""}};
+        QTest::newRow("a 12-character name is used whole")
+            << testfiles::Archive({{"TWELVE.CHARS", "x"}}) << QList<int>{0} << 1 << Outcomes{W}
+            << Files{{"TWELVE.CHARS", "x"}};
+        QTest::newRow("two records with one name: the later one wins")
+            << testfiles::Archive({{"SAME", "first"}, {"SAME", "second"}}) << QList<int>{0, 1} << 2
+            << Outcomes{W, W} << Files{{"SAME", "second"}};
+
+        // Names that would leave the folder or that no file can have.
+        QTest::newRow("slash in a name")
+            << testfiles::Archive({{"a/../../x", "bad"}, {"OK", "ok"}}) << QList<int>{0, 1} << 2
+            << Outcomes{N, W} << Files{{"OK", "ok"}};
+        QTest::newRow("backslash in a name")
+            << testfiles::Archive({{"a\\b", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
+        QTest::newRow("control character in a name")
+            << testfiles::Archive({{"a\tb", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
+        QTest::newRow("byte 127 in a name")
+            << testfiles::Archive({{"a\x7f", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
+
+        // Offsets and sizes that do not fit the archive.
+        const QByteArray data = "0123456789";
+        QTest::newRow("negative offset")
+            << Record("NEG", -5, 3) + Record("OK", 60, 4) + Record("", 0, 0) + data
+            << QList<int>{0, 1} << 2 << Outcomes{N, W} << Files{{"OK", "0123"}};
+        QTest::newRow("negative size")
+            << Record("NEG", 60, -1) + Record("OK", 62, 2) + Record("", 0, 0) + data
+            << QList<int>{0, 1} << 2 << Outcomes{N, W} << Files{{"OK", "23"}};
+        QTest::newRow("data past the end, then a later selected entry")
+            << Record("LONG", 65, 100) + Record("LATER", 60, 2) + Record("", 0, 0) + data
+            << QList<int>{0, 1} << 2 << Outcomes{C, W} << Files{{"LONG", "56789"}, {"LATER", "01"}};
+        QTest::newRow("offset past the end: an empty file, cut short")
+            << Record("FAR", 1000, 5) + Record("", 0, 0) + data << QList<int>{0} << 1
+            << Outcomes{C} << Files{{"FAR", ""}};
+        QTest::newRow("huge size is cut short without a huge buffer")
+            << Record("HUGE", 40, INT32_MAX) + Record("", 0, 0) + data << QList<int>{0} << 1
+            << Outcomes{C} << Files{{"HUGE", data}};
+        QTest::newRow("directory record cut short by the end of the archive")
+            << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2
+            << Outcomes{N} << Files{};
+
+        // The archive changed since it was listed.
+        QTest::newRow("a selected record now ends the directory: later ones are not extracted")
+            << Record("A", 80, 1) + Record("9NOW", 80, 1) + Record("C", 81, 1) + Record("", 0, 0) + "xy"
+            << QList<int>{0, 1, 2} << 3 << Outcomes{W, N, N} << Files{{"A", "x"}};
+        QTest::newRow("the archive now ends before a selected record")
+            << Record("A", 20, 1) + "z" << QList<int>{0, 4} << 5
+            << Outcomes{W, N} << Files{{"A", "z"}};
+    }
+    void extract() {
+        QFETCH(QByteArray, archive);
+        QFETCH(QList<int>, selected);
+        QFETCH(int, listCount);
+        QFETCH(Outcomes, outcomes);
+        QFETCH(Files, files);
+        testfiles::Write(archivePath, archive);
+
+        const auto report = extract(selected, listCount);
+        QVERIFY(report.ArchiveError.empty());
+        Outcomes got;
+        for (const auto& e : report.Entries) {
+            got << int(e.Result);
+            QCOMPARE(e.Reason.empty(), e.Result == Outcome::Written);
+        }
+        QCOMPARE(got, outcomes);
+        QCOMPARE(report.AllWritten(), !outcomes.contains(int(Outcome::CutShort)) &&
+                                          !outcomes.contains(int(Outcome::NotWritten)));
+        QCOMPARE(outputFiles(), files);
+        // Nothing appeared beside the output folder either.
+        QCOMPARE(testfiles::Contents(root.path()), (QStringList{"archive.dat", "out"}));
+    }
+
+    void stopNamesTheRest() {
+        testfiles::Write(archivePath, Record("A", 60, 1) + Record("", 0, 0) + Record("", 0, 0) + "x");
+        const auto report = extract({0, 1, 2}, 3);
+        QCOMPARE(report.StoppedAt, 1);
+        QCOMPARE(report.Entries.size(), 3u);
+        QCOMPARE(report.Entries[2].Position, 2);
+        QCOMPARE(report.Entries[2].Result, Outcome::NotWritten);
+        QVERIFY(!report.Entries[2].Reason.empty());
+    }
+
+    void replacesLongerFile() {
+        testfiles::Write(archivePath, ThreeEntries());
+        testfiles::Write(QDir(out).filePath("A.TXT"), QByteArray(10000, 'o'));
+        QVERIFY(extract({0}, 3).AllWritten());
+        QCOMPARE(testfiles::Read(QDir(out).filePath("A.TXT")), QByteArray("alpha"));
+        // A second run with the same selection leaves the same contents.
+        QVERIFY(extract({0}, 3).AllWritten());
+        QCOMPARE(outputFiles(), (Files{{"A.TXT", "alpha"}}));
+    }
+
+    void plantedLinkIsReplacedNotFollowed() {
+        testfiles::Write(archivePath, ThreeEntries());
+        const QString victim = root.filePath("victim.txt");
+        testfiles::Write(victim, "keep me");
+        QVERIFY(QFile::link(victim, QDir(out).filePath("B.TXT")));
+        QVERIFY(extract({1}, 3).AllWritten());
+        QCOMPARE(testfiles::Read(victim), QByteArray("keep me"));
+        const QFileInfo written(QDir(out).filePath("B.TXT"));
+        QVERIFY(!written.isSymLink());
+        QCOMPARE(testfiles::Read(written.filePath()), QByteArray("bravo!"));
+    }
+
+    void nameTakenByFolder() {
+        testfiles::Write(archivePath, ThreeEntries());
+        QVERIFY(QDir(out).mkdir("B.TXT"));
+        const auto report = extract({0, 1, 2}, 3);
+        QCOMPARE(report.Entries[1].Result, Outcome::NotWritten);
+        QVERIFY(report.Entries[1].Reason.find("cannot write") != std::string::npos);
+        QCOMPARE(report.Entries[2].Result, Outcome::Written);
+        QVERIFY(QFileInfo(QDir(out).filePath("B.TXT")).isDir());
+        QCOMPARE(testfiles::Contents(out), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+    }
+
+    void outputFolderTrailingSeparator() {
+        testfiles::Write(archivePath, ThreeEntries());
+        const std::vector<int> all{0, 1, 2};
+        const auto report = archive::ExtractEntries(testfiles::Path(archivePath),
+                                                    testfiles::Path(out + "/"), all, 3);
+        QVERIFY(report.AllWritten());
+        QCOMPARE(testfiles::Contents(out).size(), 3);
+    }
+
+    void missingOutputFolder() {
+        testfiles::Write(archivePath, ThreeEntries());
+        out = root.filePath("nowhere");
+        const auto report = extract({0, 1}, 3);
+        QVERIFY(!report.AllWritten());
+        for (const auto& e : report.Entries)
+            QCOMPARE(e.Result, Outcome::NotWritten);
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void missingArchive_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("missing, entries selected") << "gone.dat" << QList<int>{0, 1};
+        QTest::newRow("empty path") << "" << QList<int>{0};
+        QTest::newRow("a folder") << "out" << QList<int>{0};
+        QTest::newRow("missing, nothing selected") << "gone.dat" << QList<int>{};
+    }
+    void missingArchive() {
+        QFETCH(QString, path);
+        QFETCH(QList<int>, selected);
+        archivePath = path.isEmpty() ? path : root.filePath(path);
+        const auto report = extract(selected, 3);
+        QVERIFY(!report.ArchiveError.empty());
+        QCOMPARE(int(report.Entries.size()), selected.size());
+        QCOMPARE(report.AllWritten(), selected.isEmpty());
+        QCOMPARE(outputFiles(), Files{});
+    }
+
+    // Larger than one copy chunk, so the copy loop runs more than once.
+    void largeEntry() {
+        QByteArray big(9 * 1024 * 1024 + 7, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char(i * 131 % 251);
+        testfiles::Write(archivePath, testfiles::Archive({{"BIG", big}, {"SMALL", "s"}}));
+        QVERIFY(extract({0, 1}, 2).AllWritten());
+        QVERIFY(testfiles::Read(QDir(out).filePath("BIG")) == big);
+    }
+
+    void unsafeNames_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("windows");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("ordinary") << QByteArray("FILE.TXT") << true << true;
+        QTest::newRow("colon elsewhere") << QByteArray("a:b") << false << true;
+        QTest::newRow("colon on Windows") << QByteArray("a:b") << true << false;
+        QTest::newRow("CON") << QByteArray("CON") << true << false;
+        QTest::newRow("con.txt") << QByteArray("con.txt") << true << false;
+        QTest::newRow("COM1.dat") << QByteArray("COM1.dat") << true << false;
+        QTest::newRow("LPT9") << QByteArray("lpt9") << true << false;
+        QTest::newRow("COM0 is not a device") << QByteArray("COM0") << true << true;
+        QTest::newRow("CONSOLE is not a device") << QByteArray("CONSOLE") << true << true;
+        QTest::newRow("NUL elsewhere") << QByteArray("NUL") << false << true;
+        QTest::newRow("trailing space") << QByteArray("A ") << true << false;
+        QTest::newRow("trailing full stop") << QByteArray("A.") << true << false;
+        QTest::newRow("question mark") << QByteArray("A?") << true << false;
+        QTest::newRow("slash everywhere") << QByteArray("a/b") << false << false;
+        QTest::newRow("line feed everywhere") << QByteArray("a\nb") << false << false;
+    }
+    void unsafeNames() {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, windows);
+        QFETCH(bool, safe);
+        QCOMPARE(archive::UnsafeNameReason(name.toStdString(), windows).empty(), safe);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExtract)
+#include "tst_extract.moc"
