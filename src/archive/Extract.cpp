@@ -99,8 +99,7 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
                              std::span<const int> selectedPositions, int listCount) {
     ExtractReport report;
     for (const int k : selectedPositions)
-        if (k >= 0 && k < listCount)
-            {
+        if (k >= 0 && k < listCount) {
             EntryResult e;
             e.Position = k;
             report.Entries.push_back(std::move(e));
@@ -155,7 +154,8 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
         const auto size = static_cast<std::uint64_t>(entry.Size);
         const std::uint64_t present =
             offset < archive->Size() ? std::min(size, archive->Size() - offset) : 0;
-        e.BytesWritten = WriteEntry(*archive, offset, present, outputFolder / entry.Name, buffer, ec);
+        e.BytesWritten =
+            WriteEntry(*archive, offset, present, outputFolder / entry.Name, buffer, ec);
         if (ec) {
             e.Reason = "cannot write it: " + ec.message();
             e.BytesWritten = 0;

@@ -14,8 +14,8 @@ struct EntryResult {
         CutShort,   // the archive ended inside the entry's data: the bytes that exist were written
         NotWritten, // no file was written under the entry's name (see Reason)
     };
-    int Position = 0;  // the entry's list position, which is its record number
-    std::string Name;  // the name in the record; empty when the record was never read
+    int Position = 0; // the entry's list position, which is its record number
+    std::string Name; // the name in the record; empty when the record was never read
     Outcome Result = Outcome::NotWritten;
     std::string Reason; // why it was cut short or not written; empty when written whole
     std::uint64_t BytesWritten = 0;

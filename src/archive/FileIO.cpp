@@ -20,7 +20,9 @@ constexpr std::size_t ChunkSize = 4u << 20;
 
 #ifdef QUILLMARROW_POSIX_IO
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+    return {errno, std::generic_category()};
+}
 
 class PosixInput final : public InputFile {
 public:
@@ -31,7 +33,8 @@ public:
                        std::error_code& ec) override {
         std::size_t done = 0;
         while (done < n) {
-            const ssize_t got = ::pread(fd_, buffer + done, n - done, static_cast<off_t>(pos + done));
+            const ssize_t got =
+                ::pread(fd_, buffer + done, n - done, static_cast<off_t>(pos + done));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
@@ -189,8 +192,9 @@ std::uint64_t CopyRange(InputFile& in, std::uint64_t pos, std::uint64_t n, Outpu
     auto* pout = dynamic_cast<PosixOutput*>(&out);
     while (pin && pout && done < n) {
         loff_t from = static_cast<loff_t>(pos + done);
-        const ssize_t got = ::copy_file_range(pin->Fd(), &from, pout->Fd(), nullptr,
-                                              static_cast<std::size_t>(std::min<std::uint64_t>(n - done, 1u << 30)), 0);
+        const ssize_t got = ::copy_file_range(
+            pin->Fd(), &from, pout->Fd(), nullptr,
+            static_cast<std::size_t>(std::min<std::uint64_t>(n - done, 1u << 30)), 0);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0 && done == 0 &&

@@ -42,7 +42,9 @@ struct UsageError {
     std::string Message;
 };
 
-void Print(std::FILE* to, std::string_view text) { std::fwrite(text.data(), 1, text.size(), to); }
+void Print(std::FILE* to, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), to);
+}
 
 void Complain(std::string_view subject, std::string_view message) {
     std::string line = "quillmarrow-cli: ";
@@ -142,8 +144,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
         Complain(operands[1], "no such folder");
         return 2;
     }
-    const std::vector<int> positions =
-        SelectPositions(dir, {operands.begin() + 2, operands.end()});
+    const std::vector<int> positions = SelectPositions(dir, {operands.begin() + 2, operands.end()});
     const archive::ExtractReport report = archive::ExtractEntries(
         fs::path(operands[0]), folder, positions, static_cast<int>(dir.Entries.size()));
     for (const auto& e : report.Entries) {

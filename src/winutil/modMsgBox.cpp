@@ -37,6 +37,8 @@ int MsgBox(const QString& Prompt, int Buttons, const QString& Title) {
     return 1; // OK is the only button
 }
 
-void SetHandler(Handler handler) { CurrentHandler() = std::move(handler); }
+void SetHandler(Handler handler) {
+    CurrentHandler() = std::move(handler);
+}
 
 } // namespace modMsgBox

@@ -32,8 +32,10 @@ private slots:
         const QByteArray end = Record("", 0, 0);
         using L = QList<QByteArray>;
         QTest::newRow("empty file") << QByteArray() << L{};
-        QTest::newRow("first record begins with NUL") << Record("", 40, 3) + Record("B", 0, 0) << L{};
-        QTest::newRow("first record begins with a digit") << Record("1ABC", 0, 0) + Record("B", 0, 0) << L{};
+        QTest::newRow("first record begins with NUL")
+            << Record("", 40, 3) + Record("B", 0, 0) << L{};
+        QTest::newRow("first record begins with a digit")
+            << Record("1ABC", 0, 0) + Record("B", 0, 0) << L{};
         QTest::newRow("first record begins with a full stop") << Record(".ABC", 0, 0) << L{};
         QTest::newRow("first record begins with a slash") << Record("/etc", 0, 0) << L{};
         QTest::newRow("eight characters then NULs, then a NUL record")
@@ -72,7 +74,8 @@ private slots:
     }
 
     void offsetsAndSizes() {
-        const auto d = read(Record("A", 40, 7) + Record("B", -1, INT32_MIN) + Record("C", 3, 0).left(14));
+        const auto d =
+            read(Record("A", 40, 7) + Record("B", -1, INT32_MIN) + Record("C", 3, 0).left(14));
         QCOMPARE(d.Entries.size(), 3u);
         QCOMPARE(d.Entries[0].Offset, 40);
         QCOMPARE(d.Entries[0].Size, 7);

@@ -60,7 +60,8 @@ private slots:
         QTest::addColumn<int>("listCount");
         QTest::addColumn<Outcomes>("outcomes"); // one per selected position below listCount
         QTest::addColumn<Files>("files");       // everything the output folder holds afterwards
-        const int W = int(Outcome::Written), C = int(Outcome::CutShort), N = int(Outcome::NotWritten);
+        const int W = int(Outcome::Written), C = int(Outcome::CutShort),
+                  N = int(Outcome::NotWritten);
 
         QTest::newRow("entries 0 and 2 of three")
             << ThreeEntries() << QList<int>{0, 2} << 3 << Outcomes{W, W}
@@ -68,9 +69,11 @@ private slots:
         QTest::newRow("every entry")
             << ThreeEntries() << QList<int>{0, 1, 2} << 3 << Outcomes{W, W, W}
             << Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
-        QTest::newRow("nothing selected") << ThreeEntries() << QList<int>{} << 3 << Outcomes{} << Files{};
+        QTest::newRow("nothing selected")
+            << ThreeEntries() << QList<int>{} << 3 << Outcomes{} << Files{};
         QTest::newRow("positions at or past the list count are not looked at")
-            << ThreeEntries() << QList<int>{1, 3, 7} << 2 << Outcomes{W} << Files{{"B.TXT", "bravo!"}};
+            << ThreeEntries() << QList<int>{1, 3, 7} << 2 << Outcomes{W}
+            << Files{{"B.TXT", "bravo!"}};
         QTest::newRow("an entry of size 0 gives an empty file")
             << testfiles::Archive({{"EMPTY", ""}}) << QList<int>{0} << 1 << Outcomes{W}
             << Files{{"EMPTY", ""}};
@@ -85,12 +88,13 @@ private slots:
         QTest::newRow("slash in a name")
             << testfiles::Archive({{"a/../../x", "bad"}, {"OK", "ok"}}) << QList<int>{0, 1} << 2
             << Outcomes{N, W} << Files{{"OK", "ok"}};
-        QTest::newRow("backslash in a name")
-            << testfiles::Archive({{"a\\b", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
+        QTest::newRow("backslash in a name") << testfiles::Archive({{"a\\b", "bad"}})
+                                             << QList<int>{0} << 1 << Outcomes{N} << Files{};
         QTest::newRow("control character in a name")
-            << testfiles::Archive({{"a\tb", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
-        QTest::newRow("byte 127 in a name")
-            << testfiles::Archive({{"a\x7f", "bad"}}) << QList<int>{0} << 1 << Outcomes{N} << Files{};
+            << testfiles::Archive({{"a\tb", "bad"}}) << QList<int>{0} << 1 << Outcomes{N}
+            << Files{};
+        QTest::newRow("byte 127 in a name") << testfiles::Archive({{"a\x7f", "bad"}})
+                                            << QList<int>{0} << 1 << Outcomes{N} << Files{};
 
         // Offsets and sizes that do not fit the archive.
         const QByteArray data = "0123456789";
@@ -104,22 +108,23 @@ private slots:
             << Record("LONG", 65, 100) + Record("LATER", 60, 2) + Record("", 0, 0) + data
             << QList<int>{0, 1} << 2 << Outcomes{C, W} << Files{{"LONG", "56789"}, {"LATER", "01"}};
         QTest::newRow("offset past the end: an empty file, cut short")
-            << Record("FAR", 1000, 5) + Record("", 0, 0) + data << QList<int>{0} << 1
-            << Outcomes{C} << Files{{"FAR", ""}};
+            << Record("FAR", 1000, 5) + Record("", 0, 0) + data << QList<int>{0} << 1 << Outcomes{C}
+            << Files{{"FAR", ""}};
         QTest::newRow("huge size is cut short without a huge buffer")
             << Record("HUGE", 40, INT32_MAX) + Record("", 0, 0) + data << QList<int>{0} << 1
             << Outcomes{C} << Files{{"HUGE", data}};
         QTest::newRow("directory record cut short by the end of the archive")
-            << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2
-            << Outcomes{N} << Files{};
+            << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2 << Outcomes{N}
+            << Files{};
 
         // The archive changed since it was listed.
         QTest::newRow("a selected record now ends the directory: later ones are not extracted")
-            << Record("A", 80, 1) + Record("9NOW", 80, 1) + Record("C", 81, 1) + Record("", 0, 0) + "xy"
+            << Record("A", 80, 1) + Record("9NOW", 80, 1) + Record("C", 81, 1) + Record("", 0, 0) +
+                   "xy"
             << QList<int>{0, 1, 2} << 3 << Outcomes{W, N, N} << Files{{"A", "x"}};
         QTest::newRow("the archive now ends before a selected record")
-            << Record("A", 20, 1) + "z" << QList<int>{0, 4} << 5
-            << Outcomes{W, N} << Files{{"A", "z"}};
+            << Record("A", 20, 1) + "z" << QList<int>{0, 4} << 5 << Outcomes{W, N}
+            << Files{{"A", "z"}};
     }
     void extract() {
         QFETCH(QByteArray, archive);
@@ -145,7 +150,8 @@ private slots:
     }
 
     void stopNamesTheRest() {
-        testfiles::Write(archivePath, Record("A", 60, 1) + Record("", 0, 0) + Record("", 0, 0) + "x");
+        testfiles::Write(archivePath,
+                         Record("A", 60, 1) + Record("", 0, 0) + Record("", 0, 0) + "x");
         const auto report = extract({0, 1, 2}, 3);
         QCOMPARE(report.StoppedAt, 1);
         QCOMPARE(report.Entries.size(), 3u);

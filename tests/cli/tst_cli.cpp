@@ -1,0 +1,205 @@
+// quillmarrow-cli as scripts use it: arguments in, bytes, files and an exit status out.
+
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Files = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(Files)
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+Result Run(const QStringList& args) {
+    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
+    command << QUILLMARROW_CLI << args;
+    QProcess p;
+    p.start(command.takeFirst(), command);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// The test archive: two entries named TEXT.TXT, a hyphen name, an unsafe name and a cut one.
+QByteArray Archive() {
+    using testfiles::Record;
+    return Record("TEXT.TXT", 120, 3) + Record("-DASH", 123, 2) + Record("TEXT.TXT", 125, 4) +
+           Record("a/b", 120, 1) + Record("CUT", 127, 50) + Record("", 0, 0) + "onetwthreZZ";
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    QString folder() const { return root.filePath("out"); }
+
+private slots:
+    void init() {
+        QDir(folder()).removeRecursively();
+        QVERIFY(QDir().mkpath(folder()));
+        testfiles::Write(root.filePath("a.dat"), Archive());
+        testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
+    }
+
+    void run_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err"); // the start of standard error
+        QTest::addColumn<Files>("files");    // what the output folder holds afterwards
+        const QByteArray usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n";
+
+        QTest::newRow("list") << QStringList{"list", "@/a.dat"} << 0
+                              << QByteArray("TEXT.TXT\n-DASH\nTEXT.TXT\na/b\nCUT\n") << QByteArray()
+                              << Files{};
+        QTest::newRow("list -l") << QStringList{"list", "-l", "@/a.dat"} << 0
+                                 << QByteArray(
+                                        "0\t120\t3\tTEXT.TXT\n1\t123\t2\t-DASH\n"
+                                        "2\t125\t4\tTEXT.TXT\n3\t120\t1\ta/b\n4\t127\t50\tCUT\n")
+                                 << QByteArray() << Files{};
+        QTest::newRow("list --long") << QStringList{"list", "--long", "@/-odd.dat"} << 0
+                                     << QByteArray("0\t40\t1\tODD\n") << QByteArray() << Files{};
+        QTest::newRow("-- before an archive named with a hyphen")
+            << QStringList{"list", "--", "@/-odd.dat"} << 0 << QByteArray("ODD\n") << QByteArray()
+            << Files{};
+        QTest::newRow("--version")
+            << QStringList{"--version"} << 0
+            << QByteArray("quillmarrow-cli " QUILLMARROW_VERSION "\n") << QByteArray() << Files{};
+        QTest::newRow("no arguments")
+            << QStringList{} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: no command given\n" + usage) << Files{};
+        QTest::newRow("unknown command")
+            << QStringList{"show", "@/a.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: unknown command: show\n") << Files{};
+        QTest::newRow("unknown option") << QStringList{"list", "-x", "@/a.dat"} << 2 << QByteArray()
+                                        << QByteArray("quillmarrow-cli: unknown option") << Files{};
+        QTest::newRow("list without archive")
+            << QStringList{"list"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: list takes one ARCHIVE\n") << Files{};
+        QTest::newRow("list of a missing archive")
+            << QStringList{"list", "@/none.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: ") << Files{};
+
+        QTest::newRow("extract by position")
+            << QStringList{"extract", "@/a.dat", "@/out", "1"} << 0 << QByteArray() << QByteArray()
+            << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract by name takes every entry of that name")
+            << QStringList{"extract", "@/a.dat", "@/out", "TEXT.TXT"} << 0 << QByteArray()
+            << QByteArray() << Files{{"TEXT.TXT", "thre"}};
+        QTest::newRow("extract a name beginning with a hyphen after --")
+            << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract everything reports the problems and goes on")
+            << QStringList{"extract", "@/a.dat", "@/out"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: a/b: unsafe name (contains a path separator)\n"
+                          "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}, {"CUT", "reZZ"}};
+        QTest::newRow("extract a position out of range writes nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "0", "5"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: no entry at position 5") << Files{};
+        QTest::newRow("extract an unknown name writes nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract a position with letters after the digits")
+            << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
+        QTest::newRow("extract into a missing folder")
+            << QStringList{"extract", "@/a.dat", "@/none"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: ") << Files{};
+        QTest::newRow("extract from a missing archive")
+            << QStringList{"extract", "@/none.dat", "@/out"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: ") << Files{};
+    }
+    void run() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        args.replaceInStrings(QRegularExpression("^@"), root.path());
+        const Result r = Run(args);
+        QCOMPARE(r.out, out);
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+        if (exitCode == 2) // usage errors and missing files are one line, then the usage
+            QVERIFY2(r.err.count('\n') == 1 || r.err.contains("\nusage: "), r.err.constData());
+        QCOMPARE(r.exitCode, exitCode);
+        Files got;
+        for (const QString& name : testfiles::Contents(folder()))
+            got[name] = testfiles::Read(QDir(folder()).filePath(name));
+        QCOMPARE(got, files);
+    }
+
+    void help() {
+        const Result r = Run({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        for (const char* line : {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
+                                 "quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n",
+                                 "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
+            QVERIFY2(r.out.contains(line), line);
+    }
+
+    // Random archives: the listing and the extracted files follow from the records alone.
+    void randomArchives() {
+        QRandomGenerator rng(20261208);
+        for (int round = 0; round < 25; ++round) {
+            const int count = rng.bounded(1, 30);
+            const int dataSize = rng.bounded(0, 4000);
+            QByteArray directory, data(dataSize, '\0');
+            for (char& c : data)
+                c = char(rng.bounded(256));
+            QByteArray listing;
+            Files expected;
+            bool problem = false;
+            for (int k = 0; k < count; ++k) {
+                QByteArray name;
+                const int len = rng.bounded(1, 13);
+                for (int i = 0; i < len; ++i)
+                    name += "ABCDEFGHIJKLMNOPQRSTUVWXYZ-_ ~!"[rng.bounded(31)];
+                if (rng.bounded(10) == 0)
+                    name[rng.bounded(len)] = "/\\\x01\x7f"[rng.bounded(4)];
+                if (name[0] == '/' || name[0] == '\\' || name[0] == '\x01')
+                    name[0] = 'Q'; // keep it in the directory: only its later bytes are unsafe
+                const int base = (count + 1) * 20;
+                const int offset = rng.bounded(base, base + dataSize + 10);
+                const int size = rng.bounded(0, 300);
+                directory += testfiles::Record(name, offset, size);
+                listing += name + '\n';
+                const bool unsafe = name.contains('/') || name.contains('\\') ||
+                                    name.contains('\x01') || name.contains('\x7f');
+                const QByteArray bytes = data.mid(offset - base, size);
+                if (unsafe || bytes.size() < size)
+                    problem = true;
+                if (!unsafe)
+                    expected[QString::fromLatin1(name)] = bytes;
+            }
+            testfiles::Write(root.filePath("r.dat"),
+                             directory + testfiles::Record("", 0, 0) + data);
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+
+            const Result list = Run({"list", root.filePath("r.dat")});
+            QCOMPARE(list.out, listing);
+            const Result ex = Run({"extract", root.filePath("r.dat"), folder()});
+            QCOMPARE(ex.exitCode, problem ? 1 : 0);
+            Files got;
+            for (const QString& name : testfiles::Contents(folder()))
+                got[name] = testfiles::Read(QDir(folder()).filePath(name));
+            QCOMPARE(got, expected);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
