@@ -36,6 +36,9 @@ test)
     install_missing
     build build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
+    # The archive core and quillmarrow-cli alone, without Qt Widgets.
+    build build-core -DQUILLMARROW_GUI=OFF
+    ctest --test-dir build-core --output-on-failure
     ;;
 *)
     echo "usage: $0 run|test" >&2
