@@ -259,12 +259,12 @@ void clsINI::SaveFile() {
         failure = file.errorString();
     } else if (!WriteAll(file, bytes) || file.error() != QFileDevice::NoError) {
         failure = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit()) {
+        file.cancelWriting(); // commit() would put the partial file in place
+    } else if (file.commit()) {
+        return;
+    } else {
         failure = file.errorString();
     }
-    if (failure.isNull())
-        return;
     if (failure.isEmpty())
         failure = QStringLiteral("Unknown error");
     modMsgBox::MsgBox(QStringLiteral("clsINI.SaveFile: ") + failure, 16,
