@@ -5,7 +5,7 @@
 #include <QVariant>
 
 // An INI settings file kept in memory as an ordered document of sections and keys, loaded from
-// one 8-bit text file and written back whole after every change (specification Parts 3.1-3.3).
+// one 8-bit text file and written back whole after every change.
 class clsINI {
 public:
     // While false, SaveFile writes nothing; changes still reach the document.

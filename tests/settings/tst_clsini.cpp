@@ -114,12 +114,12 @@ private slots:
         order("beyond int32 ordinal", {"9", "2147483648"}, {"2147483648", "9"});
         order("ordinal case", {"b", "B", "a", "A", "ab"}, {"A", "B", "a", "ab", "b"});
         order("UTF-16 code units", {"\uFF21", "\U0001F600"}, {"\U0001F600", "\uFF21"});
-        const char* spec = "[General]\r\nFolder=C:\\Data\r\n";
-        row("layout example", spec, {"W|Other|b|2", "W|Other|a|1"},
+        const char* general = "[General]\r\nFolder=C:\\Data\r\n";
+        row("layout example", general, {"W|Other|b|2", "W|Other|a|1"},
             "[General]\r\nFolder=C:\\Data\r\n\r\n[Other]\r\na=1\r\nb=2\r\n");
         row("replace keeps place", "[S]\r\na=1\r\nb=2\r\n", {"W|S|a|9"}, "[S]\r\na=9\r\nb=2\r\n");
-        row("section without keys", spec, {"DK|General|Folder"}, "[General]\r\n");
-        row("empty document truncates", spec, {"DS|General"}, "");
+        row("section without keys", general, {"DK|General|Folder"}, "[General]\r\n");
+        row("empty document truncates", general, {"DS|General"}, "");
         row("value with = and line break", NoFile, {"W|S|a|b=c", "W|S|n|x\ny"},
             "[S]\r\na=b=c\r\nn=x\ny\r\n");
         row("no-op write saves", "; c\r\n[S]\r\nk=v\r\n", {"W|S|k|v"}, "[S]\r\nk=v\r\n");
