@@ -1,0 +1,342 @@
+#include "settings/clsINI.h"
+#include "winutil/modMsgBox.h"
+
+#include "TestFiles.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <stdexcept>
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using testfiles::Read;
+using testfiles::Write;
+
+namespace {
+
+const char* const NoFile = nullptr;
+const QString SavePrefix = "clsINI.SaveFile: ";
+const QString SaveTitle = "Could not save INI file.";
+
+// Child mode of this program: saves a document bigger than the file size limit.
+int CutShortSave(const QString& path, int valueSize) {
+#ifdef Q_OS_UNIX
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    modMsgBox::SetHandler([](const QString& p, int b, const QString& t) {
+        std::printf("%d|%s|%s\n", b, qPrintable(t), qPrintable(p));
+        return 1;
+    });
+    clsINI ini;
+    ini.LoadINI(path);
+    const QString value(valueSize, u'x');
+    ini.WriteValue("New", "k", value);
+    std::printf("kept=%d\n", ini.ReadString("New", "k") == value);
+    return 0;
+}
+
+} // namespace
+
+class TestClsIni : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path;
+    QStringList messages; // "buttons|title|prompt"
+
+private slots:
+    void init() {
+        path = dir.filePath("t.ini");
+        QFile::remove(path);
+        messages.clear();
+        modMsgBox::SetHandler([this](const QString& p, int b, const QString& t) {
+            messages << QString("%1|%2|%3").arg(b).arg(t, p);
+            return 1;
+        });
+    }
+    void cleanup() { modMsgBox::SetHandler({}); }
+
+    // A file is loaded, changed by operations ("W|section|key|value", "DS|section",
+    // "DK|section|key", "SAVE"), and the bytes written are compared.
+    void document_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("ops");
+        QTest::addColumn<QByteArray>("written");
+        const QStringList save{"SAVE"};
+        auto row = [](const char* name, const char* file, QStringList ops, QByteArray written) {
+            QTest::newRow(name) << (file ? QByteArray(file) : QByteArray()) << ops << written;
+        };
+        row("blanks kept", "[G]\r\n Folder = C:\\Data \r\n", save,
+            "[G]\r\n Folder = C:\\Data \r\n");
+        row("split at first =", "[S]\r\na=b=c\r\n=v\r\nb=\r\n", save,
+            "[S]\r\n=v\r\na=b=c\r\nb=\r\n");
+        row("comments", "[S]\r\n;a=1\r\n ;a=1\r\n#a=1\r\n", save, "[S]\r\n ;a=1\r\n#a=1\r\n");
+        row("ignored lines", "[S]\r\n\r\nnoequals\r\nk=v\r\n\r\n", save, "[S]\r\nk=v\r\n");
+        row("headers drop last char", "[]\r\n[abc\r\n[A] ;x\r\n", save,
+            "[]\r\n\r\n[ab]\r\n\r\n[A] ;]\r\n");
+        row("lone [ skipped", "[A]\r\n[\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("key before header", "k=0\r\n[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("duplicates kept", "[A]\r\nk=2\r\nk=1\r\n[B]\r\n[A]\r\nz=3", save,
+            "[A]\r\nk=2\r\nk=1\r\n\r\n[B]\r\n\r\n[A]\r\nz=3\r\n");
+        row("LF, CR, CR CR LF", "[A]\nk=1\rj=2\r\r\ni=3", save, "[A]\r\ni=3\r\nj=2\r\nk=1\r\n");
+        row("BOM skipped", "\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("8-bit text", QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit(), save,
+            QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit());
+        row("empty document", ";only\r\n", save, "");
+        const QByteArray astral = QString("[A\U0001F600\r\n").toLocal8Bit(); // one character
+        if (QString::fromLocal8Bit(astral) == "[A\U0001F600\r\n")
+            row("header drops a whole character", astral, save, "[A]\r\n");
+        row("order b 10 a 9 x1", "[S]\r\nb=\r\n10=\r\na=\r\n9=\r\nx1=\r\n", save,
+            "[S]\r\n9=\r\n10=\r\na=\r\nb=\r\nx1=\r\n");
+        row("order 9 10 5a 7", "[S]\r\n9=\r\n10=\r\n5a=\r\n7=\r\n", save,
+            "[S]\r\n7=\r\n5a=\r\n9=\r\n10=\r\n");
+        auto order = [&](const char* name, QStringList arriving, QStringList sorted) {
+            QStringList ops;
+            for (const QString& k : arriving)
+                ops << "W|S|" + k + "|";
+            row(name, NoFile, ops, ("[S]\r\n" + sorted.join("=\r\n") + "=\r\n").toLocal8Bit());
+        };
+        order("equal values keep arrival", {"2.4", "2", "1"}, {"1", "2.4", "2"});
+        order("2.5 ranks as 2", {"3", "2.5", "2"}, {"2.5", "2", "3"});
+        order("blanks around numbers", {"10", "7 "}, {"7 ", "10"});
+        order("exponent", {"50", "1e2"}, {"50", "1e2"});
+        order("signs", {"-1", "-5"}, {"-5", "-1"});
+        order("1e is no number", {"10", "1e"}, {"10", "1e"});
+        order(". is no number", {"0", "."}, {".", "0"});
+        order("int32 max numeric", {"9", "2147483647"}, {"9", "2147483647"});
+        order("beyond int32 ordinal", {"9", "2147483648"}, {"2147483648", "9"});
+        order("ordinal case", {"b", "B", "a", "A", "ab"}, {"A", "B", "a", "ab", "b"});
+        order("UTF-16 code units", {"\uFF21", "\U0001F600"}, {"\U0001F600", "\uFF21"});
+        const char* general = "[General]\r\nFolder=C:\\Data\r\n";
+        row("layout example", general, {"W|Other|b|2", "W|Other|a|1"},
+            "[General]\r\nFolder=C:\\Data\r\n\r\n[Other]\r\na=1\r\nb=2\r\n");
+        row("replace keeps place", "[S]\r\na=1\r\nb=2\r\n", {"W|S|a|9"}, "[S]\r\na=9\r\nb=2\r\n");
+        row("section without keys", general, {"DK|General|Folder"}, "[General]\r\n");
+        row("empty document truncates", general, {"DS|General"}, "");
+        row("value with = and line break", NoFile, {"W|S|a|b=c", "W|S|n|x\ny"},
+            "[S]\r\na=b=c\r\nn=x\ny\r\n");
+        row("no-op write saves", "; c\r\n[S]\r\nk=v\r\n", {"W|S|k|v"}, "[S]\r\nk=v\r\n");
+        row("no-op DeleteSection saves", "; c\r\n[S]\r\nk=v\r\n", {"DS|s"}, "[S]\r\nk=v\r\n");
+        row("no-op DeleteKey saves", "; c\r\n[S]\r\nk=v\r\n", {"DK|S|K"}, "[S]\r\nk=v\r\n");
+        const char* dup = "[A]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n";
+        row("duplicates: write first", dup, {"W|A|k|x"}, "[A]\r\nk=x\r\nk=2\r\n\r\n[A]\r\nk=3\r\n");
+        row("duplicates: delete key", dup, {"DK|A|k"}, "[A]\r\nk=2\r\n\r\n[A]\r\nk=3\r\n");
+        row("duplicates: delete section", dup, {"DS|A"}, "[A]\r\nk=3\r\n");
+    }
+    void document() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, ops);
+        QFETCH(QByteArray, written);
+        if (!file.isNull())
+            Write(path, file);
+        clsINI ini;
+        ini.LoadINI(path);
+        for (const QString& op : ops) {
+            const QStringList a = op.split(u'|');
+            if (a[0] == "W")
+                ini.WriteValue(a[1], a[2], a[3]);
+            else if (a[0] == "DS")
+                ini.DeleteSection(a[1]);
+            else if (a[0] == "DK")
+                ini.DeleteKey(a[1], a[2]);
+            else
+                ini.SaveFile();
+        }
+        QCOMPARE(Read(path), written);
+        QCOMPARE(messages, QStringList());
+    }
+
+    void readString_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("fallback");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* name, const char* s, const char* k, QVariant d, const char* e) {
+            QTest::newRow(name) << QString(s) << QString(k) << d << QString(e);
+        };
+        row("found", "General", "Folder", "x", "C:\\Data");
+        row("no section", "Other", "Folder", "x", "x");
+        row("no default", "Other", "Folder", QVariant(), "");
+        row("no key, number", "General", "Nothing", 7, "7");
+        row("empty value", "General", "Empty", "x", "");
+        row("letter case", "general", "Folder", "x", "x");
+        row("blank", "General", "Folder ", "x", "x");
+        row("first of two", "Dup", "k", QVariant(), "1");
+    }
+    void readString() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QVariant, fallback);
+        QFETCH(QString, expected);
+        Write(path,
+              "[General]\r\nFolder=C:\\Data\r\nEmpty=\r\n[Dup]\r\nk=1\r\nk=2\r\n[Dup]\r\nk=3\r\n");
+        clsINI ini;
+        ini.LoadINI(path);
+        QCOMPARE(ini.ReadString(section, key, fallback), expected);
+    }
+
+    // A null value means the key is missing; expected below -2^31 means std::overflow_error.
+    void readLong_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QVariant>("fallback");
+        QTest::addColumn<qint64>("expected");
+        const qint64 overflow = -1LL << 40;
+        auto row = [](const char* v, QVariant d, qint64 e) {
+            QTest::addRow("%s|%s", v ? v : "(missing)", qPrintable(d.toString()))
+                << (v ? QString(v) : QString()) << d << e;
+        };
+        for (auto [v, e] : std::initializer_list<std::pair<const char*, qint64>>{
+                 {"12abc", 12},
+                 {"", 0},
+                 {"4 2", 42},
+                 {"12.5", 12},
+                 {"13.5", 14},
+                 {"1e3", 1000},
+                 {"-2.5", -2},
+                 {"-3.5", -4},
+                 {"\t-\n3", -3},
+                 {"\r5", 0},
+                 {"+.5", 0},
+                 {".51", 1},
+                 {"1.2.3", 1},
+                 {"1e", 1},
+                 {"1e+2x", 100},
+                 {"1E-400", 0},
+                 {"abc", 0},
+                 {"0.5000000000000000000001", 1},
+                 {"2147483647", 2147483647},
+                 {"-2147483648", -2147483648LL},
+                 {"2147483646.5", 2147483646},
+                 {"2147483647.5", overflow},
+                 {"-2147483649", overflow},
+                 {"1e10", overflow},
+                 {"9e99999999999999999999", overflow}})
+            row(v, QVariant(), e);
+        row("", QVariant(9), 0);
+        row(nullptr, QVariant(), 0);
+        row(nullptr, QVariant(7), 7);
+        row(nullptr, QVariant(2.5), 2);
+        row(nullptr, QVariant("3.5"), 4);
+        row(nullptr, QVariant(3e9), overflow);
+    }
+    void readLong() {
+        QFETCH(QString, value);
+        QFETCH(QVariant, fallback);
+        QFETCH(qint64, expected);
+        clsINI ini;
+        ini.LoadINI(path);
+        ini.SetAllowSaveFile(false);
+        if (!value.isNull())
+            ini.WriteValue("S", "k", value);
+        try {
+            const qint32 result = ini.ReadLong("S", "k", fallback);
+            QCOMPARE(result, expected);
+        } catch (const std::overflow_error&) {
+            QVERIFY2(expected < INT_MIN, "unexpected overflow");
+        }
+    }
+
+    void allowSaveFile() {
+        Write(path, "[S]\r\nk=old\r\n");
+        clsINI ini;
+        ini.LoadINI(path);
+        QVERIFY(ini.AllowSaveFile());
+        ini.SetAllowSaveFile(false);
+        QVERIFY(!ini.AllowSaveFile());
+        ini.WriteValue("S", "k", "new");
+        ini.DeleteSection("T");
+        ini.SaveFile();
+        QCOMPARE(ini.ReadString("S", "k"), "new");
+        ini.SetAllowSaveFile(true);
+        QCOMPARE(Read(path), "[S]\r\nk=old\r\n");
+        ini.SaveFile();
+        QCOMPARE(Read(path), "[S]\r\nk=new\r\n");
+    }
+
+    // Not an ordinary file: nothing is loaded and nothing is reported.
+    void notLoaded_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "missing.ini";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("hidden") << ".hidden.ini";
+    }
+    void notLoaded() {
+        QFETCH(QString, name);
+        QDir(dir.path()).mkdir("folder");
+        Write(dir.filePath(".hidden.ini"), "[S]\r\nk=v\r\n");
+        QFileInfo hidden(dir.filePath(".hidden.ini"));
+        if (name == ".hidden.ini" && !hidden.isHidden())
+            QSKIP("no hidden files by name on this platform");
+        clsINI ini;
+        ini.LoadINI(dir.filePath(name));
+        QCOMPARE(ini.ReadString("S", "k", "none"), "none");
+        QCOMPARE(messages, QStringList());
+    }
+
+    // One message per change, the changes stay in memory.
+    void saveFails_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("missing folder") << "no/such/folder/t.ini";
+        QTest::newRow("empty name") << "";
+        QTest::newRow("a folder") << ".";
+    }
+    void saveFails() {
+        QFETCH(QString, file);
+        clsINI ini;
+        ini.LoadINI(file.isEmpty() ? file : dir.filePath(file));
+        ini.WriteValue("S", "a", "1");
+        ini.WriteValue("S", "b", "2");
+        QCOMPARE(messages.size(), 2);
+        for (const QString& m : messages)
+            QVERIFY2(m.startsWith("16|" + SaveTitle + "|" + SavePrefix) &&
+                         m.size() > 4 + SaveTitle.size() + SavePrefix.size(),
+                     qPrintable(m));
+        QCOMPARE(ini.ReadString("S", "a"), "1");
+        QCOMPARE(ini.ReadString("S", "b"), "2");
+    }
+
+    // A write cut short by a full disk (a file size limit) leaves the old file whole.
+    void cutShortSave_data() {
+        QTest::addColumn<int>("valueSize");
+        QTest::newRow("buffered") << 5000;
+        QTest::newRow("direct") << 100000;
+    }
+    void cutShortSave() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs setrlimit");
+#endif
+        QFETCH(int, valueSize);
+        const QTemporaryDir own;
+        const QString path = own.filePath("t.ini");
+        const QByteArray old = "[Old]\r\nk=v\r\n";
+        Write(path, old);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--cut-short-save", path, QString::number(valueSize)});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        const QStringList out = QString::fromLocal8Bit(child.readAllStandardOutput()).split('\n');
+        QCOMPARE(out.size(), 3);
+        QVERIFY2(out[0].startsWith("16|" + SaveTitle + "|" + SavePrefix), qPrintable(out[0]));
+        QCOMPARE(out[1], "kept=1");
+        QCOMPARE(Read(path), old);
+        QCOMPARE(testfiles::Contents(own.path()), QStringList{"t.ini"});
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--cut-short-save")
+        return CutShortSave(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    TestClsIni test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_clsini.moc"
