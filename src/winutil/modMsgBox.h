@@ -7,7 +7,7 @@
 // The program's one way of showing a message box.
 namespace modMsgBox {
 
-// Shows a modal message box; Buttons is the style value of the specification:
+// Shows a modal message box; Buttons is the classic message-box style value:
 // 0 OK only, plus 16 critical, 48 exclamation or 64 information icon. Returns the button pressed (1
 // = OK).
 int MsgBox(const QString& Prompt, int Buttons, const QString& Title);
