@@ -83,10 +83,12 @@ private:
             limits.MaxY != 0 ? limits.MaxY
                              : modScreen::IntDiv(modScreen::Height(), modScreen::TwipsPerPixelY());
         // The limits are for the whole window; Qt's sizes are those inside the frame.
-        const QSize frame = window->frameGeometry().size() - window->size();
-        window->setMinimumSize(ClampSize(std::int64_t{limits.MinX} - frame.width()),
-                               ClampSize(std::int64_t{limits.MinY} - frame.height()));
-        window->setMaximumSize(ClampSize(maxX - frame.width()), ClampSize(maxY - frame.height()));
+        const QMargins frame = modScreen::Frame(window);
+        const int frameX = frame.left() + frame.right();
+        const int frameY = frame.top() + frame.bottom();
+        window->setMinimumSize(ClampSize(std::int64_t{limits.MinX} - frameX),
+                               ClampSize(std::int64_t{limits.MinY} - frameY));
+        window->setMaximumSize(ClampSize(maxX - frameX), ClampSize(maxY - frameY));
     }
 
     QSize previousMinimum;

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 #include <limits>
@@ -56,18 +57,17 @@ double Scale(double value, int from, int to, bool vertical) {
 
 // The geometry that the twips accessors read and write: the outer frame for a window.
 QRect Outer(const QWidget* control) {
-    return control->isWindow() ? control->frameGeometry() : control->geometry();
+    return control->geometry().marginsAdded(Frame(control));
 }
 
 void SetOuter(QWidget* control, const QRect& rect) {
+    const QRect inner = rect.marginsRemoved(Frame(control));
     if (!control->isWindow()) {
-        control->setGeometry(rect);
+        control->setGeometry(inner);
         return;
     }
-    const QRect frame = control->frameGeometry();
-    const QSize extra = frame.size() - control->size();
     control->move(rect.topLeft()); // move() places the frame of a window
-    control->resize(rect.size() - extra);
+    control->resize(inner.size().expandedTo(QSize(0, 0)));
 }
 
 } // namespace
@@ -145,6 +145,11 @@ void SetWidth(QWidget* control, double Width) {
 }
 void SetHeight(QWidget* control, double Height) {
     Move(control, Left(control), Top(control), Width(control), Height);
+}
+
+QMargins Frame(const QWidget* window) {
+    const QWindow* handle = window->isWindow() ? window->windowHandle() : nullptr;
+    return handle ? handle->frameMargins() : QMargins();
 }
 
 void Move(QWidget* control, double Left, std::optional<double> Top, std::optional<double> Width,

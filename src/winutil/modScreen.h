@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMargins>
+
 #include <cstdint>
 #include <optional>
 
@@ -55,6 +57,10 @@ void SetLeft(QWidget* control, double Left);
 void SetTop(QWidget* control, double Top);
 void SetWidth(QWidget* control, double Width);
 void SetHeight(QWidget* control, double Height);
+
+// The frame around a window's client area, as the platform reports it (none for a control, and
+// none before the window is created or where there is no window manager).
+QMargins Frame(const QWidget* window);
 
 // Moves and sizes a control in one step; an omitted argument keeps its current value.
 void Move(QWidget* control, double Left, std::optional<double> Top = std::nullopt,
