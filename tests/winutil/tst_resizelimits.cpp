@@ -146,6 +146,20 @@ private slots:
         QCOMPARE(window.minimumSize(), minimum);
     }
 
+    // A window destroyed while limited: its record reads as cleared and nothing touches it later.
+    void windowDestroyedFirst() {
+        clsResizeLimits limits;
+        auto* window = new clsForm;
+        limits.AddLimits(window, 300, 200, 0, 0, true);
+        delete window;
+        QVERIFY(WindowList()[1].hWnd.isNull() && WindowList()[1].PrevWndProc.isNull());
+        limits.RemoveAllLimits();
+        clsForm other; // may take the same address: it is a new window, not the old record
+        limits.AddLimits(&other, 350, 200, 0, 0, true);
+        QCOMPARE(modResizeLimits::FindWindowIndex(&other), 2);
+        QVERIFY(modResizeLimits::IsSubclassed(&other));
+    }
+
     // The limits hold the window itself, and go when they are removed.
     void enforced_data() {
         QTest::addColumn<QList<int>>("limits"); // pixels
