@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// The folder picker: a modal dialog over an owner window that shows only folders.
+namespace modBrowseForFolder {
+
+// Opens the dialog with the title (none when empty) at InitialFolder, so that accepting at once
+// returns it; a folder that does not exist leaves the dialog at its own default. Returns the
+// chosen folder's full path as the dialog gives it (in the platform's separators), or "" when
+// the user cancels.
+QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title);
+
+// The initial folder of the last call; kept after the call, "" before the first.
+QString InitialFolder();
+
+// Replaces the dialog (tests answer it); an empty handler restores the real dialog.
+using Handler =
+    std::function<QString(const QString& InitialFolder, QWidget* Owner, const QString& Title)>;
+void SetHandler(Handler handler);
+
+} // namespace modBrowseForFolder

@@ -1,0 +1,28 @@
+#include "winutil/modOpenFolder.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace modOpenFolder {
+
+namespace {
+
+// A scheme of one letter would be a drive ("C:\Games"), so it takes two or more.
+bool HasScheme(const QString& target) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(target).hasMatch();
+}
+
+} // namespace
+
+void OpenFolder(const QString& target) {
+    if (target.isEmpty())
+        return;
+    const QUrl url = HasScheme(target) ? QUrl(target)
+                                       : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    QDesktopServices::openUrl(url);
+}
+
+} // namespace modOpenFolder

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Handing a folder, a web address or a "mailto:" address to the system's default program.
+namespace modOpenFolder {
+
+// Opens the target: a string with a URL scheme of two or more letters ("https:", "mailto:") as
+// that URL, anything else as a local path. Returns at once; a target that cannot be opened,
+// an empty one too, fails silently.
+void OpenFolder(const QString& target);
+
+} // namespace modOpenFolder

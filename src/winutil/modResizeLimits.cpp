@@ -1,0 +1,185 @@
+#include "winutil/modResizeLimits.h"
+
+#include "winutil/modScreen.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <algorithm>
+
+namespace modResizeLimits {
+
+namespace {
+
+std::vector<WindowLimits>& List() {
+    static std::vector<WindowLimits> list(1);
+    return list;
+}
+
+// Sent to a window whose limits changed, so that an installed LimitsWindowProc applies them.
+QEvent::Type GetMinMaxInfo() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+int ClampSize(std::int64_t pixels) {
+    return static_cast<int>(std::clamp<std::int64_t>(pixels, 0, QWIDGETSIZE_MAX));
+}
+
+// The replacement window procedure of one window: a child of the window, so that it goes with
+// it. It stays after being removed, so that a record still holding it reads as subclassed.
+class LimitsWindowProc final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit LimitsWindowProc(QWidget* window) : QObject(window) {}
+
+    void Install(QWidget* window) {
+        if (installed)
+            return; // already in place: installing it twice would lose what it keeps
+        previousMinimum = window->minimumSize();
+        previousMaximum = window->maximumSize();
+        installed = true;
+        window->installEventFilter(this);
+    }
+
+    void Remove(QWidget* window) {
+        if (!installed)
+            return;
+        installed = false;
+        window->removeEventFilter(this);
+        window->setMinimumSize(previousMinimum);
+        window->setMaximumSize(previousMaximum);
+    }
+
+    bool IsInstalled() const { return installed; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move: // the frame's size may have become known
+        case QEvent::Resize:
+            Apply(static_cast<QWidget*>(watched));
+            break;
+        default:
+            if (event->type() == GetMinMaxInfo())
+                Apply(static_cast<QWidget*>(watched));
+            break;
+        }
+        return false; // every event goes on to the window
+    }
+
+private:
+    static void Apply(QWidget* window) {
+        const int i = FindWindowIndex(window);
+        if (i < 0)
+            return; // the list was reset under a subclassed window: leave it as it is
+        const WindowLimits& limits = List()[static_cast<std::size_t>(i)];
+        const std::int64_t maxX =
+            limits.MaxX != 0 ? limits.MaxX
+                             : modScreen::IntDiv(modScreen::Width(), modScreen::TwipsPerPixelX());
+        const std::int64_t maxY =
+            limits.MaxY != 0 ? limits.MaxY
+                             : modScreen::IntDiv(modScreen::Height(), modScreen::TwipsPerPixelY());
+        // The limits are for the whole window; Qt's sizes are those inside the frame.
+        const QMargins frame = modScreen::Frame(window);
+        const int frameX = frame.left() + frame.right();
+        const int frameY = frame.top() + frame.bottom();
+        window->setMinimumSize(ClampSize(std::int64_t{limits.MinX} - frameX),
+                               ClampSize(std::int64_t{limits.MinY} - frameY));
+        window->setMaximumSize(ClampSize(maxX - frameX), ClampSize(maxY - frameY));
+    }
+
+    QSize previousMinimum;
+    QSize previousMaximum;
+    bool installed = false;
+};
+
+LimitsWindowProc* FindProc(const QWidget* window) {
+    return window->findChild<LimitsWindowProc*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// Installs LimitsWindowProc on the window and returns what it replaced; null on failure.
+QObject* Subclass(QWidget* window) {
+    if (!window)
+        return nullptr;
+    LimitsWindowProc* proc = FindProc(window);
+    if (!proc)
+        proc = new LimitsWindowProc(window);
+    proc->Install(window);
+    return proc;
+}
+
+// Puts the previous procedure back if it is the one installed now.
+void Unsubclass(QWidget* window, QObject* previous) {
+    auto* proc = qobject_cast<LimitsWindowProc*>(previous);
+    if (window && proc && proc->parent() == window)
+        proc->Remove(window);
+}
+
+} // namespace
+
+const std::vector<WindowLimits>& WindowList() {
+    return List();
+}
+
+void ResetWindowList() {
+    List().assign(1, WindowLimits{});
+}
+
+int FindWindowIndex(const QWidget* hWnd) {
+    const std::vector<WindowLimits>& list = List();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].hWnd.data() == hWnd)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void AddWindowLimits(QWidget* hWnd, std::int32_t MinX, std::int32_t MinY, std::int32_t MaxX,
+                     std::int32_t MaxY) {
+    int i = FindWindowIndex(hWnd);
+    if (i < 0) {
+        List().emplace_back();
+        i = static_cast<int>(List().size()) - 1;
+        List().back().hWnd = hWnd;
+    }
+    WindowLimits& record = List()[static_cast<std::size_t>(i)];
+    record.MinX = MinX;
+    record.MinY = MinY;
+    record.MaxX = MaxX;
+    record.MaxY = MaxY;
+    if (record.PrevWndProc.isNull())
+        record.PrevWndProc = Subclass(hWnd);
+    if (hWnd) {
+        QEvent query(GetMinMaxInfo());
+        QCoreApplication::sendEvent(hWnd, &query);
+    }
+}
+
+void RemoveWindowLimits(QWidget* hWnd) {
+    const int i = FindWindowIndex(hWnd);
+    if (i < 0)
+        return;
+    WindowLimits& record = List()[static_cast<std::size_t>(i)];
+    Unsubclass(hWnd, record.PrevWndProc);
+    record.hWnd = nullptr;
+    record.PrevWndProc = nullptr;
+}
+
+void RemoveAllWindowLimits() {
+    for (const WindowLimits& record : List()) {
+        if (!record.hWnd.isNull())
+            Unsubclass(record.hWnd, record.PrevWndProc);
+    }
+}
+
+bool IsSubclassed(const QWidget* hWnd) {
+    const LimitsWindowProc* proc = hWnd ? FindProc(hWnd) : nullptr;
+    return proc && proc->IsInstalled();
+}
+
+} // namespace modResizeLimits
+
+#include "modResizeLimits.moc"

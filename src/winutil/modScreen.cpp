@@ -1,0 +1,168 @@
+#include "winutil/modScreen.h"
+
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <cmath>
+#include <limits>
+
+namespace modScreen {
+
+namespace {
+
+constexpr double TwipsPerInch = 1440;
+
+int TwipsPerPixel(double dpi) {
+    if (!(dpi > 0))
+        return 15; // no screen: the common 96 DPI
+    return static_cast<int>(std::lround(TwipsPerInch / dpi));
+}
+
+QScreen* Primary() {
+    return QGuiApplication::primaryScreen();
+}
+
+// Twips in one unit of a scale mode, horizontally or vertically; 0 for an unknown mode.
+double TwipsPerUnit(int mode, bool vertical) {
+    switch (mode) {
+    case vbTwips:
+        return 1;
+    case vbPoints:
+        return 20;
+    case vbPixels:
+        return vertical ? TwipsPerPixelY() : TwipsPerPixelX();
+    case vbCharacters:
+        return vertical ? 240 : 120;
+    case vbInches:
+        return TwipsPerInch;
+    case vbMillimeters:
+        return TwipsPerInch / 25.4;
+    case vbCentimeters:
+        return TwipsPerInch / 2.54;
+    default:
+        return 0;
+    }
+}
+
+double Scale(double value, int from, int to, bool vertical) {
+    const double fromTwips = TwipsPerUnit(from, vertical);
+    const double toTwips = TwipsPerUnit(to, vertical);
+    if (fromTwips == 0 || toTwips == 0)
+        return value;
+    return value * fromTwips / toTwips;
+}
+
+// The geometry that the twips accessors read and write: the outer frame for a window.
+QRect Outer(const QWidget* control) {
+    return control->geometry().marginsAdded(Frame(control));
+}
+
+void SetOuter(QWidget* control, const QRect& rect) {
+    const QRect inner = rect.marginsRemoved(Frame(control));
+    if (!control->isWindow()) {
+        control->setGeometry(inner);
+        return;
+    }
+    control->move(rect.topLeft()); // move() places the frame of a window
+    control->resize(inner.size().expandedTo(QSize(0, 0)));
+}
+
+} // namespace
+
+int TwipsPerPixelX() {
+    return TwipsPerPixel(Primary() ? Primary()->logicalDotsPerInchX() : 0);
+}
+int TwipsPerPixelY() {
+    return TwipsPerPixel(Primary() ? Primary()->logicalDotsPerInchY() : 0);
+}
+
+double Width() {
+    return Primary() ? TwipsX(Primary()->geometry().width()) : 0;
+}
+double Height() {
+    return Primary() ? TwipsY(Primary()->geometry().height()) : 0;
+}
+
+std::int64_t IntDiv(double a, double b) {
+    const double divisor = std::nearbyint(b);
+    if (divisor == 0 || !std::isfinite(a))
+        return 0;
+    return static_cast<std::int64_t>(std::trunc(std::nearbyint(a) / divisor));
+}
+
+std::optional<std::int32_t> RoundToInt32(double value) {
+    const double rounded = std::nearbyint(value); // the default rounding mode: halves to even
+    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+          rounded <= std::numeric_limits<std::int32_t>::max()))
+        return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
+}
+
+double ScaleX(double Value, int FromScale, int ToScale) {
+    return Scale(Value, FromScale, ToScale, false);
+}
+double ScaleY(double Value, int FromScale, int ToScale) {
+    return Scale(Value, FromScale, ToScale, true);
+}
+
+double TwipsX(double pixels) {
+    return pixels * TwipsPerPixelX();
+}
+double TwipsY(double pixels) {
+    return pixels * TwipsPerPixelY();
+}
+int PixelsX(double twips) {
+    return static_cast<int>(std::lround(twips / TwipsPerPixelX()));
+}
+int PixelsY(double twips) {
+    return static_cast<int>(std::lround(twips / TwipsPerPixelY()));
+}
+
+double Left(const QWidget* control) {
+    return TwipsX(Outer(control).x());
+}
+double Top(const QWidget* control) {
+    return TwipsY(Outer(control).y());
+}
+double Width(const QWidget* control) {
+    return TwipsX(Outer(control).width());
+}
+double Height(const QWidget* control) {
+    return TwipsY(Outer(control).height());
+}
+
+void SetLeft(QWidget* control, double Left) {
+    Move(control, Left);
+}
+void SetTop(QWidget* control, double Top) {
+    Move(control, modScreen::Left(control), Top);
+}
+void SetWidth(QWidget* control, double Width) {
+    Move(control, Left(control), Top(control), Width);
+}
+void SetHeight(QWidget* control, double Height) {
+    Move(control, Left(control), Top(control), Width(control), Height);
+}
+
+QMargins Frame(const QWidget* window) {
+    const QWindow* handle = window->isWindow() ? window->windowHandle() : nullptr;
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+void Move(QWidget* control, double Left, std::optional<double> Top, std::optional<double> Width,
+          std::optional<double> Height) {
+    QRect rect = Outer(control);
+    rect.moveLeft(PixelsX(Left));
+    if (Top)
+        rect.moveTop(PixelsY(*Top));
+    if (Width)
+        rect.setWidth(std::max(0, PixelsX(*Width)));
+    if (Height)
+        rect.setHeight(std::max(0, PixelsY(*Height)));
+    SetOuter(control, rect);
+}
+
+} // namespace modScreen

@@ -1,0 +1,137 @@
+#include "winutil/modDrawText.h"
+#include "winutil/modScreen.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+
+// The longest text of "/x" followed by "a"s no wider than width pixels.
+QString WidestFitting(const QFontMetrics& metrics, int width) {
+    QString text = QStringLiteral("/x");
+    while (metrics.horizontalAdvance(text + QLatin1Char('a')) <= width)
+        text += QLatin1Char('a');
+    return text;
+}
+
+} // namespace
+
+class tst_drawtext : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The text is fitted to 0.96 x (Width \ TwipsPerPixelX) pixels, not to the label's width.
+    void rectangle_data() {
+        QTest::addColumn<int>("twipsPerPixel");
+        QTest::addColumn<double>("labelWidth"); // twips
+        QTest::addColumn<int>("right");
+        QTest::newRow("design width at 15") << 15 << 3975.0 << 254;
+        QTest::newRow("design width at 12") << 12 << 3975.0 << 318;
+        QTest::newRow("laid-out width at 15") << 15 << 6120.0 << 392;
+        QTest::newRow("laid-out width at 12") << 12 << 6120.0 << 490;
+    }
+    void rectangle() {
+        QFETCH(int, twipsPerPixel);
+        QFETCH(double, labelWidth);
+        QFETCH(int, right);
+        if (twipsPerPixel != modScreen::TwipsPerPixelX())
+            QSKIP("for a screen of another resolution");
+        QWidget form;
+        QLabel label(&form);
+        modScreen::Move(&label, 120, 120, labelWidth, 315);
+        const QFontMetrics metrics(form.font());
+        const QString fits = WidestFitting(metrics, right);
+        modDrawText::FitPath(&form, &label, fits);
+        QCOMPARE(label.text(), fits);
+        const QString tooWide = fits + QLatin1Char('a');
+        modDrawText::FitPath(&form, &label, tooWide);
+        QVERIFY(label.text() != tooWide);
+    }
+
+    // A path too wide keeps its start and as much of its last component as fits.
+    void ellipsis_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("width"); // in widths of "M"
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("grown"); // the part that takes as much as fits
+        QTest::newRow("fits unchanged") << "/home/me" << 40 << "/home/me"
+                                        << "/home/me"
+                                        << "";
+        QTest::newRow("slashes") << "/home/someone/games/old/rpg/extracted/Archives" << 18 << "/h"
+                                 << ".../Archives"
+                                 << "start";
+        QTest::newRow("backslashes") << "C:\\Program Files\\Games\\Old\\Rpg\\Data" << 12 << "C:"
+                                     << "...\\Data"
+                                     << "start";
+        QTest::newRow("backslash before slash")
+            << "D:\\games\\old/rpg\\data/more\\Last one" << 14 << "D:"
+            << "...\\Last one"
+            << "start";
+        QTest::newRow("last component too wide")
+            << "/home/someone/AnExtremelyLongFolderNameThatCannotFit" << 10 << "/..."
+            << "Fit"
+            << "end";
+        QTest::newRow("no separator")
+            << "AnExtremelyLongFolderNameWithoutSeparators" << 10 << "A..."
+            << "tors"
+            << "end";
+        QTest::newRow("nothing fits") << "/home/someone/games" << 0 << ""
+                                      << ""
+                                      << "";
+    }
+    void ellipsis() {
+        QFETCH(QString, path);
+        QFETCH(int, width);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, grown);
+        const QFontMetrics metrics(QApplication::font());
+        const int pixels = width * metrics.horizontalAdvance(QLatin1Char('M'));
+        const QString fitted = modDrawText::PathEllipsis(path, metrics, pixels);
+        QVERIFY2(metrics.horizontalAdvance(fitted) <= pixels, qPrintable(fitted));
+        QVERIFY2(fitted.startsWith(start) || start.isEmpty(), qPrintable(fitted));
+        QVERIFY2(fitted.endsWith(end) || end.isEmpty(), qPrintable(fitted));
+        if (grown.isEmpty())
+            return;
+        // As much as fits: one more character of the path on the growing side would not fit.
+        QCOMPARE(fitted.count(QStringLiteral("...")), 1);
+        const qsizetype cut = fitted.indexOf(QStringLiteral("..."));
+        const qsizetype kept = fitted.size() - cut - 3;
+        const QString longer = grown == "start" ? path.left(cut + 1) + fitted.mid(cut)
+                                                : fitted.left(cut + 3) + path.right(kept + 1);
+        QVERIFY2(metrics.horizontalAdvance(longer) > pixels, qPrintable(longer));
+    }
+
+    // Caption, tag and tooltip.
+    void fitPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("shortened");
+        QTest::newRow("fits") << "/home/me" << false;
+        QTest::newRow("too wide") << QString("/home/") + QString(200, 'x') + "/Archives" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("looks like markup") << "/home/<b>bold</b>" << false;
+    }
+    void fitPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, shortened);
+        QWidget form;
+        QLabel label(&form);
+        modScreen::Move(&label, 120, 120, 3975, 315);
+        label.setToolTip("old tooltip");
+        modDrawText::FitPath(&form, &label, path);
+        QCOMPARE(label.property("Tag").toString(), path);
+        QCOMPARE(label.text() != path, shortened);
+        QCOMPARE(label.toolTip(), shortened ? path : QString());
+        QCOMPARE(label.textFormat(), Qt::PlainText);
+
+        // Widening the label later does not re-fit it.
+        const QString caption = label.text();
+        modScreen::SetWidth(&label, 12000);
+        QCOMPARE(label.text(), caption);
+    }
+};
+
+QTEST_MAIN(tst_drawtext)
+#include "tst_drawtext.moc"
