@@ -1,0 +1,84 @@
+#pragma once
+
+// What the window tests share: message boxes and folder dialogs answered through their hooks,
+// and a main window in a program folder of the test's own.
+
+#include "ui/main/FileListBox.h"
+#include "ui/main/frm.h"
+#include "winutil/modBrowseForFolder.h"
+#include "winutil/modMsgBox.h"
+
+#include <QList>
+#include <QListWidget>
+#include <QMenu>
+#include <QStringList>
+#include <QTest>
+
+struct RecordedMessage {
+    QString Prompt;
+    int Buttons = 0;
+    QString Title;
+};
+
+struct RecordedBrowse {
+    QString InitialFolder;
+    QString Title;
+};
+
+// Records every message box, and answers every folder dialog with the next queued answer
+// ("" when none is left, as a cancel).
+class DialogRecorder {
+public:
+    DialogRecorder() {
+        modMsgBox::SetHandler([this](const QString& prompt, int buttons, const QString& title) {
+            Messages.append({prompt, buttons, title});
+            return 1;
+        });
+        modBrowseForFolder::SetHandler(
+            [this](const QString& initial, QWidget*, const QString& title) {
+                Browses.append({initial, title});
+                return Answers.isEmpty() ? QString() : Answers.takeFirst();
+            });
+    }
+    ~DialogRecorder() {
+        modMsgBox::SetHandler({});
+        modBrowseForFolder::SetHandler({});
+    }
+    QList<RecordedMessage> Messages;
+    QList<RecordedBrowse> Browses;
+    QStringList Answers;
+};
+
+// Clicks the file of that name in the window's file list, as a user would.
+inline bool ClickFile(frm& window, const QString& name) {
+    const auto items = window.File->findItems(name, Qt::MatchExactly);
+    if (items.isEmpty())
+        return false;
+    window.File->scrollToItem(items.first());
+    QTest::mouseClick(window.File->viewport(), Qt::LeftButton, {},
+                      window.File->visualItemRect(items.first()).center());
+    return true;
+}
+
+// Clicks entry line k, which toggles its selection.
+inline void ClickEntry(frm& window, int k) {
+    QListWidgetItem* item = window.lstFiles->item(k);
+    window.lstFiles->scrollToItem(item);
+    QTest::mouseClick(window.lstFiles->viewport(), Qt::LeftButton, {},
+                      window.lstFiles->visualItemRect(item).center());
+}
+
+inline QStringList Lines(const QListWidget* list) {
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+inline QList<int> SelectedLines(const QListWidget* list) {
+    QList<int> rows;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->isSelected())
+            rows << i;
+    return rows;
+}

@@ -1,0 +1,304 @@
+// The main window's behaviour: start, folders, listing, selection and extraction.
+
+#include "TestFiles.h"
+#include "UiTestSupport.h"
+#include "ui/main/FileListBox.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using testfiles::Record;
+
+class TestFrm : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir appDir;  // stands for the program's folder
+    QTemporaryDir dataDir; // a folder of archives
+    std::unique_ptr<DialogRecorder> dialogs;
+
+    QString iniPath() const { return appDir.filePath("Quillmarrow.ini"); }
+    std::unique_ptr<frm> open() {
+        auto window = std::make_unique<frm>();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return nullptr;
+        return window;
+    }
+    bool buttonsEnabled(const frm& w) const {
+        return w.cmdSelectAll->isEnabled() && w.cmdExtract->isEnabled();
+    }
+    bool buttonsDisabled(const frm& w) const {
+        return !w.cmdSelectAll->isEnabled() && !w.cmdExtract->isEnabled();
+    }
+
+private slots:
+    void initTestCase() {
+        frm::SetAppPath(appDir.path());
+        testfiles::Write(
+            dataDir.filePath("three.dat"),
+            testfiles::Archive({{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"C.TXT", "charlie"}}));
+        testfiles::Write(dataDir.filePath("empty.dat"), Record("", 0, 0));
+        testfiles::Write(dataDir.filePath("bad.dat"),
+                         Record("GOOD", 60, 2) + Record("a/b", 60, 1) + Record("", 0, 0) + "ok");
+        testfiles::Write(appDir.filePath("beside.dat"), testfiles::Archive({{"X", "x"}}));
+    }
+    void init() {
+        QFile::remove(iniPath());
+        dialogs = std::make_unique<DialogRecorder>();
+    }
+    void cleanup() { dialogs.reset(); }
+
+    void firstStartWithoutSettings() {
+        auto w = open();
+        QVERIFY(w);
+        QCOMPARE(w->lblFolder->property("Tag").toString(), appDir.path());
+        QCOMPARE(w->File->Path(), appDir.path());
+        QVERIFY(w->File->findItems("beside.dat", Qt::MatchExactly).size() == 1);
+        QCOMPARE(w->lstFiles->count(), 0);
+        QVERIFY(buttonsDisabled(*w));
+        QCOMPARE(w->windowTitle(), QString("Quillmarrow"));
+        QCOMPARE(QApplication::focusWidget(), w->lstFiles);
+        QVERIFY(!QFile::exists(iniPath())); // loading writes nothing
+    }
+
+    void chosenFolderIsRemembered() {
+        {
+            auto w = open();
+            dialogs->Answers << dataDir.path();
+            w->cmdBrowse->click();
+            QCOMPARE(dialogs->Browses.size(), 1);
+            QCOMPARE(dialogs->Browses[0].InitialFolder, appDir.path());
+            QCOMPARE(dialogs->Browses[0].Title, QString("Select a folder"));
+            QCOMPARE(w->File->Path(), dataDir.path());
+            QCOMPARE(w->lblFolder->property("Tag").toString(), dataDir.path());
+            QCOMPARE(testfiles::Read(iniPath()),
+                     "[General]\r\nFolder=" + dataDir.path().toLocal8Bit() + "\r\n");
+            w->mnuFileExit->trigger();
+            QVERIFY(!w->isVisible());
+        }
+        auto again = open(); // a restart
+        QCOMPARE(again->File->Path(), dataDir.path());
+        QVERIFY(buttonsDisabled(*again));
+    }
+
+    void cancelledBrowseChangesNothing() {
+        auto w = open();
+        const QString caption = w->lblFolder->text();
+        w->cmdBrowse->click(); // no answer queued: cancelled
+        QCOMPARE(dialogs->Browses.size(), 1);
+        QCOMPARE(w->lblFolder->text(), caption);
+        QCOMPARE(w->File->Path(), appDir.path());
+        QVERIFY(!QFile::exists(iniPath()));
+    }
+
+    void listedStaleAndCleared() {
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "three.dat"));
+        QCOMPARE(Lines(w->lstFiles), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+        QVERIFY(buttonsEnabled(*w));
+
+        // Another folder: the old lines stay, the buttons go off (stale).
+        dialogs->Answers << appDir.path();
+        w->cmdBrowse->click();
+        QCOMPARE(w->lstFiles->count(), 3);
+        QVERIFY(buttonsDisabled(*w));
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        QCOMPARE(Lines(w->lstFiles), QStringList{"X"});
+        QVERIFY(buttonsEnabled(*w));
+
+        // A file that vanished since the folder was listed clears the list (cleared).
+        testfiles::Write(appDir.filePath("gone.dat"), testfiles::Archive({{"G", "g"}}));
+        w->File->Refresh();
+        QVERIFY(QFile::remove(appDir.filePath("gone.dat")));
+        QVERIFY(ClickFile(*w, "gone.dat"));
+        QCOMPARE(w->lstFiles->count(), 0);
+        QVERIFY(buttonsEnabled(*w));
+        QVERIFY(dialogs->Messages.isEmpty());
+    }
+
+    void listingAgainDropsTheSelection() {
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "three.dat"));
+        ClickEntry(*w, 0);
+        ClickEntry(*w, 2);
+        QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
+        ClickEntry(*w, 0); // a click toggles one line only
+        QCOMPARE(SelectedLines(w->lstFiles), QList<int>{2});
+        QVERIFY(ClickFile(*w, "three.dat"));
+        QCOMPARE(w->lstFiles->count(), 3);
+        QCOMPARE(SelectedLines(w->lstFiles), QList<int>{});
+    }
+
+    void emptyListing() {
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "empty.dat"));
+        QCOMPARE(w->lstFiles->count(), 0);
+        QVERIFY(buttonsEnabled(*w));
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QCOMPARE(testfiles::Contents(out.path()), QStringList{});
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Prompt, QString("Extraction complete."));
+    }
+
+    void extract_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QList<int>>("clicked"); // entry lines clicked; empty: Select All
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("entries 0 and 2")
+            << "three.dat" << QList<int>{0, 2} << QStringList{"A.TXT", "C.TXT"} << 64
+            << "Extraction complete."
+            << "Complete";
+        QTest::newRow("select all")
+            << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
+            << "Extraction complete."
+            << "Complete";
+        QTest::newRow("an unsafe name is reported, never as complete")
+            << "bad.dat" << QList<int>{} << QStringList{"GOOD"} << 48
+            << "Extraction finished with problems:\n\na/b: unsafe name (contains a path separator)"
+            << "Extraction incomplete";
+    }
+    void extract() {
+        QFETCH(QString, archive);
+        QFETCH(QList<int>, clicked);
+        QFETCH(QStringList, files);
+        QFETCH(int, buttons);
+        QFETCH(QString, prompt);
+        QFETCH(QString, title);
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, archive));
+        if (clicked.isEmpty())
+            w->cmdSelectAll->click();
+        for (int k : clicked)
+            ClickEntry(*w, k);
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
+        QCOMPARE(dialogs->Browses.last().InitialFolder, dataDir.path());
+        QCOMPARE(testfiles::Contents(out.path()), files);
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
+        QCOMPARE(dialogs->Messages[0].Buttons, buttons);
+        QCOMPARE(dialogs->Messages[0].Title, title);
+        QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was
+    }
+
+    void cancelledExtractShowsNothing() {
+        auto w = open();
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        w->cmdSelectAll->click();
+        w->cmdExtract->click(); // cancelled
+        QCOMPARE(dialogs->Browses.size(), 1);
+        QVERIFY(dialogs->Messages.isEmpty());
+    }
+
+    void archiveDeletedBeforeExtracting() {
+        auto w = open();
+        testfiles::Write(appDir.filePath("brief.dat"), testfiles::Archive({{"B", "b"}}));
+        w->File->Refresh();
+        QVERIFY(ClickFile(*w, "brief.dat"));
+        w->cmdSelectAll->click();
+        QVERIFY(QFile::remove(appDir.filePath("brief.dat")));
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Buttons, 48);
+        QVERIFY(dialogs->Messages[0].Prompt.contains("the archive does not exist"));
+    }
+
+    void folderWithTrailingSeparator() {
+        // A root folder ends in a separator already; the doubled separator still names the file.
+        auto w = open();
+        dialogs->Answers << dataDir.path() + "/";
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "three.dat"));
+        QCOMPARE(w->lstFiles->count(), 3);
+    }
+
+    void enterRunsExtract_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("title"); // of the folder dialog Enter opens
+        QTest::newRow("entry list") << "lstFiles"
+                                    << "Select the output folder";
+        QTest::newRow("file list") << "File"
+                                   << "Select the output folder";
+        QTest::newRow("on the browse button, it presses that button") << "cmdBrowse"
+                                                                      << "Select a folder";
+    }
+    void enterRunsExtract() {
+        QFETCH(QString, focus);
+        QFETCH(QString, title);
+        auto w = open();
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        auto* target = w->findChild<QWidget*>(focus);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QCOMPARE(dialogs->Browses.size(), 1);
+        QCOMPARE(dialogs->Browses[0].Title, title);
+    }
+
+    void enterDoesNothingWhileExtractIsDisabled() {
+        auto w = open();
+        QTest::keyClick(w->lstFiles, Qt::Key_Return);
+        QVERIFY(dialogs->Browses.isEmpty());
+    }
+
+    void tooManyEntries() {
+        QByteArray directory;
+        for (int k = 0; k < frm::MaxListedEntries + 5; ++k)
+            directory += Record("E" + QByteArray::number(k), 0, 0);
+        testfiles::Write(dataDir.filePath("huge.dat"), directory);
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "huge.dat"));
+        QCOMPARE(w->lstFiles->count(), frm::MaxListedEntries);
+        QCOMPARE(w->lstFiles->item(frm::MaxListedEntries - 1)->text(), QString("E32766"));
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QVERIFY(dialogs->Messages[0].Prompt.contains("left out"));
+        w->cmdSelectAll->click();
+        QCOMPARE(w->lstFiles->selectionModel()->selectedRows().size(), frm::MaxListedEntries);
+        QFile::remove(dataDir.filePath("huge.dat"));
+    }
+
+    void menus() {
+        auto w = open();
+        QCOMPARE(w->mnuFile->title(), QString("&File"));
+        QCOMPARE(w->mnuFileExit->text(), QString("E&xit"));
+        QCOMPARE(w->mnuHelp->title(), QString("&Help"));
+        QCOMPARE(w->mnuHelpAbout->text(), QString("&About"));
+        QCOMPARE(w->cmdSelectAll->text(), QString("Select &All"));
+        QCOMPARE(w->cmdExtract->text(), QString("Extract"));
+        QCOMPARE(w->cmdBrowse->text(), QString("..."));
+        // Tab order once the buttons are enabled: entry list, Extract, Select All, file list,
+        // browse button.
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        w->lstFiles->setFocus();
+        for (const char* next : {"cmdExtract", "cmdSelectAll", "File", "cmdBrowse"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
+        }
+    }
+};
+
+QTEST_MAIN(TestFrm)
+#include "tst_frm.moc"
