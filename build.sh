@@ -30,6 +30,10 @@ case "${1:-}" in
 run)
     install_missing
     build build
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        exec ./build/bin/quillmarrow
+    fi
+    echo "No display: listing the sample archive with quillmarrow-cli instead of opening the window."
     ./build/bin/quillmarrow-cli list --long build/bin/Sample.dat
     ;;
 test)

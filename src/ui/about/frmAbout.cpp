@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, double left, double top,
@@ -44,6 +46,12 @@ QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, d
     box->setPalette(palette);
     box->setTextMargins(0, 0, 0, 0);
     modScreen::Move(box, left, top, width, height);
+    // Where the platform's font is wider than the design's, the box grows to show its whole
+    // text, up to the window's right margin.
+    const int needed = box->fontMetrics().horizontalAdvance(text) + 6;
+    const int room = modScreen::PixelsX(5730 - 120) - box->x();
+    box->resize(std::clamp(needed, box->width(), std::max(box->width(), room)), box->height());
+    box->setCursorPosition(0);
     return box;
 }
 
@@ -55,7 +63,9 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(modScreen::PixelsX(5730), modScreen::PixelsY(3255));
-    setAttribute(Qt::WA_DeleteOnClose, false);
+    QFont font = this->font(); // the platform's UI font at the window's 8.25 points
+    font.setPointSizeF(8.25);
+    setFont(font);
 
     imgIcon = new QLabel(this);
     imgIcon->setObjectName(QStringLiteral("imgIcon"));
@@ -70,9 +80,8 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lblVersion = MakeLabel(this, "lblVersion", QStringLiteral("Version"), 1050, 600, 3885, 225);
     lblDescription = MakeLabel(
         this, "lblDescription",
-        QStringLiteral("Quillmarrow extracts the files stored in simple game data archives, one "
-                       "file for each entry.\nBased on an earlier extraction tool by its original "
-                       "author, 2001."),
+        QStringLiteral("Extracts the files stored in simple game data archives, one file for each "
+                       "entry.\nBased on an earlier extraction tool from 2001."),
         1050, 960, 3885, 930);
     lblDescription->setWordWrap(true);
     lbl[0] = MakeLabel(this, "lbl0", QStringLiteral("website:"), 1080, 1920, 615, 210);
@@ -82,6 +91,10 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lbl[1] = MakeLabel(this, "lbl1", QStringLiteral("email:"), 1080, 2280, 495, 255);
     txtEmail = MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280,
                            1695, 255);
+    for (QLabel* label : lbl) // as the link boxes: wide enough for the platform's font
+        label->resize(std::max(label->width(), std::min(label->sizeHint().width(),
+                                                        modScreen::PixelsX(1800 - 1080))),
+                      label->height());
     lblDisclaimer = MakeLabel(
         this, "lblDisclaimer",
         QStringLiteral(

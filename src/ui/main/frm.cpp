@@ -77,6 +77,10 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     setWindowIcon(icon);
     setObjectName(QStringLiteral("frm"));
 
+    QFont font = this->font(); // the platform's UI font at the window's 8.25 points
+    font.setPointSizeF(8.25);
+    setFont(font);
+
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
