@@ -45,6 +45,10 @@ private slots:
         testfiles::Write(dataDir.filePath("bad.dat"),
                          Record("GOOD", 60, 2) + Record("a/b", 60, 1) + Record("", 0, 0) + "ok");
         testfiles::Write(appDir.filePath("beside.dat"), testfiles::Archive({{"X", "x"}}));
+        QList<QPair<QByteArray, QByteArray>> unsafe;
+        for (int k = 0; k < 25; ++k)
+            unsafe.append({"U/" + QByteArray::number(k), "u"});
+        testfiles::Write(dataDir.filePath("unsafe.dat"), testfiles::Archive(unsafe));
     }
     void init() {
         QFile::remove(iniPath());
@@ -171,6 +175,13 @@ private slots:
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << QList<int>{} << QStringList{"GOOD"} << 48
             << "Extraction finished with problems:\n\na/b: unsafe name (contains a path separator)"
+            << "Extraction incomplete";
+        QStringList twenty;
+        for (int k = 0; k < 20; ++k)
+            twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
+        QTest::newRow("the first 20 problems are named, the rest counted")
+            << "unsafe.dat" << QList<int>{} << QStringList{} << 48
+            << "Extraction finished with problems:\n\n" + twenty.join('\n') + "\n... and 5 more."
             << "Extraction incomplete";
     }
     void extract() {
