@@ -2,6 +2,7 @@
 # Installs what is missing, builds, and then runs the program or the tests.
 #   ./build.sh run    build and start the program
 #   ./build.sh test   build and run the whole test suite
+#   ./build.sh bench  build in Release and print the benchmark table
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -23,7 +24,7 @@ install_missing() {
 build() { # build DIR [cmake options...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir"
+    cmake --build "$dir" -j2
 }
 
 case "${1:-}" in
@@ -40,8 +41,13 @@ test)
     build build-core -DQUILLMARROW_GUI=OFF
     ctest --test-dir build-core --output-on-failure
     ;;
+bench)
+    install_missing
+    build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_GUI=OFF
+    bench/run build-bench
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench" >&2
     exit 2
     ;;
 esac
