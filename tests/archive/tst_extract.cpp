@@ -1,6 +1,7 @@
 // Extracting selected entries: which files appear, what they hold, and what is reported.
 
 #include "TestFiles.h"
+#include "archive/Directory.h"
 #include "archive/Extract.h"
 
 #include <QDir>
@@ -49,6 +50,7 @@ private:
 private slots:
     void init() {
         archivePath = root.filePath("archive.dat");
+        QDir(archivePath).removeRecursively(); // a test may have left a folder in its place
         out = root.filePath("out");
         QDir(out).removeRecursively();
         QVERIFY(QDir().mkpath(out));
@@ -228,6 +230,37 @@ private slots:
         QVERIFY(!report.ArchiveError.empty());
         QCOMPARE(int(report.Entries.size()), selected.size());
         QCOMPARE(report.AllWritten(), selected.isEmpty());
+        QCOMPARE(outputFiles(), Files{});
+    }
+
+    // The archive changed on disk after it was listed: every selected entry is reported as
+    // not written, each with a reason, and nothing is written.
+    void archiveGoneAfterListing_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("archiveError"); // the archive itself could not be opened
+        QTest::newRow("deleted") << "delete" << true;
+        QTest::newRow("replaced by a folder") << "folder" << true;
+        QTest::newRow("emptied") << "empty" << false;
+    }
+    void archiveGoneAfterListing() {
+        QFETCH(QString, change);
+        QFETCH(bool, archiveError);
+        testfiles::Write(archivePath, ThreeEntries());
+        const archive::Directory dir = archive::ReadDirectory(testfiles::Path(archivePath));
+        QCOMPARE(dir.Entries.size(), 3u);
+        QVERIFY(QFile::remove(archivePath));
+        if (change == "folder")
+            QVERIFY(QDir().mkdir(archivePath));
+        else if (change == "empty")
+            testfiles::Write(archivePath, {});
+
+        const auto report = extract({0, 1, 2}, int(dir.Entries.size()));
+        QCOMPARE(report.ArchiveError.empty(), !archiveError);
+        QCOMPARE(report.Entries.size(), 3u);
+        for (const auto& e : report.Entries) {
+            QCOMPARE(e.Result, Outcome::NotWritten);
+            QVERIFY(!e.Reason.empty());
+        }
         QCOMPARE(outputFiles(), Files{});
     }
 
