@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and then runs the program or the tests.
 #   ./build.sh run    build and start the program
-#   ./build.sh test   build and run the whole test suite
+#   ./build.sh test   build and run the whole test suite, again under the sanitizers, then
+#                     the fuzzers (QUILLMARROW_FUZZ_SECONDS each, default 60)
+#   ./build.sh bench  build in Release and print the benchmark table
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ qt6-base-dev libgl-dev)
+# clang and its runtime libraries (libFuzzer) build the fuzzing harnesses.
+packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev)
 
 install_missing() {
     local missing=()
@@ -23,7 +26,7 @@ install_missing() {
 build() { # build DIR [cmake options...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir"
+    cmake --build "$dir" -j2
 }
 
 case "${1:-}" in
@@ -41,11 +44,23 @@ test)
     build build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
     # The archive core and quillmarrow-cli alone, without Qt Widgets.
-    build build-core -DQUILLMARROW_GUI=OFF
+    build build-core -DQUILLMARROW_GUI=OFF -DQUILLMARROW_BENCH=OFF
     ctest --test-dir build-core --output-on-failure
+    # Everything again with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
+    build build-asan -DQUILLMARROW_SANITIZE=ON -DQUILLMARROW_BENCH=OFF
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure
+    # The libFuzzer harnesses, each for a bounded time; a crash fails the run.
+    build build-fuzz -DQUILLMARROW_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+        -DQUILLMARROW_GUI=OFF -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_BENCH=OFF
+    fuzz/run build-fuzz
+    ;;
+bench)
+    install_missing
+    build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_GUI=OFF
+    bench/run build-bench
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench" >&2
     exit 2
     ;;
 esac

@@ -1,19 +1,14 @@
 #include "archive/ArchiveEntry.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace archive {
 
 namespace {
 
-std::int32_t ReadInt32LE(std::string_view bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const std::size_t pos = at + i;
-        const std::uint32_t byte = pos < bytes.size() ? static_cast<unsigned char>(bytes[pos]) : 0;
-        value |= byte << (8 * i);
-    }
-    return static_cast<std::int32_t>(value);
+std::int32_t Int32LE(const char* at) {
+    const auto byte = [at](int i) { return std::uint32_t{static_cast<unsigned char>(at[i])}; };
+    return static_cast<std::int32_t>(byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24);
 }
 
 void AppendInt32LE(std::string& out, std::int32_t value) {
@@ -29,12 +24,26 @@ std::string CutName(std::string_view nameBytes) {
     return std::string(nameBytes.substr(0, nameBytes.find('\0')));
 }
 
+void DecodeRecordInto(std::string_view recordBytes, ArchiveEntry& entry) {
+    // A record cut short by the end of the file reads as if padded with NULs.
+    const char* record = recordBytes.data();
+    char padded[RecordSize] = {};
+    if (recordBytes.size() < RecordSize)
+        record =
+            static_cast<const char*>(std::memcpy(padded, recordBytes.data(), recordBytes.size()));
+    // A plain loop: for names this short it is much faster than a call to memchr.
+    std::size_t nameLength = 0;
+    while (nameLength < NameSize && record[nameLength] != '\0')
+        ++nameLength;
+    entry.Name.assign(record, nameLength);
+    entry.Offset = Int32LE(record + NameSize);
+    entry.Size = Int32LE(record + NameSize + 4);
+    entry.Complete = recordBytes.size() >= RecordSize;
+}
+
 ArchiveEntry DecodeRecord(std::string_view recordBytes) {
     ArchiveEntry entry;
-    entry.Name = CutName(recordBytes);
-    entry.Offset = ReadInt32LE(recordBytes, NameSize);
-    entry.Size = ReadInt32LE(recordBytes, NameSize + 4);
-    entry.Complete = recordBytes.size() >= RecordSize;
+    DecodeRecordInto(recordBytes, entry);
     return entry;
 }
 

@@ -3,6 +3,7 @@
 #include "FileIO.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace archive {
 
@@ -24,40 +25,50 @@ Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t ma
         return dir;
     }
 
-    // The directory is read in blocks of whole records rather than record by record; the
-    // result is the same as reading each record's name in turn.
-    constexpr std::size_t BlockRecords = 4096;
-    std::string block;
-    std::uint64_t blockStart = 0; // byte position of block[0]
-    for (std::int64_t k = 0; k < MaxRecords; ++k) {
-        const auto pos = static_cast<std::uint64_t>(k) * RecordSize;
-        if (pos >= blockStart + block.size()) {
-            if (!block.empty() && block.size() < BlockRecords * RecordSize)
-                break; // the previous read came up short: the file has ended
-            block.resize(BlockRecords * RecordSize);
-            block.resize(file->ReadAt(block.data(), block.size(), pos, ec));
-            blockStart = pos;
-            if (ec) {
-                dir.State = Directory::Status::Unreadable;
-                dir.Error = ec.message();
-                dir.Entries.clear();
-                return dir;
-            }
-            if (block.empty())
-                break; // a record with no bytes at all begins with "NUL"
+    // The directory's bytes are read first, in blocks of whole records that double in size,
+    // and only then decoded into a vector of the right size: no entry is moved and no byte is
+    // read twice. One record more than asked for tells whether any was left out.
+    const std::uint64_t wanted = maxEntries < static_cast<std::uint64_t>(MaxRecords)
+                                     ? maxEntries + 1
+                                     : static_cast<std::uint64_t>(MaxRecords);
+    struct Block {
+        std::unique_ptr<char[]> Bytes;
+        std::size_t Size = 0;    // bytes read
+        std::size_t Records = 0; // the records in it that belong to the directory
+    };
+    std::vector<Block> blocks;
+    std::uint64_t records = 0;
+    for (std::uint64_t blockRecords = 4096; records < wanted;
+         blockRecords = std::min<std::uint64_t>(blockRecords * 2, 1u << 20)) {
+        const auto want = static_cast<std::size_t>(std::min(blockRecords, wanted - records));
+        Block b{std::make_unique_for_overwrite<char[]>(want * RecordSize)};
+        b.Size = file->ReadAt(b.Bytes.get(), want * RecordSize, records * RecordSize, ec);
+        if (ec) {
+            dir.State = Directory::Status::Unreadable;
+            dir.Error = ec.message();
+            return dir;
         }
-        const std::string_view record =
-            std::string_view(block).substr(pos - blockStart, RecordSize);
-        if (EndsDirectory(static_cast<unsigned char>(record[0])))
+        // A record cut short by the end of the file still belongs when its first byte does.
+        while (b.Records * RecordSize < b.Size &&
+               !EndsDirectory(static_cast<unsigned char>(b.Bytes[b.Records * RecordSize])))
+            ++b.Records;
+        records += b.Records;
+        const bool ended = b.Records < want || b.Size < want * RecordSize;
+        blocks.push_back(std::move(b));
+        if (ended)
             break;
-        if (dir.Entries.size() == maxEntries) {
-            dir.LeftOut = true;
-            break;
-        }
-        dir.Entries.push_back(DecodeRecord(record));
-        if (record.size() < RecordSize)
-            break; // the file ends inside this record
     }
+
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(records, maxEntries));
+    dir.LeftOut = records > count;
+    dir.Entries.reserve(count);
+    for (const Block& b : blocks)
+        for (std::size_t k = 0; k < b.Records && dir.Entries.size() < count; ++k) {
+            const std::size_t at = k * RecordSize;
+            DecodeRecordInto(
+                std::string_view(b.Bytes.get() + at, std::min(RecordSize, b.Size - at)),
+                dir.Entries.emplace_back());
+        }
     dir.State = Directory::Status::Read;
     return dir;
 }

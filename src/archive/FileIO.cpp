@@ -187,10 +187,14 @@ std::uint64_t CopyRange(InputFile& in, std::uint64_t pos, std::uint64_t n, Outpu
     std::uint64_t done = 0;
 #if defined(__linux__)
     // Let the kernel move the bytes (no copy through user space; reflinks where the file
-    // system shares extents). Falls back to reading and writing where it cannot.
+    // system shares extents), but only from a page-aligned position: from any other the
+    // kernel copies page fragments and is slower than reading and writing through the
+    // buffer below (measured at about 1.5 times the time on ext4), and no file system can
+    // share extents there anyway. Entry data in an archive is rarely page-aligned.
     auto* pin = dynamic_cast<PosixInput*>(&in);
     auto* pout = dynamic_cast<PosixOutput*>(&out);
-    while (pin && pout && done < n) {
+    const bool aligned = pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) == 0;
+    while (aligned && pin && pout && done < n) {
         loff_t from = static_cast<loff_t>(pos + done);
         const ssize_t got = ::copy_file_range(
             pin->Fd(), &from, pout->Fd(), nullptr,

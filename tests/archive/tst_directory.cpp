@@ -130,6 +130,9 @@ private slots:
         QTest::newRow("4097 records, no terminator") << 4097 << 20;
         QTest::newRow("8192 records, no terminator") << 8192 << 20;
         QTest::newRow("8193 records, the last cut to 3 bytes") << 8193 << 37;
+        QTest::newRow("12288 records (two whole blocks), no terminator") << 12288 << 20;
+        QTest::newRow("12289 records, the last cut to its name") << 12289 << 28;
+        QTest::newRow("28673 records and a terminator") << 28673 << 0;
     }
     void largeDirectory() {
         QFETCH(int, count);
@@ -158,6 +161,10 @@ private slots:
         QTest::newRow("more records than the maximum") << 5 << 3 << 3 << true;
         QTest::newRow("exactly the maximum, then the terminator") << 5 << 5 << 5 << false;
         QTest::newRow("fewer than the maximum") << 2 << 5 << 2 << false;
+        QTest::newRow("a maximum of 0") << 1 << 0 << 0 << true;
+        QTest::newRow("the maximum at the end of the first block") << 5000 << 4096 << 4096 << true;
+        QTest::newRow("one left out at the end of the first block") << 4096 << 4095 << 4095 << true;
+        QTest::newRow("the maximum inside the second block") << 5000 << 4097 << 4097 << true;
     }
     void maxEntries() {
         QFETCH(int, records);

@@ -1,6 +1,7 @@
 // Extracting selected entries: which files appear, what they hold, and what is reported.
 
 #include "TestFiles.h"
+#include "archive/Directory.h"
 #include "archive/Extract.h"
 
 #include <QDir>
@@ -49,6 +50,7 @@ private:
 private slots:
     void init() {
         archivePath = root.filePath("archive.dat");
+        QDir(archivePath).removeRecursively(); // a test may have left a folder in its place
         out = root.filePath("out");
         QDir(out).removeRecursively();
         QVERIFY(QDir().mkpath(out));
@@ -231,14 +233,55 @@ private slots:
         QCOMPARE(outputFiles(), Files{});
     }
 
-    // Larger than one copy chunk, so the copy loop runs more than once.
+    // The archive changed on disk after it was listed: every selected entry is reported as
+    // not written, each with a reason, and nothing is written.
+    void archiveGoneAfterListing_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("archiveError"); // the archive itself could not be opened
+        QTest::newRow("deleted") << "delete" << true;
+        QTest::newRow("replaced by a folder") << "folder" << true;
+        QTest::newRow("emptied") << "empty" << false;
+    }
+    void archiveGoneAfterListing() {
+        QFETCH(QString, change);
+        QFETCH(bool, archiveError);
+        testfiles::Write(archivePath, ThreeEntries());
+        const archive::Directory dir = archive::ReadDirectory(testfiles::Path(archivePath));
+        QCOMPARE(dir.Entries.size(), 3u);
+        QVERIFY(QFile::remove(archivePath));
+        if (change == "folder")
+            QVERIFY(QDir().mkdir(archivePath));
+        else if (change == "empty")
+            testfiles::Write(archivePath, {});
+
+        const auto report = extract({0, 1, 2}, int(dir.Entries.size()));
+        QCOMPARE(report.ArchiveError.empty(), !archiveError);
+        QCOMPARE(report.Entries.size(), 3u);
+        for (const auto& e : report.Entries) {
+            QCOMPARE(e.Result, Outcome::NotWritten);
+            QVERIFY(!e.Reason.empty());
+        }
+        QCOMPARE(outputFiles(), Files{});
+    }
+
+    // Larger than one copy chunk, so the copy loop runs more than once; data at a page
+    // boundary is copied by the kernel where it can, data elsewhere through a buffer.
+    void largeEntry_data() {
+        QTest::addColumn<int>("offset");
+        QTest::newRow("data right after the directory") << 60;
+        QTest::newRow("data at a page boundary") << 65536;
+    }
     void largeEntry() {
+        QFETCH(int, offset);
         QByteArray big(9 * 1024 * 1024 + 7, '\0');
         for (qsizetype i = 0; i < big.size(); ++i)
             big[i] = char(i * 131 % 251);
-        testfiles::Write(archivePath, testfiles::Archive({{"BIG", big}, {"SMALL", "s"}}));
+        const QByteArray head = Record("BIG", offset, int(big.size())) +
+                                Record("SMALL", offset + int(big.size()), 1) + Record("", 0, 0);
+        testfiles::Write(archivePath, head + QByteArray(offset - head.size(), 'p') + big + "s");
         QVERIFY(extract({0, 1}, 2).AllWritten());
         QVERIFY(testfiles::Read(QDir(out).filePath("BIG")) == big);
+        QCOMPARE(testfiles::Read(QDir(out).filePath("SMALL")), QByteArray("s"));
     }
 
     void unsafeNames_data() {

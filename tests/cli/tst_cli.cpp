@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using Files = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(Files)
 
@@ -18,10 +22,19 @@ struct Result {
     QByteArray out, err;
 };
 
-Result Run(const QStringList& args) {
+// Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
+// (RLIMIT_FSIZE), as a disk that fills up would.
+Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
     QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
     command << QUILLMARROW_CLI << args;
     QProcess p;
+#ifdef Q_OS_UNIX
+    if (fileSizeLimit >= 0)
+        p.setChildProcessModifier([fileSizeLimit] {
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+#endif
     p.start(command.takeFirst(), command);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return {};
@@ -148,6 +161,62 @@ private slots:
                                  "quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n",
                                  "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
             QVERIFY2(r.out.contains(line), line);
+    }
+
+    // The disk filling up during extraction: each entry that does not fit is reported on a line
+    // of its own and leaves nothing under its name (an older file of that name stays as it
+    // was), no temporary file stays, and the smaller entries are still written.
+    void diskFull_data() {
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<bool>("olderBig"); // out/BIG already holds "older"
+        QTest::addColumn<QByteArrayList>("reported");
+        QTest::addColumn<Files>("files");
+        const Files small{{"SMALL1", QByteArray(1000, '1')},
+                          {"SMALL2", QByteArray(2000, '2')},
+                          {"MEDIUM", QByteArray(50000, 'm')}};
+        Files all = small;
+        all["BIG"] = QByteArray(300000, 'b');
+        Files older = small;
+        older["BIG"] = "older";
+
+        QTest::newRow("room for all but the big entry")
+            << qint64(100000) << false << QByteArrayList{"BIG"} << small;
+        QTest::newRow("room for the small entries only")
+            << qint64(10000) << false << QByteArrayList{"BIG", "MEDIUM"}
+            << Files{{"SMALL1", small["SMALL1"]}, {"SMALL2", small["SMALL2"]}};
+        QTest::newRow("an older file under the big entry's name stays")
+            << qint64(100000) << true << QByteArrayList{"BIG"} << older;
+        QTest::newRow("room for every entry")
+            << qint64(1000000) << false << QByteArrayList{} << all;
+    }
+    void diskFull() {
+#ifndef Q_OS_UNIX
+        QSKIP("file size limits are a POSIX feature");
+#endif
+        QFETCH(qint64, limit);
+        QFETCH(bool, olderBig);
+        QFETCH(QByteArrayList, reported);
+        QFETCH(Files, files);
+        testfiles::Write(root.filePath("full.dat"),
+                         testfiles::Archive({{"SMALL1", QByteArray(1000, '1')},
+                                             {"BIG", QByteArray(300000, 'b')},
+                                             {"SMALL2", QByteArray(2000, '2')},
+                                             {"MEDIUM", QByteArray(50000, 'm')}}));
+        if (olderBig)
+            testfiles::Write(QDir(folder()).filePath("BIG"), "older");
+
+        const Result r = Run({"extract", root.filePath("full.dat"), folder()}, limit);
+        QCOMPARE(r.exitCode, reported.isEmpty() ? 0 : 1);
+        QByteArrayList lines = r.err.split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray()); // every line ends with a line feed
+        QCOMPARE(lines.size(), reported.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith("quillmarrow-cli: " + reported[i] + ": cannot write it: "),
+                     lines[i].constData());
+        Files got;
+        for (const QString& name : testfiles::Contents(folder()))
+            got[name] = testfiles::Read(QDir(folder()).filePath(name));
+        QCOMPARE(got, files);
     }
 
     // Random archives: the listing and the extracted files follow from the records alone.

@@ -1,0 +1,56 @@
+// Extraction of arbitrary bytes with every listed entry selected. Nothing may appear outside the
+// output folder; inside it only plain files named after entries that were written, no
+// temporary file, and each holding as many bytes as reported for the last entry of its name.
+
+#include "FuzzSupport.h"
+#include "archive/Directory.h"
+#include "archive/Extract.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <numeric>
+#include <string_view>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using Outcome = archive::EntryResult::Outcome;
+    // scratch/jail/{archive.dat, out}: an entry that escaped out/ by one or two levels would
+    // show up in jail/ or in scratch/.
+    const fs::path jail = fuzz::ScratchFolder() / "jail";
+    const fs::path archivePath = jail / "archive.dat", out = jail / "out";
+    fs::remove_all(jail);
+    fs::create_directories(out);
+    fuzz::WriteFile(archivePath, std::string_view(reinterpret_cast<const char*>(data), size));
+
+    const archive::Directory dir = archive::ReadDirectory(archivePath);
+    const int count = static_cast<int>(dir.Entries.size());
+    std::vector<int> positions(dir.Entries.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    const archive::ExtractReport report =
+        archive::ExtractEntries(archivePath, out, positions, count);
+
+    fuzz::Check(report.ArchiveError.empty(), "the archive could not be opened");
+    fuzz::Check(report.Entries.size() == positions.size(), "not every entry was reported");
+    std::map<std::string, std::uint64_t> expected; // the last written entry of each name wins
+    for (const auto& e : report.Entries) {
+        fuzz::Check(e.Reason.empty() == (e.Result == Outcome::Written),
+                    "a reason is missing or given for a whole entry");
+        if (e.Result != Outcome::NotWritten)
+            expected[e.Name] = e.BytesWritten;
+    }
+
+    fuzz::Check(fuzz::Contents(fuzz::ScratchFolder()) == std::vector<std::string>{"jail"},
+                "something appeared beside the archive's folder");
+    fuzz::Check(fuzz::Contents(jail) == std::vector<std::string>{"archive.dat", "out"},
+                "something appeared beside the output folder");
+    std::map<std::string, std::uint64_t> found;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        fuzz::Check(entry.is_regular_file() && !entry.is_symlink(), "not a plain file in out/");
+        found[entry.path().filename().string()] = entry.file_size();
+    }
+    fuzz::Check(found == expected, "the files in out/ are not the written entries");
+    return 0;
+}
