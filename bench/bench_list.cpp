@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                                    const auto dir = archive::ReadDirectory(path);
                                    if (dir.Entries.size() != Entries)
                                        throw std::runtime_error("listed a wrong count");
-                                   sink += dir.Entries.back().Name.size();
+                                   sink += dir.Entries.Name(Entries - 1).size();
                                }
                            }) /
                            Repeats);

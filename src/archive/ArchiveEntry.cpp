@@ -1,5 +1,6 @@
 #include "archive/ArchiveEntry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace archive {
@@ -24,26 +25,15 @@ std::string CutName(std::string_view nameBytes) {
     return std::string(nameBytes.substr(0, nameBytes.find('\0')));
 }
 
-void DecodeRecordInto(std::string_view recordBytes, ArchiveEntry& entry) {
+ArchiveEntry DecodeRecord(std::string_view recordBytes) {
     // A record cut short by the end of the file reads as if padded with NULs.
-    const char* record = recordBytes.data();
-    char padded[RecordSize] = {};
-    if (recordBytes.size() < RecordSize)
-        record =
-            static_cast<const char*>(std::memcpy(padded, recordBytes.data(), recordBytes.size()));
-    // A plain loop: for names this short it is much faster than a call to memchr.
-    std::size_t nameLength = 0;
-    while (nameLength < NameSize && record[nameLength] != '\0')
-        ++nameLength;
-    entry.Name.assign(record, nameLength);
+    char record[RecordSize] = {};
+    std::memcpy(record, recordBytes.data(), std::min(recordBytes.size(), RecordSize));
+    ArchiveEntry entry;
+    entry.Name = CutName({record, NameSize});
     entry.Offset = Int32LE(record + NameSize);
     entry.Size = Int32LE(record + NameSize + 4);
     entry.Complete = recordBytes.size() >= RecordSize;
-}
-
-ArchiveEntry DecodeRecord(std::string_view recordBytes) {
-    ArchiveEntry entry;
-    DecodeRecordInto(recordBytes, entry);
     return entry;
 }
 

@@ -35,8 +35,6 @@ std::string CutName(std::string_view nameBytes);
 // Decodes one record from the bytes that exist; a record cut short by the end of the file
 // has fewer than 20, and its missing bytes count as zero.
 ArchiveEntry DecodeRecord(std::string_view recordBytes);
-// The same into an existing entry, so that a long directory is decoded in place.
-void DecodeRecordInto(std::string_view recordBytes, ArchiveEntry& entry);
 
 // Encodes one record; the name is cut or NUL-padded to 12 bytes.
 std::string EncodeRecord(std::string_view name, std::int32_t offset, std::int32_t size);

@@ -3,7 +3,7 @@
 #include "FileIO.h"
 
 #include <algorithm>
-#include <memory>
+#include <cstring>
 
 namespace archive {
 
@@ -25,59 +25,51 @@ Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t ma
         return dir;
     }
 
-    // The directory's bytes are read first, in blocks of whole records that double in size,
-    // and only then decoded into a vector of the right size: no entry is moved and no byte is
-    // read twice. One record more than asked for tells whether any was left out.
-    const std::uint64_t wanted = maxEntries < static_cast<std::uint64_t>(MaxRecords)
-                                     ? maxEntries + 1
-                                     : static_cast<std::uint64_t>(MaxRecords);
-    struct Block {
-        std::unique_ptr<char[]> Bytes;
-        std::size_t Size = 0;    // bytes read
-        std::size_t Records = 0; // the records in it that belong to the directory
-    };
-    std::vector<Block> blocks;
+    // The records are read in blocks that double in size, straight into the list's own
+    // buffer, and only their first bytes are looked at here. One record more than asked for
+    // tells whether any was left out. The buffer starts large enough for a full window list
+    // (but never larger than the file) and doubles beyond that.
+    const std::uint64_t wanted = std::min<std::uint64_t>(
+        maxEntries < static_cast<std::uint64_t>(MaxRecords) ? maxEntries + 1 : MaxRecords,
+        (file->Size() + RecordSize - 1) / RecordSize);
+    EntryList& list = dir.Entries;
+    std::size_t capacity =
+        static_cast<std::size_t>(std::min<std::uint64_t>(wanted, 1u << 16)) * RecordSize;
+    list.bytes_ = std::make_unique_for_overwrite<char[]>(capacity);
     std::uint64_t records = 0;
-    for (std::uint64_t blockRecords = 4096; records < wanted;
-         blockRecords = std::min<std::uint64_t>(blockRecords * 2, 1u << 20)) {
-        const auto want = static_cast<std::size_t>(std::min(blockRecords, wanted - records));
-        Block b{std::make_unique_for_overwrite<char[]>(want * RecordSize)};
-        b.Size = file->ReadAt(b.Bytes.get(), want * RecordSize, records * RecordSize, ec);
+    for (std::uint64_t block = 4096; records < wanted;
+         block = std::min<std::uint64_t>(block * 2, 1u << 20)) {
+        const auto want = static_cast<std::size_t>(std::min(block, wanted - records));
+        const std::size_t at = static_cast<std::size_t>(records) * RecordSize;
+        if (at + want * RecordSize > capacity) {
+            capacity = std::max(capacity * 2, at + want * RecordSize);
+            auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+            std::memcpy(grown.get(), list.bytes_.get(), at);
+            list.bytes_ = std::move(grown);
+        }
+        const std::size_t got = file->ReadAt(list.bytes_.get() + at, want * RecordSize, at, ec);
         if (ec) {
-            dir.State = Directory::Status::Unreadable;
-            dir.Error = ec.message();
-            return dir;
+            Directory failed;
+            failed.State = Directory::Status::Unreadable;
+            failed.Error = ec.message();
+            return failed;
         }
         // A record cut short by the end of the file still belongs when its first byte does.
-        while (b.Records * RecordSize < b.Size &&
-               !EndsDirectory(static_cast<unsigned char>(b.Bytes[b.Records * RecordSize])))
-            ++b.Records;
-        records += b.Records;
-        const bool ended = b.Records < want || b.Size < want * RecordSize;
-        blocks.push_back(std::move(b));
-        if (ended)
+        std::size_t k = 0;
+        while (k * RecordSize < got &&
+               !EndsDirectory(static_cast<unsigned char>(list.bytes_[at + k * RecordSize])))
+            ++k;
+        records += k;
+        list.size_ = at + std::min(got, k * RecordSize);
+        if (k < want || got < want * RecordSize)
             break;
     }
 
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(records, maxEntries));
-    dir.LeftOut = records > count;
-    dir.Entries.reserve(count);
-    for (const Block& b : blocks)
-        for (std::size_t k = 0; k < b.Records && dir.Entries.size() < count; ++k) {
-            const std::size_t at = k * RecordSize;
-            DecodeRecordInto(
-                std::string_view(b.Bytes.get() + at, std::min(RecordSize, b.Size - at)),
-                dir.Entries.emplace_back());
-        }
+    list.count_ = static_cast<std::size_t>(std::min<std::uint64_t>(records, maxEntries));
+    list.size_ = std::min(list.size_, list.count_ * RecordSize);
+    dir.LeftOut = records > list.count_;
     dir.State = Directory::Status::Read;
     return dir;
-}
-
-std::vector<std::string> ListEntryNames(const std::filesystem::path& archivePath) {
-    std::vector<std::string> names;
-    for (auto& entry : ReadDirectory(archivePath).Entries)
-        names.push_back(std::move(entry.Name));
-    return names;
 }
 
 } // namespace archive

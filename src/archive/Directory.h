@@ -5,10 +5,62 @@
 #include <cstddef>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace archive {
+
+struct Directory;
+Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t maxEntries);
+
+// A directory's entries, kept as the bytes of their records and decoded when read, so that
+// listing a long directory costs little more than reading it.
+class EntryList {
+public:
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+
+    // Entry k, decoded from its record (a record cut short reads as if padded with NULs).
+    ArchiveEntry operator[](std::size_t k) const { return DecodeRecord(Record(k)); }
+    ArchiveEntry back() const { return (*this)[count_ - 1]; }
+
+    // Entry k's name bytes up to the first NUL, without a copy.
+    std::string_view Name(std::size_t k) const {
+        const std::string_view name = Record(k).substr(0, NameSize);
+        return name.substr(0, name.find('\0'));
+    }
+
+    class const_iterator {
+    public:
+        const_iterator(const EntryList* list, std::size_t k) : list_(list), k_(k) {}
+        ArchiveEntry operator*() const { return (*list_)[k_]; }
+        const_iterator& operator++() {
+            ++k_;
+            return *this;
+        }
+        bool operator==(const const_iterator& other) const { return k_ == other.k_; }
+
+    private:
+        const EntryList* list_;
+        std::size_t k_;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, count_}; }
+
+private:
+    friend Directory ReadDirectory(const std::filesystem::path&, std::size_t);
+
+    // Record k's bytes: 20, or fewer for a last record that the end of the file cut short.
+    std::string_view Record(std::size_t k) const {
+        const std::size_t at = k * RecordSize;
+        return {bytes_.get() + at, std::min(RecordSize, size_ - at)};
+    }
+
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0; // bytes of the listed records
+    std::size_t count_ = 0;
+};
 
 struct Directory {
     enum class Status {
@@ -17,9 +69,9 @@ struct Directory {
         Unreadable, // the file exists but could not be opened or read
     };
     Status State = Status::NotFound;
-    std::string Error;                 // the system's description when Unreadable
-    std::vector<ArchiveEntry> Entries; // in directory order: entry k is record k
-    bool LeftOut = false;              // more entries followed than the caller asked for
+    std::string Error;    // the system's description when Unreadable
+    EntryList Entries;    // in directory order: entry k is record k
+    bool LeftOut = false; // more entries followed than the caller asked for
 };
 
 // Reads an archive's directory: records from byte 0 until the end-of-directory rule or the end
@@ -28,9 +80,6 @@ struct Directory {
 // LeftOut tells whether another entry followed them.
 Directory ReadDirectory(const std::filesystem::path& archivePath,
                         std::size_t maxEntries = std::numeric_limits<std::size_t>::max());
-
-// The entry names of an archive, in directory order (empty for a missing or unreadable file).
-std::vector<std::string> ListEntryNames(const std::filesystem::path& archivePath);
 
 // True when the path names an existing ordinary file (following links), as both reading the
 // directory and extracting require.

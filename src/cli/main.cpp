@@ -84,11 +84,12 @@ int List(const std::vector<std::string>& options, const std::vector<std::string>
         return 2;
     std::string out;
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
-        const auto& e = dir.Entries[k];
-        if (longFormat)
+        if (longFormat) {
+            const archive::ArchiveEntry e = dir.Entries[k];
             out += std::to_string(k) + '\t' + std::to_string(e.Offset) + '\t' +
                    std::to_string(e.Size) + '\t';
-        out += e.Name;
+        }
+        out += dir.Entries.Name(k);
         out += '\n';
         if (out.size() >= (1u << 16)) {
             Print(stdout, out);
@@ -117,7 +118,7 @@ std::vector<int> SelectPositions(const archive::Directory& dir,
         }
         bool found = false;
         for (int k = 0; k < count; ++k)
-            if (dir.Entries[static_cast<std::size_t>(k)].Name == entry) {
+            if (dir.Entries.Name(static_cast<std::size_t>(k)) == entry) {
                 chosen.insert(k);
                 found = true;
             }
@@ -150,8 +151,8 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     for (const auto& e : report.Entries) {
         if (e.Result == archive::EntryResult::Outcome::Written)
             continue;
-        const std::string& name =
-            e.Name.empty() ? dir.Entries[static_cast<std::size_t>(e.Position)].Name : e.Name;
+        const std::string_view name =
+            e.Name.empty() ? dir.Entries.Name(static_cast<std::size_t>(e.Position)) : e.Name;
         Complain(name, e.Reason);
     }
     return report.AllWritten() ? 0 : 1;

@@ -264,8 +264,10 @@ void frm::ListArchiveEntries(const QString& ArchivePath) {
     }
     QStringList names;
     names.reserve(qsizetype(dir.Entries.size()));
-    for (const auto& entry : dir.Entries)
-        names.append(QString::fromLocal8Bit(entry.Name));
+    for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
+        const std::string_view name = dir.Entries.Name(k);
+        names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
+    }
     lstFiles->addItems(names);
     cmdSelectAll->setEnabled(true);
     cmdExtract->setEnabled(true);
