@@ -56,7 +56,7 @@ test)
     ;;
 bench)
     install_missing
-    build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_GUI=OFF
+    build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF
     bench/run build-bench
     ;;
 *)
