@@ -302,6 +302,50 @@ private slots:
         QCOMPARE(ini.ReadString("S", "b"), "2");
     }
 
+    // The settings file's folder vanishes between two changes: the second is reported once and
+    // kept in memory, nothing is made in the folder's place, and the first change after the
+    // folder is back writes the whole document.
+    void folderVanishes_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");        // set to "2" while the folder is gone
+        QTest::addColumn<QByteArray>("written"); // once T.c = 3 is set with the folder back
+        QTest::newRow("value replaced") << "S"
+                                        << "a" << QByteArray("[S]\r\na=2\r\n\r\n[T]\r\nc=3\r\n");
+        QTest::newRow("key added") << "S"
+                                   << "b" << QByteArray("[S]\r\na=1\r\nb=2\r\n\r\n[T]\r\nc=3\r\n");
+        QTest::newRow("section added")
+            << "R"
+            << "a" << QByteArray("[S]\r\na=1\r\n\r\n[R]\r\na=2\r\n\r\n[T]\r\nc=3\r\n");
+    }
+    void folderVanishes() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, written);
+        const QTemporaryDir own;
+        const QString folder = own.filePath("settings");
+        const QString file = folder + "/t.ini";
+        QVERIFY(QDir().mkdir(folder));
+        clsINI ini;
+        ini.LoadINI(file);
+        ini.WriteValue("S", "a", "1");
+        QCOMPARE(Read(file), "[S]\r\na=1\r\n");
+
+        QVERIFY(QDir(folder).removeRecursively());
+        ini.WriteValue(section, key, "2");
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("16|" + SaveTitle + "|" + SavePrefix) &&
+                     messages[0].size() > 4 + SaveTitle.size() + SavePrefix.size(),
+                 qPrintable(messages[0]));
+        QCOMPARE(testfiles::Contents(own.path()), QStringList{});
+        QCOMPARE(ini.ReadString(section, key), "2");
+
+        QVERIFY(QDir().mkdir(folder));
+        ini.WriteValue("T", "c", "3");
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(Read(file), written);
+        QCOMPARE(testfiles::Contents(folder), QStringList{"t.ini"});
+    }
+
     // A write cut short by a full disk (a file size limit) leaves the old file whole.
     void cutShortSave_data() {
         QTest::addColumn<int>("valueSize");
