@@ -87,6 +87,9 @@ private slots:
             "[A]\r\nk=2\r\nk=1\r\n\r\n[B]\r\n\r\n[A]\r\nz=3\r\n");
         row("LF, CR, CR CR LF", "[A]\nk=1\rj=2\r\r\ni=3", save, "[A]\r\ni=3\r\nj=2\r\nk=1\r\n");
         row("BOM skipped", "\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("BOM on a later line is text", "[A]\r\n\xEF\xBB\xBFk=1\r\n", save,
+            "[A]\r\n\xEF\xBB\xBFk=1\r\n");
+        row("second BOM is text", "\xEF\xBB\xBF\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "");
         row("8-bit text", QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit(), save,
             QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit());
         row("empty document", ";only\r\n", save, "");
