@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
@@ -292,11 +293,16 @@ void clsINI::LoadINI(const QString& FileName) {
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3); // a UTF-8 byte-order mark
 
+    // Each line is decoded on its own, exactly as it stands: a byte-order mark at the start of
+    // a line other than the file's first is a character of that line, not dropped as
+    // fromLocal8Bit would, so that saving and loading again gives the same document.
+    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
     qint32 current = -1; // no section before the first header
     for (const QByteArrayView raw : SplitLines(rest)) {
         if (raw.isEmpty())
             continue;
-        const QString line = QString::fromLocal8Bit(raw);
+        const QString line = decode(raw);
         if (line.startsWith(u'[')) {
             if (line.size() < 2)
                 continue; // "[" alone

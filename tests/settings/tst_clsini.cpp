@@ -87,6 +87,9 @@ private slots:
             "[A]\r\nk=2\r\nk=1\r\n\r\n[B]\r\n\r\n[A]\r\nz=3\r\n");
         row("LF, CR, CR CR LF", "[A]\nk=1\rj=2\r\r\ni=3", save, "[A]\r\ni=3\r\nj=2\r\nk=1\r\n");
         row("BOM skipped", "\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("BOM on a later line is text", "[A]\r\n\xEF\xBB\xBFk=1\r\n", save,
+            "[A]\r\n\xEF\xBB\xBFk=1\r\n");
+        row("second BOM is text", "\xEF\xBB\xBF\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "");
         row("8-bit text", QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit(), save,
             QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit());
         row("empty document", ";only\r\n", save, "");
@@ -300,6 +303,50 @@ private slots:
                      qPrintable(m));
         QCOMPARE(ini.ReadString("S", "a"), "1");
         QCOMPARE(ini.ReadString("S", "b"), "2");
+    }
+
+    // The settings file's folder vanishes between two changes: the second is reported once and
+    // kept in memory, nothing is made in the folder's place, and the first change after the
+    // folder is back writes the whole document.
+    void folderVanishes_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");        // set to "2" while the folder is gone
+        QTest::addColumn<QByteArray>("written"); // once T.c = 3 is set with the folder back
+        QTest::newRow("value replaced") << "S"
+                                        << "a" << QByteArray("[S]\r\na=2\r\n\r\n[T]\r\nc=3\r\n");
+        QTest::newRow("key added") << "S"
+                                   << "b" << QByteArray("[S]\r\na=1\r\nb=2\r\n\r\n[T]\r\nc=3\r\n");
+        QTest::newRow("section added")
+            << "R"
+            << "a" << QByteArray("[S]\r\na=1\r\n\r\n[R]\r\na=2\r\n\r\n[T]\r\nc=3\r\n");
+    }
+    void folderVanishes() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, written);
+        const QTemporaryDir own;
+        const QString folder = own.filePath("settings");
+        const QString file = folder + "/t.ini";
+        QVERIFY(QDir().mkdir(folder));
+        clsINI ini;
+        ini.LoadINI(file);
+        ini.WriteValue("S", "a", "1");
+        QCOMPARE(Read(file), "[S]\r\na=1\r\n");
+
+        QVERIFY(QDir(folder).removeRecursively());
+        ini.WriteValue(section, key, "2");
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("16|" + SaveTitle + "|" + SavePrefix) &&
+                     messages[0].size() > 4 + SaveTitle.size() + SavePrefix.size(),
+                 qPrintable(messages[0]));
+        QCOMPARE(testfiles::Contents(own.path()), QStringList{});
+        QCOMPARE(ini.ReadString(section, key), "2");
+
+        QVERIFY(QDir().mkdir(folder));
+        ini.WriteValue("T", "c", "3");
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(Read(file), written);
+        QCOMPARE(testfiles::Contents(folder), QStringList{"t.ini"});
     }
 
     // A write cut short by a full disk (a file size limit) leaves the old file whole.

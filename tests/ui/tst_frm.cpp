@@ -141,6 +141,35 @@ private slots:
         QCOMPARE(SelectedLines(w->lstFiles), QList<int>{});
     }
 
+    // What Extract gathers: every selected line once, ascending, however the clicks split or
+    // join the selection's ranges.
+    void selectedPositions_data() {
+        QTest::addColumn<bool>("selectAll"); // before the clicks
+        QTest::addColumn<QList<int>>("clicked");
+        QTest::addColumn<QList<int>>("positions");
+        QTest::newRow("nothing selected") << false << QList<int>{} << QList<int>{};
+        QTest::newRow("clicked out of order") << false << QList<int>{2, 0} << QList<int>{0, 2};
+        QTest::newRow("adjacent clicks") << false << QList<int>{1, 0, 2} << QList<int>{0, 1, 2};
+        QTest::newRow("off and on again") << false << QList<int>{1, 2, 1, 1} << QList<int>{1, 2};
+        QTest::newRow("all but the middle") << true << QList<int>{1} << QList<int>{0, 2};
+        QTest::newRow("all, middle off and on") << true << QList<int>{1, 1} << QList<int>{0, 1, 2};
+    }
+    void selectedPositions() {
+        QFETCH(bool, selectAll);
+        QFETCH(QList<int>, clicked);
+        QFETCH(QList<int>, positions);
+        auto w = open();
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "three.dat"));
+        if (selectAll)
+            w->cmdSelectAll->click();
+        for (int k : clicked)
+            ClickEntry(*w, k);
+        const std::vector<int> gathered = w->SelectedPositions();
+        QCOMPARE(QList<int>(gathered.begin(), gathered.end()), positions);
+    }
+
     void emptyListing() {
         auto w = open();
         dialogs->Answers << dataDir.path();

@@ -278,17 +278,28 @@ void frm::ListArchiveEntries(const QString& ArchivePath) {
                           48, QStringLiteral("Too many entries"));
 }
 
-void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder) {
-    // The selection is read once, as ranges, rather than line by line.
-    std::vector<int> positions;
+std::vector<int> frm::SelectedPositions() const {
+    // The selection is read once, as ranges, rather than line by line. Ranges may come in any
+    // order and overlap, so each line is marked and the marks read in order: linear time.
+    std::vector<char> marked(std::size_t(lstFiles->count()), 0);
+    std::size_t count = 0;
     for (const QItemSelectionRange& range : lstFiles->selectionModel()->selection())
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            positions.push_back(row);
-    std::sort(positions.begin(), positions.end());
-    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            char& mark = marked[std::size_t(row)];
+            count += mark == 0;
+            mark = 1;
+        }
+    std::vector<int> positions;
+    positions.reserve(count);
+    for (std::size_t row = 0; row < marked.size(); ++row)
+        if (marked[row])
+            positions.push_back(int(row));
+    return positions;
+}
 
+void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder) {
     const archive::ExtractReport report = archive::ExtractEntries(
-        ToPath(ArchivePath), ToPath(OutputFolder), positions, lstFiles->count());
+        ToPath(ArchivePath), ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;

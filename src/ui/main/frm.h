@@ -3,6 +3,7 @@
 #include "winutil/clsForm.h"
 
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -42,6 +43,9 @@ public:
 
     // The most entries one listing shows; the list's positions are 16-bit.
     static constexpr int MaxListedEntries = 32767;
+
+    // The positions of the selected lines, ascending: the entries Extract writes.
+    std::vector<int> SelectedPositions() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
