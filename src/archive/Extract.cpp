@@ -117,10 +117,11 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
         return report;
     }
 
+    const char* const Changed = "not extracted: the archive changed since it was listed";
     std::vector<char> buffer; // grows to one chunk at most, reused for every entry
     for (auto& e : report.Entries) {
         if (report.StoppedAt >= 0) {
-            e.Reason = "not extracted: the archive changed since it was listed";
+            e.Reason = Changed;
             continue;
         }
         std::array<char, RecordSize> bytes{};
@@ -133,7 +134,7 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
         }
         if (EndsDirectory(static_cast<unsigned char>(bytes[0]))) {
             report.StoppedAt = e.Position;
-            e.Reason = "not extracted: the archive changed since it was listed";
+            e.Reason = Changed;
             continue;
         }
         const ArchiveEntry entry = DecodeRecord(std::string_view(bytes.data(), got));
