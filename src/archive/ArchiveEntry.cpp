@@ -20,9 +20,9 @@ void AppendInt32LE(std::string& out, std::int32_t value) {
 
 } // namespace
 
-std::string CutName(std::string_view nameBytes) {
+std::string_view CutName(std::string_view nameBytes) {
     nameBytes = nameBytes.substr(0, NameSize);
-    return std::string(nameBytes.substr(0, nameBytes.find('\0')));
+    return nameBytes.substr(0, nameBytes.find('\0'));
 }
 
 ArchiveEntry DecodeRecord(std::string_view recordBytes) {

@@ -30,7 +30,7 @@ constexpr bool EndsDirectory(unsigned char firstNameByte) {
 }
 
 // The name bytes up to the first NUL (all of them when there is none), at most 12.
-std::string CutName(std::string_view nameBytes);
+std::string_view CutName(std::string_view nameBytes);
 
 // Decodes one record from the bytes that exist; a record cut short by the end of the file
 // has fewer than 20, and its missing bytes count as zero.

@@ -23,13 +23,9 @@ public:
 
     // Entry k, decoded from its record (a record cut short reads as if padded with NULs).
     ArchiveEntry operator[](std::size_t k) const { return DecodeRecord(Record(k)); }
-    ArchiveEntry back() const { return (*this)[count_ - 1]; }
 
     // Entry k's name bytes up to the first NUL, without a copy.
-    std::string_view Name(std::size_t k) const {
-        const std::string_view name = Record(k).substr(0, NameSize);
-        return name.substr(0, name.find('\0'));
-    }
+    std::string_view Name(std::size_t k) const { return CutName(Record(k)); }
 
     class const_iterator {
     public:
