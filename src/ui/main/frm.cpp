@@ -15,7 +15,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,11 +32,7 @@ namespace {
 constexpr int ProblemsShown = 20;
 
 std::filesystem::path ToPath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
+    return FileListBox::NativePath(path);
 }
 
 // Joins a folder and a name with the platform's separator, as the folder is: a root folder
@@ -129,6 +124,12 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
 
+    // F5 reads the current folder again; it is no menu item.
+    auto* refresh = new QAction(this);
+    refresh->setShortcut(Qt::Key_F5);
+    addAction(refresh);
+    connect(refresh, &QAction::triggered, File, &FileListBox::Refresh);
+
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
     resize(client0.width(), client0.height() + menuBar()->sizeHint().height());
@@ -197,9 +198,11 @@ void frm::Form_Resize() {
 
 void frm::keyPressEvent(QKeyEvent* event) {
     // Extract is the window's default button: Enter runs it while it is enabled, unless
-    // another button has the focus (which then takes the key itself).
+    // another button has the focus (which then takes the key itself). The keypad's Enter
+    // carries the keypad modifier and counts as Enter.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && cmdExtract->isEnabled() && event->modifiers() == Qt::NoModifier) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && cmdExtract->isEnabled() && plain) {
         cmdExtract->click();
         return;
     }
@@ -217,7 +220,7 @@ void frm::cmdBrowse_Click() {
 }
 
 void frm::File_Click() {
-    ListArchiveEntries(ArchivePathOfSelection());
+    ListArchiveEntries(File->FilePath());
 }
 
 void frm::File_PathChange() {
@@ -235,7 +238,8 @@ void frm::cmdExtract_Click() {
         File->Path(), this, QStringLiteral("Select the output folder"));
     if (output.isEmpty())
         return;
-    ExtractSelectedEntries(ArchivePathOfSelection(), output);
+    // The entries shown are those of the archive listed last, whatever is highlighted now.
+    ExtractSelectedEntries(listedArchive_, output);
 }
 
 void frm::mnuFileExit_Click() {
@@ -247,21 +251,19 @@ void frm::mnuHelpAbout_Click() {
     about.exec();
 }
 
-QString frm::ArchivePathOfSelection() const {
-    return Join(File->Path(), File->FileName());
-}
-
-void frm::ListArchiveEntries(const QString& ArchivePath) {
+void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     lstFiles->clear();
-    const archive::Directory dir = archive::ReadDirectory(ToPath(ArchivePath), MaxListedEntries);
+    listedArchive_.clear();
+    const archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
     if (dir.State == archive::Directory::Status::Unreadable) {
-        modMsgBox::MsgBox(QStringLiteral("Could not read ") + ArchivePath + QStringLiteral(": ") +
+        modMsgBox::MsgBox(QStringLiteral("frm.ListArchiveEntries: ") +
                               QString::fromLocal8Bit(dir.Error),
-                          48, QStringLiteral("Could not read archive"));
+                          16, QStringLiteral("Could not read archive"));
         return;
     }
+    listedArchive_ = ArchivePath;
     QStringList names;
     names.reserve(qsizetype(dir.Entries.size()));
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
@@ -297,9 +299,10 @@ std::vector<int> frm::SelectedPositions() const {
     return positions;
 }
 
-void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder) {
+void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
+                                 const QString& OutputFolder) {
     const archive::ExtractReport report = archive::ExtractEntries(
-        ToPath(ArchivePath), ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
+        ArchivePath, ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
@@ -307,7 +310,8 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
 
     QStringList lines;
     if (!report.ArchiveError.empty()) {
-        lines << ArchivePath + QStringLiteral(": ") + QString::fromStdString(report.ArchiveError)
+        lines << FileListBox::ShownPath(ArchivePath) + QStringLiteral(": ") +
+                     QString::fromStdString(report.ArchiveError)
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
         int problems = 0;
