@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include <fstream>
 
@@ -476,6 +478,7 @@ private slots:
         QCOMPARE(w->cmdSelectAll->text(), QString("Select &All"));
         QCOMPARE(w->cmdExtract->text(), QString("Extract"));
         QCOMPARE(w->cmdBrowse->text(), QString("..."));
+        QCOMPARE(w->cmdBrowse->toolTip(), QString("Choose the folder"));
         // Tab order once the buttons are enabled: entry list, Extract, Select All, file list,
         // browse button.
         QVERIFY(ClickFile(*w, "beside.dat"));
@@ -484,6 +487,67 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
         }
+    }
+
+    // A long folder whose name looks like markup: its tooltip holds the path as it is and
+    // shows it as plain text.
+    void folderTooltipIsPlainText() {
+        const QString folder = dataDir.filePath("<b>bold</b>" + QString(120, 'x'));
+        QVERIFY(QDir().mkpath(folder));
+        auto w = open();
+        dialogs->Answers << folder;
+        w->cmdBrowse->click();
+        QVERIFY(w->lblFolder->text() != folder);
+        QCOMPARE(w->lblFolder->toolTip(), folder);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->lblFolder->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w->lblFolder, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QTextDocument shown;
+        shown.setHtml(QToolTip::text());
+        QCOMPARE(shown.toPlainText(), folder);
+        QToolTip::hideText();
+    }
+
+    // The folder is fitted again whenever the label's width changes.
+    void folderIsFittedToTheLabel() {
+        const QString folder = dataDir.filePath(QString(80, 'y'));
+        QVERIFY(QDir().mkpath(folder));
+        auto w = open();
+        dialogs->Answers << folder;
+        w->cmdBrowse->click();
+        const QSize design = w->size();
+        QVERIFY(w->lblFolder->text().contains("..."));
+        w->resize(design.width() + 400, design.height());
+        QTRY_COMPARE(w->lblFolder->text(), folder);
+        QCOMPARE(w->lblFolder->toolTip(), QString());
+        w->resize(design);
+        QTRY_VERIFY(w->lblFolder->text().contains("..."));
+        QCOMPARE(w->lblFolder->toolTip(), folder);
+    }
+
+    // Extract looks like the default button while it is enabled, also after the focus has
+    // been on it; the file list shows when it has the focus.
+    void keyboardCues() {
+        auto w = open();
+        QVERIFY(!w->cmdExtract->isDefault());
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        QVERIFY(w->cmdExtract->isDefault());
+        w->cmdExtract->setFocus();
+        w->lstFiles->setFocus();
+        QVERIFY(w->cmdExtract->isDefault());
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(!w->cmdExtract->isDefault());
+
+        const auto frameColour = [&] {
+            const QImage image = w->File->grab().toImage();
+            return image.pixelColor(0, image.height() / 2);
+        };
+        const QColor highlight = w->File->palette().color(QPalette::Highlight);
+        w->File->setFocus();
+        QTRY_COMPARE(frameColour(), highlight);
+        w->lstFiles->setFocus();
+        QTRY_VERIFY(frameColour() != highlight);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <algorithm>
 #include <vector>
@@ -142,6 +143,29 @@ void FileListBox::HighlightChanged() {
     highlighted_ = now;
     pressChangedHighlight_ = true;
     emit Click();
+}
+
+bool FileListBox::event(QEvent* event) {
+    const bool handled = QListWidget::event(event);
+    // The style draws the same frame with or without the focus, and a highlighted line hides
+    // the focus rectangle: while the list has the focus its frame is drawn in the highlight
+    // colour.
+    if (event->type() == QEvent::Paint && hasFocus()) {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    return handled;
+}
+
+void FileListBox::focusInEvent(QFocusEvent* event) {
+    QListWidget::focusInEvent(event);
+    update(); // the frame
+}
+
+void FileListBox::focusOutEvent(QFocusEvent* event) {
+    QListWidget::focusOutEvent(event);
+    update();
 }
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {

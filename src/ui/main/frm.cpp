@@ -16,14 +16,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QToolTip>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -46,6 +50,40 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(true); // Enter presses the focused button itself
     return button;
+}
+
+// Runs an action for each event of one type that a widget receives; the action returns true
+// when it has handled the event.
+class EventHook : public QObject {
+public:
+    EventHook(QWidget* widget, QEvent::Type type, std::function<bool(QEvent*)> action)
+        : QObject(widget), type_(type), action_(std::move(action)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == type_ && action_(event);
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<bool(QEvent*)> action_;
+};
+
+// Shows the widget's tooltip as plain text, exactly as it was given: Qt reads a tooltip that
+// looks like markup as markup.
+void ShowToolTipsAsPlainText(QWidget* widget) {
+    new EventHook(widget, QEvent::ToolTip, [widget](QEvent* event) {
+        const QString text = widget->toolTip();
+        if (!Qt::mightBeRichText(text))
+            return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+                               QStringLiteral("</p>"),
+                           widget);
+        return true;
+    });
 }
 
 QString& AppPathOverride() {
@@ -129,6 +167,25 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     refresh->setShortcut(Qt::Key_F5);
     addAction(refresh);
     connect(refresh, &QAction::triggered, File, &FileListBox::Refresh);
+
+    cmdBrowse->setToolTip(QStringLiteral("Choose the folder"));
+    ShowToolTipsAsPlainText(cmdBrowse);
+    ShowToolTipsAsPlainText(lblFolder);
+    // The folder is fitted again to whatever width the label gets.
+    new EventHook(lblFolder, QEvent::Resize, [this](QEvent* event) {
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        const QVariant folder = lblFolder->property("Tag");
+        if (folder.isValid() && resize->size().width() != resize->oldSize().width())
+            modDrawText::FitPath(this, lblFolder, folder.toString());
+        return false;
+    });
+    // Extract shows itself as the default button while Enter runs it. It is no auto-default
+    // button, which would lose that look each time the focus leaves it.
+    cmdExtract->setAutoDefault(false);
+    new EventHook(cmdExtract, QEvent::EnabledChange, [this](QEvent*) {
+        cmdExtract->setDefault(cmdExtract->isEnabled());
+        return false;
+    });
 
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
