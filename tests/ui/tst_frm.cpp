@@ -334,25 +334,40 @@ private slots:
         QTest::addColumn<int>("buttons");
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("folder"); // the output folder answered, below a new one
         QTest::newRow("entries 0 and 2")
             << "three.dat" << QList<int>{0, 2} << QStringList{"A.TXT", "C.TXT"} << 64
             << "Extraction complete."
-            << "Complete";
+            << "Complete"
+            << "";
+        QTest::newRow("a typed folder is made with its missing parents")
+            << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
+            << "Extraction complete."
+            << "Complete"
+            << "new/deeper";
+        QTest::newRow("a folder that cannot be made is reported")
+            << "three.dat" << QList<int>{} << QStringList{} << 48
+            << "Extraction finished with problems:\n\n%1: cannot create the folder: Not a "
+               "directory\n\nNo entry was extracted."
+            << "Extraction incomplete"
+            << "file/new";
         QTest::newRow("select all")
             << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
             << "Extraction complete."
-            << "Complete";
+            << "Complete" << "";
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << QList<int>{} << QStringList{"GOOD"} << 48
             << "Extraction finished with problems:\n\na/b: unsafe name (contains a path separator)"
-            << "Extraction incomplete";
+            << "Extraction incomplete"
+            << "";
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
             twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
         QTest::newRow("the first 20 problems are named, the rest counted")
             << "unsafe.dat" << QList<int>{} << QStringList{} << 48
             << "Extraction finished with problems:\n\n" + twenty.join('\n') + "\n... and 5 more."
-            << "Extraction incomplete";
+            << "Extraction incomplete"
+            << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -361,6 +376,7 @@ private slots:
         QFETCH(int, buttons);
         QFETCH(QString, prompt);
         QFETCH(QString, title);
+        QFETCH(QString, folder);
         auto w = open();
         dialogs->Answers << dataDir.path();
         w->cmdBrowse->click();
@@ -370,13 +386,19 @@ private slots:
         for (int k : clicked)
             ClickEntry(*w, k);
         QTemporaryDir out;
-        dialogs->Answers << out.path();
+        testfiles::Write(out.filePath("file"), "in the way");
+        const QString output = folder.isEmpty() ? out.path() : out.filePath(folder);
+        dialogs->Answers << output;
         w->cmdExtract->click();
         QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
         QCOMPARE(dialogs->Browses.last().InitialFolder, dataDir.path());
-        QCOMPARE(testfiles::Contents(out.path()), files);
+        if (!QFileInfo(output).isDir())
+            QCOMPARE(files, QStringList{});
+        else
+            QCOMPARE(testfiles::Contents(output),
+                     files + (folder.isEmpty() ? QStringList{"file"} : QStringList{}));
         QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
+        QCOMPARE(dialogs->Messages[0].Prompt, prompt.contains("%1") ? prompt.arg(output) : prompt);
         QCOMPARE(dialogs->Messages[0].Buttons, buttons);
         QCOMPARE(dialogs->Messages[0].Title, title);
         QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was

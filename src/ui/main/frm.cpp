@@ -291,10 +291,22 @@ void frm::cmdSelectAll_Click() {
 }
 
 void frm::cmdExtract_Click() {
-    const QString output = modBrowseForFolder::BrowseForFolder(
+    const QString output = modBrowseForFolder::BrowseForOutputFolder(
         File->Path(), this, QStringLiteral("Select the output folder"));
     if (output.isEmpty())
         return;
+    // The user may have typed a folder that does not exist yet: it is made now, with its
+    // missing parents.
+    std::error_code ec;
+    std::filesystem::create_directories(ToPath(output), ec);
+    if (ec) {
+        modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + output +
+                              QStringLiteral(": cannot create the folder: ") +
+                              QString::fromLocal8Bit(ec.message()) +
+                              QStringLiteral("\n\nNo entry was extracted."),
+                          48, QStringLiteral("Extraction incomplete"));
+        return;
+    }
     // The entries shown are those of the archive listed last, whatever is highlighted now.
     ExtractSelectedEntries(listedArchive_, output);
 }
