@@ -1,7 +1,11 @@
 #include "winutil/modBrowseForFolder.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace modBrowseForFolder {
 
@@ -17,7 +21,49 @@ Handler& CurrentHandler() {
     return handler;
 }
 
+// A folder dialog that also accepts a typed path that names nothing yet. The dialog's own
+// check would refuse it ("Directory not found") and grey out its accept button.
+class NewFolderDialog : public QFileDialog {
+public:
+    NewFolderDialog(QWidget* owner, const QString& title, const QString& folder)
+        : QFileDialog(owner, title, folder) {
+        setFileMode(QFileDialog::Directory);
+        setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        if (edit && buttons)
+            // Runs after the dialog's own update of the button, which is connected first.
+            connect(edit, &QLineEdit::textChanged, this, [this, buttons](const QString& text) {
+                if (QPushButton* accept = buttons->button(QDialogButtonBox::Open);
+                    accept && !text.isEmpty() && IsNew(Chosen()))
+                    accept->setEnabled(true);
+            });
+    }
+
+    QString Chosen() const { return selectedFiles().value(0); }
+
+    void accept() override {
+        if (IsNew(Chosen()))
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+
+private:
+    static bool IsNew(const QString& path) { return !path.isEmpty() && !QFileInfo::exists(path); }
+};
+
 } // namespace
+
+QString BrowseForOutputFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
+    StoredInitialFolder() = InitialFolder;
+    if (const Handler& handler = CurrentHandler())
+        return handler(StoredInitialFolder(), Owner, Title);
+    NewFolderDialog dialog(Owner, Title, StoredInitialFolder());
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return QDir::toNativeSeparators(dialog.Chosen());
+}
 
 QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
     StoredInitialFolder() = InitialFolder;

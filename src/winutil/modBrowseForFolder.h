@@ -15,6 +15,11 @@ namespace modBrowseForFolder {
 // the user cancels.
 QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title);
 
+// The same for a folder to write into: the user may also type the path of a folder that does not
+// exist yet, which is returned as typed (made absolute) for the caller to create. Tests answer it
+// through the same handler.
+QString BrowseForOutputFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title);
+
 // The initial folder of the last call; kept after the call, "" before the first.
 QString InitialFolder();
 

@@ -26,14 +26,6 @@ std::vector<qsizetype> CutPositions(const QString& text) {
     return positions;
 }
 
-// A tooltip that shows the text as written: Qt reads text that looks like markup as markup.
-QString PlainToolTip(const QString& text) {
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
-           QStringLiteral("</p>");
-}
-
 } // namespace
 
 QString PathEllipsis(const QString& path, const QFontMetrics& metrics, int width) {
@@ -79,7 +71,7 @@ void FitPath(const QWidget* form, QLabel* label, const QString& path) {
     label->setTextFormat(Qt::PlainText);
     label->setText(fitted);
     label->setProperty("Tag", path);
-    label->setToolTip(fitted == path ? QString() : PlainToolTip(path));
+    label->setToolTip(fitted == path ? QString() : path);
 }
 
 } // namespace modDrawText

@@ -9,6 +9,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include <fstream>
 
 using testfiles::Record;
 
@@ -170,6 +174,143 @@ private slots:
         QCOMPARE(QList<int>(gathered.begin(), gathered.end()), positions);
     }
 
+    // However the highlighted file changes, the entry list shows that file's entries and
+    // Extract writes them.
+    void highlightIsListed_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("highlighted"); // "" for none
+        QTest::addColumn<QStringList>("entries");
+        const QStringList b{"B1", "B2"};
+        QTest::newRow("click") << "click"
+                               << "b.dat" << b;
+        QTest::newRow("press on it, release elsewhere") << "press"
+                                                        << "b.dat" << b;
+        QTest::newRow("drag onto it") << "drag"
+                                      << "b.dat" << b;
+        QTest::newRow("right-click") << "right"
+                                     << "b.dat" << b;
+        QTest::newRow("down key") << "down"
+                                  << "b.dat" << b;
+        QTest::newRow("ctrl-click keeps it highlighted") << "ctrl"
+                                                         << "a.dat" << QStringList{"A1"};
+        QTest::newRow("it vanishes on a refresh") << "vanish"
+                                                  << "" << QStringList{};
+        QTest::newRow("a name not valid in the locale's encoding")
+            << "invalid" << QString("c\uFFFD.dat") << QStringList{"C1"};
+    }
+    void highlightIsListed() {
+        QFETCH(QString, how);
+        QFETCH(QString, highlighted);
+        QFETCH(QStringList, entries);
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath("a.dat"), testfiles::Archive({{"A1", "a"}}));
+        testfiles::Write(dir.filePath("b.dat"), testfiles::Archive({{"B1", "b"}, {"B2", "bb"}}));
+        {
+            const QByteArray c = testfiles::Archive({{"C1", "c"}});
+            std::ofstream(QFile::encodeName(dir.path()).toStdString() + "/c\xff.dat",
+                          std::ios::binary)
+                .write(c.data(), c.size());
+        }
+        auto w = open();
+        dialogs->Answers << dir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "a.dat"));
+        ClickEntry(*w, 0);
+
+        QWidget* view = w->File->viewport();
+        const auto at = [&](int row) {
+            return w->File->visualItemRect(w->File->item(row)).center();
+        };
+        if (how == "click") {
+            QVERIFY(ClickFile(*w, "b.dat"));
+        } else if (how == "press") {
+            QTest::mousePress(view, Qt::LeftButton, {}, at(1));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(5, view->height() - 5));
+        } else if (how == "drag") {
+            QTest::mousePress(view, Qt::LeftButton, {}, at(0));
+            QTest::mouseMove(view, at(1));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at(1));
+        } else if (how == "right") {
+            QTest::mouseClick(view, Qt::RightButton, {}, at(1));
+        } else if (how == "down") {
+            w->File->setFocus();
+            QTest::keyClick(w->File, Qt::Key_Down);
+        } else if (how == "ctrl") {
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, at(0));
+        } else if (how == "vanish") {
+            QVERIFY(QFile::remove(dir.filePath("a.dat")));
+            w->File->Refresh();
+        } else if (how == "invalid") {
+            QVERIFY(ClickFile(*w, highlighted));
+        }
+
+        const QList<QListWidgetItem*> selected = w->File->selectedItems();
+        QCOMPARE(selected.isEmpty() ? QString() : selected.first()->text(), highlighted);
+        QCOMPARE(w->File->FileName(), highlighted);
+        QCOMPARE(Lines(w->lstFiles), entries);
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QCOMPARE(testfiles::Contents(out.path()), entries);
+    }
+
+    // Choosing the same folder again or pressing F5 reads the folder again; the highlighted
+    // file stays highlighted and listed.
+    void refresh_data() {
+        QTest::addColumn<bool>("f5"); // otherwise the same folder is chosen again
+        QTest::newRow("the same folder chosen again") << false;
+        QTest::newRow("F5") << true;
+    }
+    void refresh() {
+        QFETCH(bool, f5);
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath("b.dat"), testfiles::Archive({{"B1", "b"}}));
+        auto w = open();
+        dialogs->Answers << dir.path();
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, "b.dat"));
+        ClickEntry(*w, 0);
+        testfiles::Write(dir.filePath("a.dat"), testfiles::Archive({{"A1", "a"}}));
+        if (f5) {
+            QTest::keyClick(w.get(), Qt::Key_F5);
+        } else {
+            dialogs->Answers << dir.path();
+            w->cmdBrowse->click();
+        }
+        QCOMPARE(Lines(w->File), (QStringList{"a.dat", "b.dat"}));
+        QCOMPARE(w->File->FileName(), QString("b.dat"));
+        QVERIFY(w->File->item(1)->isSelected());
+        QCOMPARE(SelectedLines(w->lstFiles), QList<int>{0}); // not listed again
+        QVERIFY(buttonsEnabled(*w));
+    }
+
+    void readFailure() {
+        // A file the system will not open: unreadable by mode, or, where the tests run with
+        // the rights to read anything, a write-only attribute file of the kernel.
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        QString name = "locked.dat";
+        testfiles::Write(dir.filePath(name), testfiles::Archive({{"L", "l"}}));
+        QFile::setPermissions(dir.filePath(name), {});
+        if (QFile(dir.filePath(name)).open(QIODevice::ReadOnly)) {
+            folder = "/sys/bus/platform";
+            name = "uevent";
+            if (!QFileInfo(folder + "/" + name).isFile() ||
+                QFile(folder + "/" + name).open(QIODevice::ReadOnly))
+                QSKIP("no file here that cannot be opened");
+        }
+        auto w = open();
+        dialogs->Answers << folder;
+        w->cmdBrowse->click();
+        QVERIFY(ClickFile(*w, name));
+        QCOMPARE(w->lstFiles->count(), 0);
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Prompt, QString("frm.ListArchiveEntries: Permission denied"));
+        QCOMPARE(dialogs->Messages[0].Buttons, 16);
+        QCOMPARE(dialogs->Messages[0].Title, QString("Could not read archive"));
+    }
+
     void emptyListing() {
         auto w = open();
         dialogs->Answers << dataDir.path();
@@ -193,25 +334,40 @@ private slots:
         QTest::addColumn<int>("buttons");
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("folder"); // the output folder answered, below a new one
         QTest::newRow("entries 0 and 2")
             << "three.dat" << QList<int>{0, 2} << QStringList{"A.TXT", "C.TXT"} << 64
             << "Extraction complete."
-            << "Complete";
+            << "Complete"
+            << "";
+        QTest::newRow("a typed folder is made with its missing parents")
+            << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
+            << "Extraction complete."
+            << "Complete"
+            << "new/deeper";
+        QTest::newRow("a folder that cannot be made is reported")
+            << "three.dat" << QList<int>{} << QStringList{} << 48
+            << "Extraction finished with problems:\n\n%1: cannot create the folder: Not a "
+               "directory\n\nNo entry was extracted."
+            << "Extraction incomplete"
+            << "file/new";
         QTest::newRow("select all")
             << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
             << "Extraction complete."
-            << "Complete";
+            << "Complete" << "";
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << QList<int>{} << QStringList{"GOOD"} << 48
             << "Extraction finished with problems:\n\na/b: unsafe name (contains a path separator)"
-            << "Extraction incomplete";
+            << "Extraction incomplete"
+            << "";
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
             twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
         QTest::newRow("the first 20 problems are named, the rest counted")
             << "unsafe.dat" << QList<int>{} << QStringList{} << 48
             << "Extraction finished with problems:\n\n" + twenty.join('\n') + "\n... and 5 more."
-            << "Extraction incomplete";
+            << "Extraction incomplete"
+            << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -220,6 +376,7 @@ private slots:
         QFETCH(int, buttons);
         QFETCH(QString, prompt);
         QFETCH(QString, title);
+        QFETCH(QString, folder);
         auto w = open();
         dialogs->Answers << dataDir.path();
         w->cmdBrowse->click();
@@ -229,13 +386,19 @@ private slots:
         for (int k : clicked)
             ClickEntry(*w, k);
         QTemporaryDir out;
-        dialogs->Answers << out.path();
+        testfiles::Write(out.filePath("file"), "in the way");
+        const QString output = folder.isEmpty() ? out.path() : out.filePath(folder);
+        dialogs->Answers << output;
         w->cmdExtract->click();
         QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
         QCOMPARE(dialogs->Browses.last().InitialFolder, dataDir.path());
-        QCOMPARE(testfiles::Contents(out.path()), files);
+        if (!QFileInfo(output).isDir())
+            QCOMPARE(files, QStringList{});
+        else
+            QCOMPARE(testfiles::Contents(output),
+                     files + (folder.isEmpty() ? QStringList{"file"} : QStringList{}));
         QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
+        QCOMPARE(dialogs->Messages[0].Prompt, prompt.contains("%1") ? prompt.arg(output) : prompt);
         QCOMPARE(dialogs->Messages[0].Buttons, buttons);
         QCOMPARE(dialogs->Messages[0].Title, title);
         QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was
@@ -276,22 +439,29 @@ private slots:
 
     void enterRunsExtract_data() {
         QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("keypad");   // the keypad's Enter rather than Return
         QTest::addColumn<QString>("title"); // of the folder dialog Enter opens
-        QTest::newRow("entry list") << "lstFiles"
-                                    << "Select the output folder";
-        QTest::newRow("file list") << "File"
-                                   << "Select the output folder";
-        QTest::newRow("on the browse button, it presses that button") << "cmdBrowse"
-                                                                      << "Select a folder";
+        QTest::newRow("entry list") << "lstFiles" << false << "Select the output folder";
+        QTest::newRow("file list") << "File" << false << "Select the output folder";
+        QTest::newRow("keypad Enter in the entry list")
+            << "lstFiles" << true << "Select the output folder";
+        QTest::newRow("keypad Enter in the file list")
+            << "File" << true << "Select the output folder";
+        QTest::newRow("on the browse button, it presses that button")
+            << "cmdBrowse" << false << "Select a folder";
     }
     void enterRunsExtract() {
         QFETCH(QString, focus);
+        QFETCH(bool, keypad);
         QFETCH(QString, title);
         auto w = open();
         QVERIFY(ClickFile(*w, "beside.dat"));
         auto* target = w->findChild<QWidget*>(focus);
         target->setFocus();
-        QTest::keyClick(target, Qt::Key_Return);
+        if (keypad)
+            QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+        else
+            QTest::keyClick(target, Qt::Key_Return);
         QCOMPARE(dialogs->Browses.size(), 1);
         QCOMPARE(dialogs->Browses[0].Title, title);
     }
@@ -315,6 +485,7 @@ private slots:
         QCOMPARE(w->lstFiles->item(frm::MaxListedEntries - 1)->text(), QString("E32766"));
         QCOMPARE(dialogs->Messages.size(), 1);
         QVERIFY(dialogs->Messages[0].Prompt.contains("left out"));
+        QCOMPARE(dialogs->Messages[0].Buttons, 48); // a notice, not a failure
         w->cmdSelectAll->click();
         QCOMPARE(w->lstFiles->selectionModel()->selectedRows().size(), frm::MaxListedEntries);
         QFile::remove(dataDir.filePath("huge.dat"));
@@ -329,6 +500,7 @@ private slots:
         QCOMPARE(w->cmdSelectAll->text(), QString("Select &All"));
         QCOMPARE(w->cmdExtract->text(), QString("Extract"));
         QCOMPARE(w->cmdBrowse->text(), QString("..."));
+        QCOMPARE(w->cmdBrowse->toolTip(), QString("Choose the folder"));
         // Tab order once the buttons are enabled: entry list, Extract, Select All, file list,
         // browse button.
         QVERIFY(ClickFile(*w, "beside.dat"));
@@ -337,6 +509,67 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
         }
+    }
+
+    // A long folder whose name looks like markup: its tooltip holds the path as it is and
+    // shows it as plain text.
+    void folderTooltipIsPlainText() {
+        const QString folder = dataDir.filePath("<b>bold</b>" + QString(120, 'x'));
+        QVERIFY(QDir().mkpath(folder));
+        auto w = open();
+        dialogs->Answers << folder;
+        w->cmdBrowse->click();
+        QVERIFY(w->lblFolder->text() != folder);
+        QCOMPARE(w->lblFolder->toolTip(), folder);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->lblFolder->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w->lblFolder, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QTextDocument shown;
+        shown.setHtml(QToolTip::text());
+        QCOMPARE(shown.toPlainText(), folder);
+        QToolTip::hideText();
+    }
+
+    // The folder is fitted again whenever the label's width changes.
+    void folderIsFittedToTheLabel() {
+        const QString folder = dataDir.filePath(QString(80, 'y'));
+        QVERIFY(QDir().mkpath(folder));
+        auto w = open();
+        dialogs->Answers << folder;
+        w->cmdBrowse->click();
+        const QSize design = w->size();
+        QVERIFY(w->lblFolder->text().contains("..."));
+        w->resize(design.width() + 400, design.height());
+        QTRY_COMPARE(w->lblFolder->text(), folder);
+        QCOMPARE(w->lblFolder->toolTip(), QString());
+        w->resize(design);
+        QTRY_VERIFY(w->lblFolder->text().contains("..."));
+        QCOMPARE(w->lblFolder->toolTip(), folder);
+    }
+
+    // Extract looks like the default button while it is enabled, also after the focus has
+    // been on it; the file list shows when it has the focus.
+    void keyboardCues() {
+        auto w = open();
+        QVERIFY(!w->cmdExtract->isDefault());
+        QVERIFY(ClickFile(*w, "beside.dat"));
+        QVERIFY(w->cmdExtract->isDefault());
+        w->cmdExtract->setFocus();
+        w->lstFiles->setFocus();
+        QVERIFY(w->cmdExtract->isDefault());
+        dialogs->Answers << dataDir.path();
+        w->cmdBrowse->click();
+        QVERIFY(!w->cmdExtract->isDefault());
+
+        const auto frameColour = [&] {
+            const QImage image = w->File->grab().toImage();
+            return image.pixelColor(0, image.height() / 2);
+        };
+        const QColor highlight = w->File->palette().color(QPalette::Highlight);
+        w->File->setFocus();
+        QTRY_COMPARE(frameColour(), highlight);
+        w->lstFiles->setFocus();
+        QTRY_VERIFY(frameColour() != highlight);
     }
 };
 

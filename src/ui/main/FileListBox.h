@@ -3,10 +3,15 @@
 #include <QListWidget>
 #include <QString>
 
+#include <filesystem>
+
 // The main window's file list: the ordinary, non-hidden files of one folder, sorted by name.
-// Path is the folder exactly as it was set; FileName is the selected file's name without
-// the folder. Click is raised when a file is clicked or chosen with the keyboard,
-// PathChange when Path takes a different value.
+// Path is the folder exactly as it was set; FileName is the highlighted file's name without
+// the folder, as shown. Each line keeps the name as the system gave it, so a name that is not
+// valid text (shown with replacement characters) still opens the file it names.
+// Click is raised whenever the highlighted file changes, however that happens (a click, a key,
+// a press or a drag, a refresh that finds it gone), and when the highlighted file is clicked
+// again; PathChange when Path takes a different value.
 class FileListBox : public QListWidget {
     Q_OBJECT
 
@@ -14,19 +19,41 @@ public:
     explicit FileListBox(QWidget* parent = nullptr);
 
     QString Path() const { return path_; }
+    // Sets the folder and lists it, also when it is the same folder again.
     void SetPath(const QString& path);
     QString FileName() const;
+    // The highlighted file's path, joined from Path and its name as the system gave it; empty
+    // when no file is highlighted.
+    std::filesystem::path FilePath() const;
 
-    // Lists the folder again (files may have come or gone since).
+    // Lists the folder again (files may have come or gone since). The highlighted file stays
+    // highlighted when it is still there.
     void Refresh();
+
+    // A path between Qt's text and the system's own form (bytes on POSIX, UTF-16 on Windows).
+    static std::filesystem::path NativePath(const QString& path);
+    // A path as it is shown: bytes not valid in the locale's encoding become replacement
+    // characters.
+    static QString ShownPath(const std::filesystem::path& path);
 
 signals:
     void Click();
     void PathChange();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
+    QListWidgetItem* Highlighted() const;
+    void HighlightChanged();
+
     QString path_;
+    QListWidgetItem* highlighted_ = nullptr; // the file last announced by Click
+    bool pressChangedHighlight_ = false;
+    bool refreshing_ = false;
 };

@@ -15,16 +15,19 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QToolTip>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -33,11 +36,7 @@ namespace {
 constexpr int ProblemsShown = 20;
 
 std::filesystem::path ToPath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
+    return FileListBox::NativePath(path);
 }
 
 // Joins a folder and a name with the platform's separator, as the folder is: a root folder
@@ -51,6 +50,40 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(true); // Enter presses the focused button itself
     return button;
+}
+
+// Runs an action for each event of one type that a widget receives; the action returns true
+// when it has handled the event.
+class EventHook : public QObject {
+public:
+    EventHook(QWidget* widget, QEvent::Type type, std::function<bool(QEvent*)> action)
+        : QObject(widget), type_(type), action_(std::move(action)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == type_ && action_(event);
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<bool(QEvent*)> action_;
+};
+
+// Shows the widget's tooltip as plain text, exactly as it was given: Qt reads a tooltip that
+// looks like markup as markup.
+void ShowToolTipsAsPlainText(QWidget* widget) {
+    new EventHook(widget, QEvent::ToolTip, [widget](QEvent* event) {
+        const QString text = widget->toolTip();
+        if (!Qt::mightBeRichText(text))
+            return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+                               QStringLiteral("</p>"),
+                           widget);
+        return true;
+    });
 }
 
 QString& AppPathOverride() {
@@ -129,6 +162,31 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
 
+    // F5 reads the current folder again; it is no menu item.
+    auto* refresh = new QAction(this);
+    refresh->setShortcut(Qt::Key_F5);
+    addAction(refresh);
+    connect(refresh, &QAction::triggered, File, &FileListBox::Refresh);
+
+    cmdBrowse->setToolTip(QStringLiteral("Choose the folder"));
+    ShowToolTipsAsPlainText(cmdBrowse);
+    ShowToolTipsAsPlainText(lblFolder);
+    // The folder is fitted again to whatever width the label gets.
+    new EventHook(lblFolder, QEvent::Resize, [this](QEvent* event) {
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        const QVariant folder = lblFolder->property("Tag");
+        if (folder.isValid() && resize->size().width() != resize->oldSize().width())
+            modDrawText::FitPath(this, lblFolder, folder.toString());
+        return false;
+    });
+    // Extract shows itself as the default button while Enter runs it. It is no auto-default
+    // button, which would lose that look each time the focus leaves it.
+    cmdExtract->setAutoDefault(false);
+    new EventHook(cmdExtract, QEvent::EnabledChange, [this](QEvent*) {
+        cmdExtract->setDefault(cmdExtract->isEnabled());
+        return false;
+    });
+
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
     resize(client0.width(), client0.height() + menuBar()->sizeHint().height());
@@ -197,9 +255,11 @@ void frm::Form_Resize() {
 
 void frm::keyPressEvent(QKeyEvent* event) {
     // Extract is the window's default button: Enter runs it while it is enabled, unless
-    // another button has the focus (which then takes the key itself).
+    // another button has the focus (which then takes the key itself). The keypad's Enter
+    // carries the keypad modifier and counts as Enter.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && cmdExtract->isEnabled() && event->modifiers() == Qt::NoModifier) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && cmdExtract->isEnabled() && plain) {
         cmdExtract->click();
         return;
     }
@@ -217,7 +277,7 @@ void frm::cmdBrowse_Click() {
 }
 
 void frm::File_Click() {
-    ListArchiveEntries(ArchivePathOfSelection());
+    ListArchiveEntries(File->FilePath());
 }
 
 void frm::File_PathChange() {
@@ -231,11 +291,24 @@ void frm::cmdSelectAll_Click() {
 }
 
 void frm::cmdExtract_Click() {
-    const QString output = modBrowseForFolder::BrowseForFolder(
+    const QString output = modBrowseForFolder::BrowseForOutputFolder(
         File->Path(), this, QStringLiteral("Select the output folder"));
     if (output.isEmpty())
         return;
-    ExtractSelectedEntries(ArchivePathOfSelection(), output);
+    // The user may have typed a folder that does not exist yet: it is made now, with its
+    // missing parents.
+    std::error_code ec;
+    std::filesystem::create_directories(ToPath(output), ec);
+    if (ec) {
+        modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + output +
+                              QStringLiteral(": cannot create the folder: ") +
+                              QString::fromLocal8Bit(ec.message()) +
+                              QStringLiteral("\n\nNo entry was extracted."),
+                          48, QStringLiteral("Extraction incomplete"));
+        return;
+    }
+    // The entries shown are those of the archive listed last, whatever is highlighted now.
+    ExtractSelectedEntries(listedArchive_, output);
 }
 
 void frm::mnuFileExit_Click() {
@@ -247,21 +320,19 @@ void frm::mnuHelpAbout_Click() {
     about.exec();
 }
 
-QString frm::ArchivePathOfSelection() const {
-    return Join(File->Path(), File->FileName());
-}
-
-void frm::ListArchiveEntries(const QString& ArchivePath) {
+void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     lstFiles->clear();
-    const archive::Directory dir = archive::ReadDirectory(ToPath(ArchivePath), MaxListedEntries);
+    listedArchive_.clear();
+    const archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
     if (dir.State == archive::Directory::Status::Unreadable) {
-        modMsgBox::MsgBox(QStringLiteral("Could not read ") + ArchivePath + QStringLiteral(": ") +
+        modMsgBox::MsgBox(QStringLiteral("frm.ListArchiveEntries: ") +
                               QString::fromLocal8Bit(dir.Error),
-                          48, QStringLiteral("Could not read archive"));
+                          16, QStringLiteral("Could not read archive"));
         return;
     }
+    listedArchive_ = ArchivePath;
     QStringList names;
     names.reserve(qsizetype(dir.Entries.size()));
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
@@ -297,9 +368,10 @@ std::vector<int> frm::SelectedPositions() const {
     return positions;
 }
 
-void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder) {
+void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
+                                 const QString& OutputFolder) {
     const archive::ExtractReport report = archive::ExtractEntries(
-        ToPath(ArchivePath), ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
+        ArchivePath, ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
@@ -307,7 +379,8 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
 
     QStringList lines;
     if (!report.ArchiveError.empty()) {
-        lines << ArchivePath + QStringLiteral(": ") + QString::fromStdString(report.ArchiveError)
+        lines << FileListBox::ShownPath(ArchivePath) + QStringLiteral(": ") +
+                     QString::fromStdString(report.ArchiveError)
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
         int problems = 0;

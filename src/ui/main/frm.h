@@ -2,6 +2,7 @@
 
 #include "winutil/clsForm.h"
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -66,10 +67,12 @@ private:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
-    void ListArchiveEntries(const QString& ArchivePath);
-    void ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder);
-    QString ArchivePathOfSelection() const;
+    void ListArchiveEntries(const std::filesystem::path& ArchivePath);
+    void ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
+                                const QString& OutputFolder);
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
+    // The archive whose entries lstFiles shows (empty when it shows none): what Extract reads.
+    std::filesystem::path listedArchive_;
 };
