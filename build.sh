@@ -23,16 +23,22 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-build() { # build DIR [cmake options...]
+configure() { # configure DIR [cmake options...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j2
+}
+
+build() { # build DIR [cmake options...]
+    configure "$@"
+    cmake --build "$1" -j2
 }
 
 case "${1:-}" in
 run)
     install_missing
-    build build
+    # Only what starts: the program, the command-line tool and the sample archive.
+    configure build
+    cmake --build build -j2 --target quillmarrow quillmarrow-cli quillmarrow_sample
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         exec ./build/bin/quillmarrow
     fi

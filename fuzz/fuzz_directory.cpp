@@ -12,6 +12,11 @@
 
 namespace {
 
+// The end-of-directory rule written out again, so that a fault in the reader's copy shows.
+bool EndsWalk(char first) {
+    return first == '\0' || first == '.' || first == '/' || (first >= '0' && first <= '9');
+}
+
 bool SameEntry(const archive::ArchiveEntry& a, const archive::ArchiveEntry& b) {
     return a.Name == b.Name && a.Offset == b.Offset && a.Size == b.Size && a.Complete == b.Complete;
 }
@@ -30,14 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count = dir.Entries.size();
     for (std::size_t k = 0; k < count; ++k) {
         const std::string_view record = bytes.substr(k * RecordSize, RecordSize);
-        fuzz::Check(!record.empty() &&
-                        !archive::EndsDirectory(static_cast<unsigned char>(record[0])),
+        fuzz::Check(!record.empty() && !EndsWalk(record[0]),
                     "an entry listed past the end of the directory");
         fuzz::Check(SameEntry(dir.Entries[k], archive::DecodeRecord(record)),
                     "an entry differs from its record");
     }
     if (count * RecordSize < size)
-        fuzz::Check(archive::EndsDirectory(static_cast<unsigned char>(bytes[count * RecordSize])),
+        fuzz::Check(EndsWalk(bytes[count * RecordSize]),
                     "the walk stopped before the end of the directory");
 
     if (count > 0) {

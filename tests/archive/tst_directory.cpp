@@ -36,6 +36,19 @@ private slots:
             << Record("", 40, 3) + Record("B", 0, 0) << L{};
         QTest::newRow("first record begins with a digit")
             << Record("1ABC", 0, 0) + Record("B", 0, 0) << L{};
+        // The ends of the byte ranges that end the directory, and their neighbours outside.
+        QTest::newRow("second record begins with 0 (48)")
+            << Record("A", 0, 0) + Record("0B", 0, 0) << L{"A"};
+        QTest::newRow("second record begins with 9 (57)")
+            << Record("A", 0, 0) + Record("9B", 0, 0) << L{"A"};
+        QTest::newRow("second record begins with a full stop (46)")
+            << Record("A", 0, 0) + Record(".B", 0, 0) << L{"A"};
+        QTest::newRow("second record begins with a slash (47)")
+            << Record("A", 0, 0) + Record("/B", 0, 0) << L{"A"};
+        QTest::newRow("second record begins with a hyphen (45): listed")
+            << Record("A", 0, 0) + Record("-B", 0, 0) << L{"A", "-B"};
+        QTest::newRow("second record begins with a colon (58): listed")
+            << Record("A", 0, 0) + Record(":B", 0, 0) << L{"A", ":B"};
         QTest::newRow("first record begins with a full stop") << Record(".ABC", 0, 0) << L{};
         QTest::newRow("first record begins with a slash") << Record("/etc", 0, 0) << L{};
         QTest::newRow("eight characters then NULs, then a NUL record")
