@@ -68,6 +68,8 @@ public:
     // Starts a file in the folder that has no name yet (a hidden temporary name where the
     // system cannot make a file without one).
     void Create(NewFile& file, std::error_code& ec) const;
+    // The identity of the file (or link, not followed) of that name; false when there is none.
+    bool Identify(const std::string& name, FileId& id) const;
 
 private:
     friend class NewFile;
@@ -96,7 +98,6 @@ public:
     std::uint64_t CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
                            std::vector<char>& buffer,
                            const std::function<bool(std::uint64_t)>& more, std::error_code& ec);
-    FileId Id(std::error_code& ec) const;
 
     enum class Naming { Named, Replaced, Refused };
     // Gives the file its name in the folder and closes it. When a file of that name exists,

@@ -27,6 +27,14 @@ FileId IdOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+bool IdentifyAt(int folder, const std::string& name, FileId& id) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    id = IdOf(st);
+    return true;
+}
+
 OpenError::Kind KindOf(int error) {
     switch (error) {
     case ENOENT:
@@ -201,6 +209,10 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     ForgetPartialFile();
 }
 
+bool OutputFolder::Identify(const std::string& name, FileId& id) const {
+    return IdentifyAt(fd_, name, id);
+}
+
 // --- NewFile
 
 bool NewFile::IsOpen() const {
@@ -258,13 +270,6 @@ std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uin
     return done;
 }
 
-FileId NewFile::Id(std::error_code& ec) const {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        ec = LastError();
-    return IdOf(st);
-}
-
 NewFile::Naming NewFile::Name(const std::string& name,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
@@ -273,13 +278,7 @@ NewFile::Naming NewFile::Name(const std::string& name,
         Discard();
         return Naming::Refused;
     };
-    const auto existing = [&](FileId& id) {
-        struct stat st {};
-        if (::fstatat(dir_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        id = IdOf(st);
-        return true;
-    };
+    const auto existing = [&](FileId& id) { return IdentifyAt(dir_, name, id); };
 
     if (!temp_.empty()) {
         // A temporary file: close it, then rename it over the name.

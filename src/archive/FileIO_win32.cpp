@@ -52,6 +52,18 @@ bool IdOf(HANDLE h, FileId& id, std::uint64_t* size = nullptr) {
     return true;
 }
 
+// The identity of the file or link (not followed) at a path; false when there is none.
+bool IdentifyPath(const std::wstring& path, FileId& id) {
+    HANDLE h = ::CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = IdOf(h, id);
+    ::CloseHandle(h);
+    return known;
+}
+
 std::wstring FromAnsi(const std::string& bytes) {
     if (bytes.empty())
         return {};
@@ -246,6 +258,10 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     ForgetPartialFile();
 }
 
+bool OutputFolder::Identify(const std::string& name, FileId& id) const {
+    return IdentifyPath(path_ + FromAnsi(name), id);
+}
+
 // --- NewFile
 
 bool NewFile::IsOpen() const {
@@ -273,13 +289,6 @@ std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uin
             break;
     }
     return done;
-}
-
-FileId NewFile::Id(std::error_code& ec) const {
-    FileId id;
-    if (!IdOf(handle_, id))
-        ec = LastError();
-    return id;
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,
