@@ -204,11 +204,12 @@ private:
     }
 
     // The entry of this run whose file has this identity, if any. The files are identified
-    // only when a name turns out to be taken, and then only those written since the last
-    // time: extracting into an empty folder looks at no file twice.
+    // only when a name turns out to be taken by a file changed since the run began, and
+    // then only those written since the last time: no file is looked at twice, and files
+    // that were there before cost nothing.
     const Written* WrittenAs(const io::FileId& id, int before) {
         auto it = written_.find(id);
-        if (it == written_.end() && identifiedUpTo_ < before) {
+        if (it == written_.end() && id.Recent && identifiedUpTo_ < before) {
             const auto end =
                 std::min<std::size_t>(static_cast<std::size_t>(before), writtenHere_.size());
             for (auto k = static_cast<std::size_t>(identifiedUpTo_); k < end; ++k) {

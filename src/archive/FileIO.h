@@ -19,7 +19,12 @@ namespace archive::io {
 // What makes a file the same file: device (or volume) and inode (or file index).
 struct FileId {
     std::uint64_t Device = 0, Inode = 0;
-    bool operator==(const FileId&) const = default;
+    // Its status changed since the folder was opened (or a moment before): it may be a file
+    // of this run. Not part of the identity.
+    bool Recent = false;
+    bool operator==(const FileId& other) const {
+        return Device == other.Device && Inode == other.Inode;
+    }
 };
 
 struct FileIdHash {
@@ -79,6 +84,7 @@ private:
 #else
     int fd_ = -1;
 #endif
+    std::int64_t openedAt_ = 0; // the system's time, less a moment, in its file-time units
 };
 
 // A file being written. It becomes visible under its name only through Name(); dropping it
@@ -118,6 +124,7 @@ private:
     int dir_ = -1;
     std::string temp_; // the temporary name, when the file has one
 #endif
+    std::int64_t folderOpenedAt_ = 0;
 };
 
 // The system's description of an error code, in UTF-8.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace archive::io {
@@ -27,11 +28,16 @@ FileId IdOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-bool IdentifyAt(int folder, const std::string& name, FileId& id) {
+std::int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+bool IdentifyAt(int folder, const std::string& name, FileId& id, std::int64_t since) {
     struct stat st {};
     if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     id = IdOf(st);
+    id.Recent = Nanoseconds(st.st_ctim) >= since;
     return true;
 }
 
@@ -173,12 +179,17 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     }
     if (::faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES)
         return fail(OpenError::Kind::PermissionDenied, EACCES);
+    // File times come from a coarse clock that may lag behind this one.
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    openedAt_ = Nanoseconds(now) - 1000000000;
     return error;
 }
 
 void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     file.Discard();
     file.dir_ = fd_;
+    file.folderOpenedAt_ = openedAt_;
 #ifdef O_TMPFILE
     static std::atomic<bool> unnamedWorks{true};
     if (unnamedWorks) {
@@ -210,7 +221,7 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
 }
 
 bool OutputFolder::Identify(const std::string& name, FileId& id) const {
-    return IdentifyAt(fd_, name, id);
+    return IdentifyAt(fd_, name, id, openedAt_);
 }
 
 // --- NewFile
@@ -278,7 +289,7 @@ NewFile::Naming NewFile::Name(const std::string& name,
         Discard();
         return Naming::Refused;
     };
-    const auto existing = [&](FileId& id) { return IdentifyAt(dir_, name, id); };
+    const auto existing = [&](FileId& id) { return IdentifyAt(dir_, name, id, folderOpenedAt_); };
 
     if (!temp_.empty()) {
         // A temporary file: close it, then rename it over the name.
