@@ -191,7 +191,9 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     file.dir_ = fd_;
     file.folderOpenedAt_ = openedAt_;
 #ifdef O_TMPFILE
-    static std::atomic<bool> unnamedWorks{true};
+    // Naming an unnamed file goes through /proc/self/fd unless the process may link by
+    // descriptor; without /proc, use temporary files from the start.
+    static std::atomic<bool> unnamedWorks{::access("/proc/self/fd", X_OK) == 0};
     if (unnamedWorks) {
         file.fd_ = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (file.fd_ >= 0)
