@@ -302,7 +302,7 @@ void frm::cmdExtract_Click() {
     if (ec) {
         modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + output +
                               QStringLiteral(": cannot create the folder: ") +
-                              QString::fromLocal8Bit(ec.message()) +
+                              QString::fromStdString(ec.message()) +
                               QStringLiteral("\n\nNo entry was extracted."),
                           48, QStringLiteral("Extraction incomplete"));
         return;
@@ -323,12 +323,13 @@ void frm::mnuHelpAbout_Click() {
 void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     lstFiles->clear();
     listedArchive_.clear();
+    listedNames_.clear();
     const archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
     if (dir.State == archive::Directory::Status::Unreadable) {
         modMsgBox::MsgBox(QStringLiteral("frm.ListArchiveEntries: ") +
-                              QString::fromLocal8Bit(dir.Error),
+                              QString::fromStdString(dir.Error),
                           16, QStringLiteral("Could not read archive"));
         return;
     }
@@ -338,6 +339,7 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
         const std::string_view name = dir.Entries.Name(k);
         names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
+        listedNames_.emplace_back(name);
     }
     lstFiles->addItems(names);
     cmdSelectAll->setEnabled(true);
@@ -370,28 +372,39 @@ std::vector<int> frm::SelectedPositions() const {
 
 void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                  const QString& OutputFolder) {
+    const std::vector<int> positions = SelectedPositions();
+    std::vector<std::string_view> listed;
+    listed.reserve(positions.size());
+    for (const int k : positions)
+        listed.emplace_back(std::size_t(k) < listedNames_.size() ? listedNames_[std::size_t(k)]
+                                                                 : std::string_view());
+    archive::ExtractOptions options;
+    options.ListedNames = listed;
     const archive::ExtractReport report = archive::ExtractEntries(
-        ArchivePath, ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
+        ArchivePath, ToPath(OutputFolder), positions, lstFiles->count(), options);
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
     }
 
     QStringList lines;
-    if (!report.ArchiveError.empty()) {
-        lines << FileListBox::ShownPath(ArchivePath) + QStringLiteral(": ") +
-                     QString::fromStdString(report.ArchiveError)
+    if (report.ArchiveError || report.FolderError) {
+        const bool archiveFailed = bool(report.ArchiveError);
+        lines << (archiveFailed ? FileListBox::ShownPath(ArchivePath) : OutputFolder) +
+                     QStringLiteral(": ") +
+                     QString::fromStdString(archive::Describe(archiveFailed ? report.ArchiveError
+                                                                            : report.FolderError))
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
         int problems = 0;
         for (const auto& e : report.Entries) {
-            if (e.Result == archive::EntryResult::Outcome::Written)
+            if (e.Result == archive::EntryResult::Kind::Written)
                 continue;
             if (++problems > ProblemsShown)
                 continue;
             const QString name = e.Name.empty() ? lstFiles->item(e.Position)->text()
                                                 : QString::fromLocal8Bit(e.Name);
-            lines << name + QStringLiteral(": ") + QString::fromLocal8Bit(e.Reason);
+            lines << name + QStringLiteral(": ") + QString::fromStdString(archive::Describe(e));
         }
         if (problems > ProblemsShown)
             lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);

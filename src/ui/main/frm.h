@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -75,4 +76,7 @@ private:
     std::unique_ptr<clsResizeLimits> limits_;
     // The archive whose entries lstFiles shows (empty when it shows none): what Extract reads.
     std::filesystem::path listedArchive_;
+    // The name bytes of the listed entries, line k being record k: extraction checks that the
+    // records still hold them.
+    std::vector<std::string> listedNames_;
 };
