@@ -9,6 +9,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
 #endif
 
@@ -22,6 +23,17 @@ struct Result {
     QByteArray out, err;
 };
 
+// A quillmarrow-cli for Windows refuses what Windows cannot store or reserves (a name ending in a
+// space or full stop, ":", device names) and names its files through the ANSI code page,
+// which is 1252 under Wine and on western systems.
+constexpr bool Windows = QUILLMARROW_CLI_WINDOWS;
+
+bool WindowsDevice(const QByteArray& name) {
+    static const QRegularExpression device("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]) *(\\.|$)",
+                                           QRegularExpression::CaseInsensitiveOption);
+    return device.match(QString::fromLatin1(name)).hasMatch();
+}
+
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
 // (RLIMIT_FSIZE), as a disk that fills up would.
 Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
@@ -33,6 +45,10 @@ Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
         p.setChildProcessModifier([fileSizeLimit] {
             const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+            // A Windows program cannot ignore the signal itself; ignored, the write fails
+            // and Wine passes the error on to the program.
+            if (Windows)
+                std::signal(SIGXFSZ, SIG_IGN);
         });
 #endif
     p.start(command.takeFirst(), command);
@@ -163,6 +179,55 @@ private slots:
             QVERIFY2(r.out.contains(line), line);
     }
 
+    // Entry names as file names, where Windows rightly differs: it cannot store a name ending
+    // in a space or full stop, reserves ":" and device names, and makes file names from name
+    // bytes through the ANSI code page. The paths given contain characters outside that code
+    // page, and an ENTRY operand is the file name that entry gets.
+    void names_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("file");       // the file written; "" when it is refused
+        QTest::addColumn<QByteArray>("refusal"); // the start of the reason given then
+        const QByteArray unsafe = "unsafe name (";
+        const auto row = [&](const char* what, const QByteArray& name, const QString& posix,
+                             const QString& windows) {
+            QTest::newRow(what) << name << (Windows ? windows : posix)
+                                << ((Windows ? windows : posix).isEmpty() ? unsafe : "");
+        };
+        row("ending in a full stop", "x.", "x.", "");
+        row("ending in a space", "x ", "x ", "");
+        row("a colon", "a:b", "a:b", "");
+        row("a device name", "CON", "CON", "");
+        row("a device name with an extension", "com1.txt", "com1.txt", "");
+        row("a path separator", "a\\b", "", "");
+        row("name bytes C3 A9", "\xC3\xA9.TXT", u"\u00E9.TXT"_qs, u"\u00C3\u00A9.TXT"_qs);
+        QTest::newRow("the euro sign in the platform's encoding")
+            << QByteArray(Windows ? "\x80.TXT" : "\xE2\x82\xAC.TXT") << u"\u20AC.TXT"_qs
+            << QByteArray();
+    }
+    void names() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, refusal);
+        QDir dir(root.filePath(u"\u0434\u20AC"_qs));
+        dir.removeRecursively();
+        QVERIFY(dir.mkpath("out"));
+        testfiles::Write(dir.filePath("a.dat"), testfiles::Archive({{name, "data"}}));
+
+        QCOMPARE(Run({"list", dir.filePath("a.dat")}).out, name + '\n');
+        QStringList args{"extract", dir.filePath("a.dat"), dir.filePath("out")};
+        if (!file.isEmpty())
+            args << file;
+        const Result r = Run(args);
+        QVERIFY2(r.err.startsWith(file.isEmpty() ? "quillmarrow-cli: " + name + ": " + refusal
+                                                 : QByteArray()),
+                 r.err.constData());
+        QCOMPARE(r.exitCode, file.isEmpty() ? 1 : 0);
+        QCOMPARE(testfiles::Contents(dir.filePath("out")),
+                 file.isEmpty() ? QStringList() : QStringList{file});
+        if (!file.isEmpty())
+            QCOMPARE(testfiles::Read(dir.filePath("out/" + file)), QByteArray("data"));
+    }
+
     // The disk filling up during extraction: each entry that does not fit is reported on a line
     // of its own and leaves nothing under its name (an older file of that name stays as it
     // was), no temporary file stays, and the smaller entries are still written.
@@ -246,7 +311,8 @@ private slots:
                 directory += testfiles::Record(name, offset, size);
                 listing += name + '\n';
                 const bool unsafe = name.contains('/') || name.contains('\\') ||
-                                    name.contains('\x01') || name.contains('\x7f');
+                                    name.contains('\x01') || name.contains('\x7f') ||
+                                    (Windows && (name.endsWith(' ') || WindowsDevice(name)));
                 const QByteArray bytes = data.mid(offset - base, size);
                 if (unsafe || bytes.size() < size)
                     problem = true;
