@@ -36,7 +36,10 @@ build() { # build DIR [cmake options...]
 # folder, with a UTF-8 locale so that non-ASCII file names can be stored, and one wineserver
 # serves the whole run (started for each call, it costs seconds a call).
 test_windows_cli() (
-    export WINEPREFIX=$PWD/build-mingw/wine WINEDEBUG=-all LC_ALL=C.UTF-8
+    # No prompts to install Wine's .NET and HTML engines, which the CLI does not use.
+    export WINEPREFIX=$PWD/build-mingw/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        LC_ALL=C.UTF-8
+    unset DISPLAY WAYLAND_DISPLAY # console programs only: Wine needs no display
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineserver -p
