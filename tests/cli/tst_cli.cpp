@@ -232,6 +232,50 @@ private slots:
             QCOMPARE(testfiles::Read(dir.filePath("out/" + file)), QByteArray("data"));
     }
 
+    // Two names, one file: Windows folds case, so a name differing from the archive's or from
+    // an earlier entry's only in case is that same file there. The archive is never replaced;
+    // an entry's file replaced by a later one's is reported.
+    void sameFile_data() {
+        QTest::addColumn<QByteArray>("second"); // the name of the archive's second entry
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<Files>("files"); // besides GAME.DAT; in lower case on Windows
+        const QByteArray replaced = "quillmarrow-cli: OTHER: replaced by entry 1, which has the "
+                                    "same name\n";
+        const QByteArray itself =
+            "quillmarrow-cli: %1: not written: it would replace the archive itself\n";
+        QTest::newRow("the archive's name")
+            << QByteArray("GAME.DAT") << 1 << QByteArray(itself).replace("%1", "GAME.DAT")
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}});
+        QTest::newRow("the archive's name in other case")
+            << QByteArray("game.dat") << (Windows ? 1 : 0)
+            << (Windows ? QByteArray(itself).replace("%1", "game.dat") : QByteArray())
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}});
+        QTest::newRow("the first entry's name in other case")
+            << QByteArray("other") << (Windows ? 1 : 0) << (Windows ? replaced : QByteArray())
+            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}});
+    }
+    void sameFile() {
+        QFETCH(QByteArray, second);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        const QString archive = QDir(folder()).filePath("GAME.DAT");
+        const QByteArray bytes = testfiles::Archive({{"OTHER", "one"}, {second, "two"}});
+        testfiles::Write(archive, bytes);
+
+        const Result r = Run({"extract", archive, folder()});
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(testfiles::Read(archive), bytes);
+        Files got;
+        for (const QString& name : testfiles::Contents(folder()))
+            if (name != "GAME.DAT") // which case a replaced file keeps differs under Wine
+                got[Windows ? name.toLower() : name] =
+                    testfiles::Read(QDir(folder()).filePath(name));
+        QCOMPARE(got, files);
+    }
+
     // The disk filling up during extraction: each entry that does not fit is reported on a line
     // of its own and leaves nothing under its name (an older file of that name stays as it
     // was), no temporary file stays, and the smaller entries are still written.
