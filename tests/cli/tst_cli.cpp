@@ -202,6 +202,8 @@ private slots:
         row("a colon", "a:b", "a:b", "");
         row("a device name", "CON", "CON", "");
         row("a device name with an extension", "com1.txt", "com1.txt", "");
+        row("a console device name", "CONIN$", "CONIN$", "");
+        row("a device name with the digit 0", "lpt0.txt", "lpt0.txt", "");
         row("a path separator", "a\\b", "", "");
         row("name bytes C3 A9", "\xC3\xA9.TXT", u"\u00E9.TXT"_qs, u"\u00C3\u00A9.TXT"_qs);
         QTest::newRow("the euro sign in the platform's encoding")
