@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
 # build quillmarrow-cli for Windows and run it.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
+# GNU tar and bsdtar are the peers of the small-entry benchmark.
+bench_packages=(tar libarchive-tools)
 
 install_missing() {
     local missing=()
@@ -85,6 +87,7 @@ test)
     fuzz/run build-fuzz
     ;;
 bench)
+    packages+=("${bench_packages[@]}")
     install_missing
     build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF
     bench/run build-bench
