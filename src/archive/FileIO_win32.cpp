@@ -244,7 +244,8 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     handle_ = h;
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    openedAt_ = Ticks(now) - 10000000; // a second in 100 ns ticks
+    // Three seconds earlier (in 100 ns ticks): FAT keeps write times to two seconds only.
+    openedAt_ = Ticks(now) - 3 * 10000000LL;
     path_ = path.native();
     if (!path_.empty() && path_.back() != L'\\' && path_.back() != L'/')
         path_ += L'\\';
