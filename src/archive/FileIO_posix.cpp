@@ -41,6 +41,10 @@ bool IdentifyAt(int folder, const std::string& name, FileId& id, std::int64_t si
     return true;
 }
 
+OpenError Failure(OpenError::Subject of, OpenError::Kind kind, int code) {
+    return {kind, of, {code, std::generic_category()}};
+}
+
 OpenError::Kind KindOf(int error) {
     switch (error) {
     case ENOENT:
@@ -99,10 +103,9 @@ std::string SystemMessage(const std::error_code& ec) {
 // --- InputFile
 
 std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
-    error = {OpenError::Kind::None, OpenError::Subject::Archive, {}};
+    error = {};
     const auto fail = [&](OpenError::Kind kind, int code) {
-        error.What = kind;
-        error.Error = {code, std::generic_category()};
+        error = Failure(OpenError::Subject::Archive, kind, code);
         return nullptr;
     };
     if (path.empty())
@@ -161,11 +164,8 @@ OutputFolder::~OutputFolder() {
 }
 
 OpenError OutputFolder::Open(const std::filesystem::path& path) {
-    OpenError error{OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
-    const auto fail = [&](OpenError::Kind kind, int code) {
-        error.What = kind;
-        error.Error = {code, std::generic_category()};
-        return error;
+    const auto fail = [](OpenError::Kind kind, int code) {
+        return Failure(OpenError::Subject::OutputFolder, kind, code);
     };
     if (path.empty())
         return fail(OpenError::Kind::NotFound, ENOENT);
@@ -183,7 +183,7 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     openedAt_ = Nanoseconds(now) - 1000000000;
-    return error;
+    return {OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
 }
 
 void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
@@ -191,7 +191,9 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     file.dir_ = fd_;
     file.folderOpenedAt_ = openedAt_;
 #ifdef O_TMPFILE
-    static std::atomic<bool> unnamedWorks{true};
+    // Naming an unnamed file goes through /proc/self/fd unless the process may link by
+    // descriptor; without /proc, use temporary files from the start.
+    static std::atomic<bool> unnamedWorks{::access("/proc/self/fd", X_OK) == 0};
     if (unnamedWorks) {
         file.fd_ = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (file.fd_ >= 0)
