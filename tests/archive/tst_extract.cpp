@@ -230,7 +230,8 @@ private slots:
         const QString inFolder = QDir(out).filePath("GAME.DAT");
         testfiles::Write(how == "hard link" ? archivePath : inFolder, bytes);
         if (how == "hard link")
-            QVERIFY(::link(QFile::encodeName(archivePath), QFile::encodeName(inFolder)) == 0);
+            std::filesystem::create_hard_link(testfiles::Path(archivePath),
+                                              testfiles::Path(inFolder));
         else
             archivePath = inFolder;
         const QString folder = out;
@@ -367,8 +368,8 @@ private slots:
         options.OnResult = [&](const archive::EntryResult& e) {
             results << qMakePair(e.Position, int(e.Result));
             if (e.Position == 0 && e.Result == Kind::Written)
-                QVERIFY(::link(QFile::encodeName(QDir(out).filePath("A")),
-                               QFile::encodeName(QDir(out).filePath("B"))) == 0);
+                std::filesystem::create_hard_link(testfiles::Path(QDir(out).filePath("A")),
+                                                  testfiles::Path(QDir(out).filePath("B")));
         };
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
         const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
