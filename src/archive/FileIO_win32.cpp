@@ -91,6 +91,13 @@ void RegisterPartialFile(const std::wstring& path) {
     partialSet.store(true);
 }
 
+// Marks a file to be removed when its last handle closes, or clears the mark.
+bool SetDeleteOnClose(HANDLE h, bool remove) {
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
 bool WriteAll(HANDLE h, const char* data, std::size_t n, std::error_code& ec) {
     while (n > 0) {
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
@@ -237,7 +244,8 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     handle_ = h;
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    openedAt_ = Ticks(now) - 10000000; // a second in 100 ns ticks
+    // Three seconds earlier (in 100 ns ticks): FAT keeps write times to two seconds only.
+    openedAt_ = Ticks(now) - 3 * 10000000LL;
     path_ = path.native();
     if (!path_.empty() && path_.back() != L'\\' && path_.back() != L'/')
         path_ += L'\\';
@@ -253,9 +261,13 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
         std::wstring temp = path_ + L".quillmarrow-" + std::to_wstring(::GetCurrentProcessId()) +
                             L"-" + std::to_wstring(counter++) + L".part";
         RegisterPartialFile(temp);
-        HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for deletion, so that RemovePartialFile can remove it while it is open.
+        HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
+            // Until it is named, the system removes the file when its handle closes, also when
+            // the program is ended from outside, so that an interruption leaves nothing behind.
+            SetDeleteOnClose(h, true);
             file.handle_ = h;
             file.temp_ = std::move(temp);
             return;
@@ -307,13 +319,17 @@ std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uin
 NewFile::Naming NewFile::Name(const std::string& name,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
-    if (!::CloseHandle(handle_)) {
-        handle_ = nullptr;
-        ec = LastError();
+    std::error_code failed;
+    if (!SetDeleteOnClose(handle_, false))
+        failed = LastError(); // closing it then removes it
+    if (!::CloseHandle(handle_) && !failed)
+        failed = LastError();
+    handle_ = nullptr;
+    if (failed) {
+        ec = failed;
         Discard();
         return Naming::Refused;
     }
-    handle_ = nullptr;
     const std::wstring target = folder_ + FromAnsi(name);
     Naming naming = Naming::Named;
     HANDLE old = ::CreateFileW(

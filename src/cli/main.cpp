@@ -2,6 +2,7 @@
 
 #include "archive/Directory.h"
 #include "archive/Extract.h"
+#include "cli/Platform.h"
 
 #include <csignal>
 #include <cstdio>
@@ -56,7 +57,7 @@ void Complain(std::string_view subject, std::string_view message) {
 
 // Reads the archive's directory or reports why it cannot; the caller exits with 2 then.
 bool Load(const std::string& path, archive::Directory& dir) {
-    dir = archive::ReadDirectory(fs::path(path));
+    dir = archive::ReadDirectory(cli::PathArgument(path));
     switch (dir.State) {
     case archive::Directory::Status::Read:
         return true;
@@ -117,8 +118,9 @@ std::vector<int> SelectPositions(const archive::Directory& dir,
             continue;
         }
         bool found = false;
+        const std::string name = cli::EntryNameArgument(entry);
         for (int k = 0; k < count; ++k)
-            if (dir.Entries.Name(static_cast<std::size_t>(k)) == entry) {
+            if (dir.Entries.Name(static_cast<std::size_t>(k)) == name) {
                 chosen.insert(k);
                 found = true;
             }
@@ -139,7 +141,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     archive::Directory dir;
     if (!Load(operands[0], dir))
         return 2;
-    const fs::path folder(operands[1]);
+    const fs::path folder = cli::PathArgument(operands[1]);
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         Complain(operands[1], "no such folder");
@@ -147,7 +149,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     }
     const std::vector<int> positions = SelectPositions(dir, {operands.begin() + 2, operands.end()});
     const archive::ExtractReport report = archive::ExtractEntries(
-        fs::path(operands[0]), folder, positions, static_cast<int>(dir.Entries.size()));
+        cli::PathArgument(operands[0]), folder, positions, static_cast<int>(dir.Entries.size()));
     for (const auto& e : report.Entries) {
         if (e.Result == archive::EntryResult::Kind::Written)
             continue;
@@ -199,7 +201,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(cli::StartUp(argc, argv));
     } catch (const UsageError& e) {
         Complain({}, e.Message);
         Print(stderr, Usage);

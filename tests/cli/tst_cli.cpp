@@ -9,6 +9,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
 #endif
 
@@ -22,20 +23,40 @@ struct Result {
     QByteArray out, err;
 };
 
+// A quillmarrow-cli for Windows refuses what Windows cannot store or reserves (a name ending in a
+// space or full stop, ":", device names) and names its files through the ANSI code page,
+// which is 1252 under Wine and on western systems.
+constexpr bool Windows = QUILLMARROW_CLI_WINDOWS;
+
+bool WindowsDevice(const QByteArray& name) {
+    static const QRegularExpression device("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]) *(\\.|$)",
+                                           QRegularExpression::CaseInsensitiveOption);
+    return device.match(QString::fromLatin1(name)).hasMatch();
+}
+
+// Starts quillmarrow-cli, through the launcher when there is one.
+void Start(QProcess& p, const QStringList& args) {
+    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
+    command << QUILLMARROW_CLI << args;
+    p.start(command.takeFirst(), command);
+}
+
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
 // (RLIMIT_FSIZE), as a disk that fills up would.
 Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
-    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
-    command << QUILLMARROW_CLI << args;
     QProcess p;
 #ifdef Q_OS_UNIX
     if (fileSizeLimit >= 0)
         p.setChildProcessModifier([fileSizeLimit] {
             const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+            // A Windows program cannot ignore the signal itself; ignored, the write fails
+            // and Wine passes the error on to the program.
+            if (Windows)
+                std::signal(SIGXFSZ, SIG_IGN);
         });
 #endif
-    p.start(command.takeFirst(), command);
+    Start(p, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
@@ -167,6 +188,101 @@ private slots:
             QVERIFY2(r.out.contains(line), line);
     }
 
+    // Entry names as file names, where Windows rightly differs: it cannot store a name ending
+    // in a space or full stop, reserves ":" and device names, and makes file names from name
+    // bytes through the ANSI code page. The paths given contain characters outside that code
+    // page, and an ENTRY operand is the file name that entry gets.
+    void names_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("file");       // the file written; "" when it is refused
+        QTest::addColumn<QByteArray>("refusal"); // the start of the reason given then
+        const QByteArray unsafe = "unsafe name (";
+        const auto row = [&](const char* what, const QByteArray& name, const QString& posix,
+                             const QString& windows) {
+            QTest::newRow(what) << name << (Windows ? windows : posix)
+                                << ((Windows ? windows : posix).isEmpty() ? unsafe : "");
+        };
+        row("ending in a full stop", "x.", "x.", "");
+        row("ending in a space", "x ", "x ", "");
+        row("a colon", "a:b", "a:b", "");
+        row("a device name", "CON", "CON", "");
+        row("a device name with an extension", "com1.txt", "com1.txt", "");
+        row("a console device name", "CONIN$", "CONIN$", "");
+        row("a device name with the digit 0", "lpt0.txt", "lpt0.txt", "");
+        row("a path separator", "a\\b", "", "");
+        row("name bytes C3 A9", "\xC3\xA9.TXT", u"\u00E9.TXT"_qs, u"\u00C3\u00A9.TXT"_qs);
+        QTest::newRow("the euro sign in the platform's encoding")
+            << QByteArray(Windows ? "\x80.TXT" : "\xE2\x82\xAC.TXT") << u"\u20AC.TXT"_qs
+            << QByteArray();
+    }
+    void names() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, refusal);
+        QDir dir(root.filePath(u"\u0434\u20AC"_qs));
+        dir.removeRecursively();
+        QVERIFY(dir.mkpath("out"));
+        testfiles::Write(dir.filePath("a.dat"), testfiles::Archive({{name, "data"}}));
+
+        QCOMPARE(Run({"list", dir.filePath("a.dat")}).out, name + '\n');
+        QStringList args{"extract", dir.filePath("a.dat"), dir.filePath("out")};
+        if (!file.isEmpty())
+            args << file;
+        const Result r = Run(args);
+        QVERIFY2(r.err.startsWith(file.isEmpty() ? "quillmarrow-cli: " + name + ": " + refusal
+                                                 : QByteArray()),
+                 r.err.constData());
+        QCOMPARE(r.exitCode, file.isEmpty() ? 1 : 0);
+        QCOMPARE(testfiles::Contents(dir.filePath("out")),
+                 file.isEmpty() ? QStringList() : QStringList{file});
+        if (!file.isEmpty())
+            QCOMPARE(testfiles::Read(dir.filePath("out/" + file)), QByteArray("data"));
+    }
+
+    // Two names, one file: Windows folds case, so a name differing from the archive's or from
+    // an earlier entry's only in case is that same file there. The archive is never replaced;
+    // an entry's file replaced by a later one's is reported.
+    void sameFile_data() {
+        QTest::addColumn<QByteArray>("second"); // the name of the archive's second entry
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<Files>("files"); // besides GAME.DAT; in lower case on Windows
+        const QByteArray replaced = "quillmarrow-cli: OTHER: replaced by entry 1, which has the "
+                                    "same name\n";
+        const QByteArray itself =
+            "quillmarrow-cli: %1: not written: it would replace the archive itself\n";
+        QTest::newRow("the archive's name")
+            << QByteArray("GAME.DAT") << 1 << QByteArray(itself).replace("%1", "GAME.DAT")
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}});
+        QTest::newRow("the archive's name in other case")
+            << QByteArray("game.dat") << (Windows ? 1 : 0)
+            << (Windows ? QByteArray(itself).replace("%1", "game.dat") : QByteArray())
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}});
+        QTest::newRow("the first entry's name in other case")
+            << QByteArray("other") << (Windows ? 1 : 0) << (Windows ? replaced : QByteArray())
+            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}});
+    }
+    void sameFile() {
+        QFETCH(QByteArray, second);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        const QString archive = QDir(folder()).filePath("GAME.DAT");
+        const QByteArray bytes = testfiles::Archive({{"OTHER", "one"}, {second, "two"}});
+        testfiles::Write(archive, bytes);
+
+        const Result r = Run({"extract", archive, folder()});
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(testfiles::Read(archive), bytes);
+        Files got;
+        for (const QString& name : testfiles::Contents(folder()))
+            if (name != "GAME.DAT") // which case a replaced file keeps differs under Wine
+                got[Windows ? name.toLower() : name] =
+                    testfiles::Read(QDir(folder()).filePath(name));
+        QCOMPARE(got, files);
+    }
+
     // The disk filling up during extraction: each entry that does not fit is reported on a line
     // of its own and leaves nothing under its name (an older file of that name stays as it
     // was), no temporary file stays, and the smaller entries are still written.
@@ -223,6 +339,41 @@ private slots:
         QCOMPARE(got, files);
     }
 
+    // Ended from outside while a large entry is written, by Ctrl+C or killed, the Windows
+    // program leaves no file behind, and an older file of the entry's name keeps its bytes.
+    void endedOnWindows_data() {
+        QTest::addColumn<int>("signal");
+#ifdef Q_OS_UNIX
+        QTest::newRow("Ctrl+C (SIGINT under Wine)") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("killed") << SIGKILL;
+#endif
+    }
+    void endedOnWindows() {
+#ifdef Q_OS_UNIX
+        if (!Windows || QString(QUILLMARROW_TEST_LAUNCHER).isEmpty())
+            QSKIP("a Windows program under Wine");
+        QFETCH(int, signal);
+        // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
+        const QString archive = root.filePath("big.dat");
+        testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
+                                      testfiles::Record("", 0, 0));
+        QVERIFY(QFile::resize(archive, INT32_MAX));
+        testfiles::Write(QDir(folder()).filePath("BIG"), "older");
+
+        QProcess p;
+        Start(p, {"extract", archive, folder()});
+        QVERIFY(p.waitForStarted());
+        // Under Wine the file being written shows in the folder under its temporary name.
+        QTRY_VERIFY_WITH_TIMEOUT(testfiles::Contents(folder()).size() == 2, 30000);
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        QVERIFY(p.waitForFinished(60000));
+        QFile::remove(archive);
+        QCOMPARE(testfiles::Contents(folder()), QStringList{"BIG"});
+        QCOMPARE(testfiles::Read(QDir(folder()).filePath("BIG")), QByteArray("older"));
+#endif
+    }
+
     // Random archives: the listing and the extracted files follow from the records alone.
     void randomArchives() {
         QRandomGenerator rng(20261208);
@@ -250,7 +401,8 @@ private slots:
                 directory += testfiles::Record(name, offset, size);
                 listing += name + '\n';
                 const bool unsafe = name.contains('/') || name.contains('\\') ||
-                                    name.contains('\x01') || name.contains('\x7f');
+                                    name.contains('\x01') || name.contains('\x7f') ||
+                                    (Windows && (name.endsWith(' ') || WindowsDevice(name)));
                 const QByteArray bytes = data.mid(offset - base, size);
                 if (unsafe || bytes.size() < size || expected.contains(QString::fromLatin1(name)))
                     problem = true;

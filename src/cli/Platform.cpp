@@ -1,0 +1,83 @@
+#include "Platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#endif
+
+namespace cli {
+
+#ifdef _WIN32
+
+namespace {
+
+std::wstring Wide(const std::string& text, UINT codePage) {
+    const int n =
+        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+// `wide` in codePage; false in `exact` when a character has no form there.
+std::string Narrow(const std::wstring& wide, UINT codePage, bool* exact = nullptr) {
+    BOOL usedDefault = FALSE;
+    BOOL* used = codePage == CP_UTF8 ? nullptr : &usedDefault;
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, used);
+    std::string text(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), text.data(),
+                          n, nullptr, used);
+    if (exact)
+        *exact = !usedDefault;
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> StartUp(int, char**) {
+    // Without this the C runtime writes every "\n" as CR LF.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    // argv holds the arguments in the ANSI code page, with '?' for what it cannot write.
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 1; argv && i < argc; ++i)
+        args.push_back(Narrow(argv[i], CP_UTF8));
+    ::LocalFree(argv);
+    return args;
+}
+
+std::filesystem::path PathArgument(const std::string& utf8) {
+    return Wide(utf8, CP_UTF8);
+}
+
+std::string EntryNameArgument(const std::string& utf8) {
+    bool exact = false;
+    std::string name = Narrow(Wide(utf8, CP_UTF8), CP_ACP, &exact);
+    return exact ? name : std::string();
+}
+
+#else
+
+std::vector<std::string> StartUp(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::filesystem::path PathArgument(const std::string& arg) {
+    return arg;
+}
+
+std::string EntryNameArgument(const std::string& arg) {
+    return arg;
+}
+
+#endif
+
+} // namespace cli
