@@ -3,6 +3,7 @@
 #include "archive/Directory.h"
 #include "archive/Extract.h"
 #include "settings/clsINI.h"
+#include "settings/modSettingsFile.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/FileListBox.h"
 #include "winutil/clsResizeLimits.h"
@@ -51,6 +52,16 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(true); // Enter presses the focused button itself
     return button;
+}
+
+// Loads the settings file from its place, reporting the store's failures in message boxes.
+void OpenSettings(clsINI& ini, const QString& appPath) {
+    clsINI::SetFailureHandler([](const QString& Prompt, int Buttons, const QString& Title) {
+        modMsgBox::MsgBox(Prompt, Buttons, Title);
+    });
+    const modSettingsFile::Place place = modSettingsFile::Choose(appPath);
+    ini.LoadINI(place.FileName);
+    ini.SetCreateFolder(place.CreateFolder);
 }
 
 QString& AppPathOverride() {
@@ -148,7 +159,7 @@ void frm::Form_Load() {
     limits_ = std::make_unique<clsResizeLimits>();
     limits_->AddLimits(this, 6795, 4920, 0, 0, false);
     const QString appPath = AppPath();
-    ini_->LoadINI(Join(appPath, QStringLiteral("Quillmarrow.ini")));
+    OpenSettings(*ini_, appPath);
     const QString folder =
         ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), appPath);
     modDrawText::FitPath(this, lblFolder, folder);
