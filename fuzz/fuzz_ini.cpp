@@ -72,7 +72,7 @@ bool ReadAsLatin1(std::string_view input) {
         input.remove_prefix(3);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                     QStringConverter::Flag::ConvertInitialBom);
-    (void)utf8(QByteArrayView(input));
+    const QString decoded = utf8(QByteArrayView(input)); // decodes when made a QString
     return utf8.hasError();
 }
 

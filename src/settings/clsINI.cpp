@@ -1,6 +1,6 @@
 #include "settings/clsINI.h"
 
-#include "settings/clsKeyOrder.h"
+#include "settings/modKeyOrder.h"
 #include "settings/modNumberParser.h"
 
 #include <QDir>
@@ -161,20 +161,21 @@ void clsINI::LoadINI(const QString& FileName) {
     const QString text = Decode(rest, Latin1);
     bytes.clear();
 
-    // Each section's keys are placed by the index as they arrive and stored in their order once
-    // the section ends.
+    // Each section's keys are gathered in arrival order and placed once the section ends.
     qint32 current = -1; // no section before the first header
     std::vector<INIKey> arrived;
-    clsKeyOrder order;
     const auto endSection = [&] {
         if (current < 0 || arrived.empty())
             return;
+        std::vector<QStringView> names;
+        names.reserve(arrived.size());
+        for (const INIKey& key : arrived)
+            names.push_back(key.Name);
         QList<INIKey>& keys = Sections[current].Keys;
         keys.reserve(static_cast<qsizetype>(arrived.size()));
-        for (const qint32 k : order.Order())
+        for (const qint32 k : modKeyOrder::Order(names))
             keys.append(std::move(arrived[k]));
         arrived.clear();
-        order = clsKeyOrder();
     };
 
     const QStringView all = text;
@@ -202,7 +203,6 @@ void clsINI::LoadINI(const QString& FileName) {
                 continue;
             arrived.push_back(
                 INIKey{line.first(equals).toString(), line.sliced(equals + 1).toString()});
-            order.Insert(arrived.back().Name);
         }
     }
     endSection();
@@ -283,13 +283,13 @@ qint32 clsINI::AddSection(const QString& SectionName) {
     return static_cast<qint32>(Sections.size() - 1);
 }
 
-// One key placed by a scan from the start (a load places its keys through clsKeyOrder).
+// One key placed by a scan from the start (a load places its keys through modKeyOrder).
 qint32 clsINI::AddKey(qint32 SectionIndex, const QString& KeyName, const QString& Value) {
     QList<INIKey>& keys = Sections[SectionIndex].Keys;
     const std::optional<qint32> number = modNumberParser::NumericName(KeyName);
     qsizetype p = 0;
     while (p < keys.size() &&
-           !clsKeyOrder::StopsAt(keys[p].Name, modNumberParser::NumericName(keys[p].Name), KeyName,
+           !modKeyOrder::StopsAt(keys[p].Name, modNumberParser::NumericName(keys[p].Name), KeyName,
                                  number))
         ++p;
     keys.insert(p, INIKey{KeyName, Value});

@@ -458,18 +458,13 @@ private slots:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("LF in value") << "S"
-                                     << "k"
-                                     << "/tmp/new\nline";
-        QTest::newRow("CR in value") << "S"
-                                     << "n"
-                                     << "a\rb";
-        QTest::newRow("key name") << "S"
-                                  << "a\nb"
-                                  << "v";
-        QTest::newRow("section name") << "T\r\n"
-                                      << "k"
-                                      << "v";
+        auto row = [](const char* name, const char* s, const char* k, const char* v) {
+            QTest::newRow(name) << QString(s) << QString(k) << QString(v);
+        };
+        row("LF in value", "S", "k", "/tmp/new\nline");
+        row("CR in value", "S", "n", "a\rb");
+        row("key name", "S", "a\nb", "v");
+        row("section name", "T\r\n", "k", "v");
     }
     void lineBreakRefused() {
         QFETCH(QString, section);
