@@ -78,10 +78,13 @@ bool ReadAsLatin1(std::string_view input) {
 
 bool latin1 = false; // how the current input is read
 
-// Saved text as clsINI read the input.
+// Saved text as clsINI read the input; a byte-order mark at the start of a name is a character.
 QString Text(std::string_view bytes) {
-    return latin1 ? QString::fromLatin1(QByteArrayView(bytes))
-                  : QString::fromUtf8(QByteArrayView(bytes));
+    if (latin1)
+        return QString::fromLatin1(QByteArrayView(bytes));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    return utf8(QByteArrayView(bytes));
 }
 std::string Bytes(const QString& text) {
     return (latin1 ? text.toLatin1() : text.toUtf8()).toStdString();
