@@ -79,17 +79,17 @@ test)
     install_missing
     build build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
-    # The archive core and quillmarrow-cli alone, without Qt Widgets.
+    # The archive core, the settings store and quillmarrow-cli alone, without Qt Widgets.
     build build-core -DQUILLMARROW_GUI=OFF -DQUILLMARROW_BENCH=OFF
     ctest --test-dir build-core --output-on-failure
     test_windows_cli
     # Everything again with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
     build build-asan -DQUILLMARROW_SANITIZE=ON -DQUILLMARROW_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure
-    # The libFuzzer harnesses, each for a bounded time; a crash fails the run. Qt Widgets is
-    # built too: the settings harness needs clsINI, whose one message box lives in winutil.
+    # The libFuzzer harnesses, each for a bounded time; a crash fails the run. None of them
+    # needs Qt Widgets.
     build build-fuzz -DQUILLMARROW_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-        -DQUILLMARROW_GUI=ON -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_BENCH=OFF
+        -DQUILLMARROW_GUI=OFF -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_BENCH=OFF
     fuzz/run build-fuzz
     ;;
 bench)

@@ -4,11 +4,11 @@
 // it is loaded). The first load may lose what a document cannot hold (keys before the first
 // section, comments, line endings, a byte-order mark), so both documents are compared through
 // what SaveFile writes, which must have its layout exactly. Every save must succeed, and
-// ReadString and ReadLong must agree with what was saved.
+// ReadString and ReadLong must agree with what was saved, read as UTF-8 when the input is valid
+// UTF-8 and one byte per character otherwise.
 
 #include "FuzzSupport.h"
 #include "settings/clsINI.h"
-#include "winutil/modMsgBox.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -65,11 +65,29 @@ std::vector<Section> ReadSaved(std::string_view bytes) {
     return sections;
 }
 
-// Saved text as clsINI reads it: 8-bit, a byte-order mark at the start kept as a character.
+// Whether clsINI reads the input one byte per character: it is not valid UTF-8 (after a
+// byte-order mark at its start).
+bool ReadAsLatin1(std::string_view input) {
+    if (input.starts_with("\xEF\xBB\xBF"))
+        input.remove_prefix(3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    const QString decoded = utf8(QByteArrayView(input)); // decodes when made a QString
+    return utf8.hasError();
+}
+
+bool latin1 = false; // how the current input is read
+
+// Saved text as clsINI read the input; a byte-order mark at the start of a name is a character.
 QString Text(std::string_view bytes) {
-    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom);
-    return decode(QByteArrayView(bytes));
+    if (latin1)
+        return QString::fromLatin1(QByteArrayView(bytes));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    return utf8(QByteArrayView(bytes));
+}
+std::string Bytes(const QString& text) {
+    return (latin1 ? text.toLatin1() : text.toUtf8()).toStdString();
 }
 
 std::string Save(clsINI& ini, const QString& path) {
@@ -93,8 +111,7 @@ void CheckReads(const clsINI& ini, const std::vector<Section>& saved) {
                 return;
             const std::size_t equals = key.find('=');
             const QString name = Text(std::string_view(key).substr(0, equals));
-            const std::string read =
-                ini.ReadString(sectionName, name, QStringLiteral("\n")).toLocal8Bit().toStdString();
+            const std::string read = Bytes(ini.ReadString(sectionName, name, QStringLiteral("\n")));
             const std::string prefix = key.substr(0, equals + 1);
             fuzz::Check(std::binary_search(section.Keys.begin(), section.Keys.end(), prefix + read),
                         "ReadString gives a value that was not saved");
@@ -111,7 +128,7 @@ void CheckReads(const clsINI& ini, const std::vector<Section>& saved) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int messages = 0;
     static const bool recording = [] {
-        modMsgBox::SetHandler([](const QString&, int, const QString&) { return ++messages, 1; });
+        clsINI::SetFailureHandler([](const QString&, int, const QString&) { ++messages; });
         return true;
     }();
     (void)recording;
@@ -119,6 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto path = fuzz::ScratchFolder() / "settings.ini";
     fuzz::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size));
     const QString file = QString::fromStdString(path.string());
+    latin1 = ReadAsLatin1(std::string_view(reinterpret_cast<const char*>(data), size));
 
     clsINI first;
     first.LoadINI(file);

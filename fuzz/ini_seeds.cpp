@@ -2,7 +2,6 @@
 // clsINI itself, and the odd cases its loader cares about.
 
 #include "settings/clsINI.h"
-#include "winutil/modMsgBox.h"
 
 #include <QFile>
 #include <QString>
@@ -28,10 +27,9 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[1]) + u'/';
     bool failed = false;
-    modMsgBox::SetHandler([&](const QString& prompt, int, const QString&) {
+    clsINI::SetFailureHandler([&](const QString& prompt, int, const QString&) {
         std::fprintf(stderr, "%s\n", qPrintable(prompt));
         failed = true;
-        return 1;
     });
 
     // Files the program's settings store writes, change by change.
@@ -77,6 +75,7 @@ int main(int argc, char** argv) {
         {"headers", "[]\r\n[\r\n[abc\r\n[A] ;x\r\nk=v\r\n[A\xF0\x9F\x98\x80\r\nk=w\r\n"},
         {"duplicates", "[A]\r\nk=2\r\nk=1\r\n[B]\r\n[A]\r\nz=3"},
         {"invalid-utf-8", "[\xFF\xFE]\r\n\xC3=\xE2\x82\r\nk=\xED\xA0\x80\r\n"},
+        {"latin-1", "[Gr\xFC\xDF" "e]\r\nM\xFCller=\xE4\r\n"},
         {"nul-bytes", QByteArray(Nuls, sizeof Nuls - 1)},
     };
     for (const auto& [name, bytes] : raw) {

@@ -1,214 +1,48 @@
 #include "settings/clsINI.h"
 
-#include "winutil/modMsgBox.h"
+#include "settings/modKeyOrder.h"
+#include "settings/modNumberParser.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
-#include <cmath>
-#include <limits>
+#include <algorithm>
 #include <optional>
-#include <stdexcept>
+#include <vector>
 
 namespace {
 
-// A decimal number as written: sign, its significant digits and where the decimal point falls,
-// kept exact so that rounding to an integer never suffers from binary floating point.
-struct Decimal {
-    bool Negative = false;
-    QString Digits;      // every mantissa digit, the point removed
-    qint64 PointPos = 0; // the value is 0.Digits times 10 to the power PointPos
-};
+const QString SaveTitle = QStringLiteral("Could not save INI file.");
 
-bool IsDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
+clsINI::FailureHandler& Handler() {
+    static clsINI::FailureHandler handler;
+    return handler;
 }
 
-// Reads the longest number at the start of s: an optional sign, decimal digits with at most one
-// ".", and an optional exponent ("e" or "E", an optional sign, digits). Returns the number of
-// characters it takes, 0 when s does not start with a number.
-qsizetype ScanNumber(QStringView s, Decimal& number) {
-    number = Decimal();
-    qsizetype i = 0;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {
-        number.Negative = s[i] == u'-';
-        ++i;
-    }
-    qint64 intDigits = 0;
-    bool point = false;
-    for (; i < s.size(); ++i) {
-        if (IsDigit(s[i])) {
-            number.Digits += s[i];
-            if (!point)
-                ++intDigits;
-        } else if (s[i] == u'.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (number.Digits.isEmpty())
-        return 0;
-    qint64 exponent = 0;
-    if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
-        qsizetype j = i + 1;
-        bool negative = false;
-        if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) {
-            negative = s[j] == u'-';
-            ++j;
-        }
-        if (j < s.size() && IsDigit(s[j])) {
-            constexpr qint64 Cap = qint64(1) << 40; // far beyond any string's length
-            for (; j < s.size() && IsDigit(s[j]); ++j)
-                exponent = std::min(Cap, exponent * 10 + (s[j].unicode() - u'0'));
-            if (negative)
-                exponent = -exponent;
-            i = j;
-        }
-    }
-    number.PointPos = intDigits + exponent;
-    return i;
+bool HoldsLineBreak(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// The number rounded to the nearest integer, halves to the even one; nothing when that lies
-// outside the 32-bit signed range.
-std::optional<qint32> RoundToInt32(const Decimal& number) {
-    QStringView digits = number.Digits;
-    qint64 pointPos = number.PointPos;
-    while (!digits.isEmpty() && digits.front() == u'0') {
-        digits = digits.sliced(1);
-        --pointPos;
-    }
-    if (digits.isEmpty())
-        return 0;
-    if (pointPos > 10)
-        return std::nullopt; // at least 10^10
-    qint64 magnitude = 0;
-    for (qint64 k = 0; k < pointPos; ++k)
-        magnitude = magnitude * 10 + (k < digits.size() ? digits[k].unicode() - u'0' : 0);
-    bool up = false;
-    if (pointPos >= 0 && pointPos < digits.size()) {
-        const QChar first = digits[pointPos];
-        if (first > u'5') {
-            up = true;
-        } else if (first == u'5') {
-            bool moreThanHalf = false;
-            for (qint64 k = pointPos + 1; k < digits.size() && !moreThanHalf; ++k)
-                moreThanHalf = digits[k] != u'0';
-            up = moreThanHalf || magnitude % 2 != 0;
-        }
-    }
-    if (up)
-        ++magnitude;
-    const qint64 value = number.Negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return static_cast<qint32>(value);
+// The file's text: UTF-8 when every byte sequence is valid UTF-8, otherwise one character per
+// byte, so that every byte comes back unchanged when the text is encoded the same way.
+QString Decode(QByteArrayView bytes, bool& latin1) {
+    // A byte-order mark other than the file's first is a character of its line.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8(bytes);
+    latin1 = utf8.hasError();
+    return latin1 ? QString::fromLatin1(bytes) : text;
 }
 
-// The numeric value of a key name for the ordering of AddKey: the whole text must be a number
-// (blanks around it allowed); nothing when it is not, or when its value lies outside 32 bits.
-std::optional<qint32> NumericName(QStringView name) {
-    qsizetype begin = 0;
-    qsizetype end = name.size();
-    while (begin < end && name[begin] == u' ')
-        ++begin;
-    while (end > begin && name[end - 1] == u' ')
-        --end;
-    Decimal number;
-    const QStringView text = name.sliced(begin, end - begin);
-    if (text.isEmpty() || ScanNumber(text, number) != text.size())
-        return std::nullopt;
-    return RoundToInt32(number);
-}
-
-[[noreturn]] void ThrowOverflow() {
-    throw std::overflow_error("Overflow");
-}
-
-// The number reader of ReadLong: blanks, tabs and line feeds are skipped anywhere, the longest
-// leading number is read (0 when there is none) and rounded, halves to even.
-qint32 ReadNumber(const QString& text) {
-    QString packed;
-    packed.reserve(text.size());
-    for (const QChar c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\n')
-            packed += c;
-    }
-    Decimal number;
-    if (ScanNumber(packed, number) == 0)
-        return 0;
-    const std::optional<qint32> value = RoundToInt32(number);
-    if (!value)
-        ThrowOverflow();
-    return *value;
-}
-
-qint32 DoubleToLong(double value) {
-    const double rounded = std::nearbyint(value); // the default rounding mode: halves to even
-    if (!(rounded >= std::numeric_limits<qint32>::min() &&
-          rounded <= std::numeric_limits<qint32>::max()))
-        ThrowOverflow(); // also infinities and NaN
-    return static_cast<qint32>(rounded);
-}
-
-// ReadLong's DefaultValue as a 32-bit integer: not given is 0, text is read like a stored value,
-// numbers are rounded (halves to even), anything that is no number is 0.
-qint32 DefaultToLong(const QVariant& value) {
-    if (!value.isValid())
-        return 0;
-    switch (value.metaType().id()) {
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-    case QMetaType::QChar:
-        return ReadNumber(value.toString());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return DoubleToLong(value.toDouble());
-    case QMetaType::ULongLong:
-    case QMetaType::ULong: {
-        const qulonglong n = value.toULongLong();
-        if (n > static_cast<qulonglong>(std::numeric_limits<qint32>::max()))
-            ThrowOverflow();
-        return static_cast<qint32>(n);
-    }
-    default:
-        break;
-    }
-    bool ok = false;
-    const qlonglong n = value.toLongLong(&ok);
-    if (ok) {
-        if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
-            ThrowOverflow();
-        return static_cast<qint32>(n);
-    }
-    const double d = value.toDouble(&ok);
-    return ok ? DoubleToLong(d) : 0;
-}
-
-// Ordinal comparison of UTF-16 code units, case-sensitive; a proper prefix comes first.
-bool OrdinalGreater(QStringView a, QStringView b) {
-    return std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                        [](QChar x, QChar y) { return x.unicode() < y.unicode(); });
-}
-
-// Splits the file's bytes into lines: CR LF, a lone LF and a lone CR each end a line.
-QList<QByteArrayView> SplitLines(QByteArrayView bytes) {
-    QList<QByteArrayView> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n')
-            continue;
-        lines.append(bytes.sliced(start, i - start));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size())
-        lines.append(bytes.sliced(start));
-    return lines;
+QByteArray Encode(const QString& text, bool latin1) {
+    // Text that one byte per character cannot hold (a value set since the file was read) makes
+    // the file UTF-8, which keeps every character.
+    const bool fits =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 256; });
+    return latin1 && fits ? text.toLatin1() : text.toUtf8();
 }
 
 // Writes and flushes every byte. A write or flush that stops short leaves the reason untold, so
@@ -228,6 +62,17 @@ bool WriteAll(QFileDevice& file, const QByteArray& bytes) {
 
 } // namespace
 
+void clsINI::SetFailureHandler(FailureHandler handler) {
+    Handler() = std::move(handler);
+}
+
+void clsINI::Fail(const QString& Prompt) const {
+    if (const FailureHandler& handler = Handler())
+        handler(Prompt, 16, SaveTitle);
+    else
+        qWarning("%s: %s", qPrintable(SaveTitle), qPrintable(Prompt));
+}
+
 bool clsINI::AllowSaveFile() const {
     return AllowSaveFileFlag;
 }
@@ -236,9 +81,22 @@ void clsINI::SetAllowSaveFile(bool NewAllowSaveFile) {
     AllowSaveFileFlag = NewAllowSaveFile;
 }
 
+bool clsINI::CreateFolder() const {
+    return CreateFolderFlag;
+}
+
+void clsINI::SetCreateFolder(bool NewCreateFolder) {
+    CreateFolderFlag = NewCreateFolder;
+}
+
 void clsINI::SaveFile() {
     if (!AllowSaveFileFlag)
         return;
+    if (Unreadable) {
+        Fail(QStringLiteral("clsINI.SaveFile: the file could not be read when it was loaded, so "
+                            "it was left unchanged"));
+        return;
+    }
 
     QString text;
     for (qsizetype s = 0; s < Sections.size(); ++s) {
@@ -249,12 +107,18 @@ void clsINI::SaveFile() {
         if (s < Sections.size() - 1)
             text += QStringLiteral("\r\n");
     }
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = Encode(text, Latin1);
+    text.clear();
+
+    if (CreateFolderFlag && !IniFileName.isEmpty())
+        QDir().mkpath(QFileInfo(IniFileName).absolutePath());
 
     // The file is replaced only once every byte has been written, so a failure leaves the old
-    // file whole. commit() alone does not notice a write that was cut short (a full disk), so
-    // write() and flush() are checked and the writing cancelled before commit() on any failure.
+    // file whole. Only where no file can be made beside it (a read-only folder) is it written in
+    // place. commit() alone does not notice a write that was cut short (a full disk), so write()
+    // and flush() are checked and the writing cancelled before commit() on any failure.
     QSaveFile file(IniFileName);
+    file.setDirectWriteFallback(true);
     QString failure;
     if (!file.open(QIODevice::WriteOnly)) {
         failure = file.errorString();
@@ -268,13 +132,14 @@ void clsINI::SaveFile() {
     }
     if (failure.isEmpty())
         failure = QStringLiteral("Unknown error");
-    modMsgBox::MsgBox(QStringLiteral("clsINI.SaveFile: ") + failure, 16,
-                      QStringLiteral("Could not save INI file."));
+    Fail(QStringLiteral("clsINI.SaveFile: ") + failure);
 }
 
 void clsINI::LoadINI(const QString& FileName) {
     Sections.clear();
     IniFileName = FileName;
+    Latin1 = false;
+    Unreadable = false;
     if (FileName.isEmpty())
         return;
     const QFileInfo info(FileName);
@@ -282,45 +147,66 @@ void clsINI::LoadINI(const QString& FileName) {
         return;
 
     QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        Unreadable = true; // an empty document, and the file is not written over
         return;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return; // a file that cannot be read loads as an empty document
+    }
     file.close();
 
     QByteArrayView rest = bytes;
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3); // a UTF-8 byte-order mark
+    const QString text = Decode(rest, Latin1);
+    bytes.clear();
 
-    // Each line is decoded on its own, exactly as it stands: a byte-order mark at the start of
-    // a line other than the file's first is a character of that line, not dropped as
-    // fromLocal8Bit would, so that saving and loading again gives the same document.
-    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom);
+    // Each section's keys are gathered in arrival order and placed once the section ends.
     qint32 current = -1; // no section before the first header
-    for (const QByteArrayView raw : SplitLines(rest)) {
-        if (raw.isEmpty())
+    std::vector<INIKey> arrived;
+    const auto endSection = [&] {
+        if (current < 0 || arrived.empty())
+            return;
+        std::vector<QStringView> names;
+        names.reserve(arrived.size());
+        for (const INIKey& key : arrived)
+            names.push_back(key.Name);
+        QList<INIKey>& keys = Sections[current].Keys;
+        keys.reserve(static_cast<qsizetype>(arrived.size()));
+        for (const qint32 k : modKeyOrder::Order(names))
+            keys.append(std::move(arrived[k]));
+        arrived.clear();
+    };
+
+    const QStringView all = text;
+    for (qsizetype start = 0; start < all.size();) {
+        qsizetype end = start;
+        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
+            ++end;
+        const QStringView line = all.sliced(start, end - start);
+        start = end + (end + 1 < all.size() && all[end] == u'\r' && all[end + 1] == u'\n' ? 2 : 1);
+        if (line.isEmpty())
             continue;
-        const QString line = decode(raw);
-        if (line.startsWith(u'[')) {
+        if (line.front() == u'[') {
             if (line.size() < 2)
                 continue; // "[" alone
             // The last character is dropped whatever it is; a surrogate pair is one character.
             qsizetype last = 1;
-            if (line.size() >= 3 && line[line.size() - 1].isLowSurrogate() &&
+            if (line.size() >= 3 && line.back().isLowSurrogate() &&
                 line[line.size() - 2].isHighSurrogate())
                 last = 2;
-            current = AddSection(line.sliced(1, line.size() - 1 - last));
-        } else if (line.startsWith(u';')) {
-            continue;
-        } else {
+            endSection();
+            current = AddSection(line.sliced(1, line.size() - 1 - last).toString());
+        } else if (line.front() != u';') {
             const qsizetype equals = line.indexOf(u'=');
             if (equals < 0 || current < 0)
                 continue;
-            AddKey(current, line.first(equals), line.sliced(equals + 1));
+            arrived.push_back(
+                INIKey{line.first(equals).toString(), line.sliced(equals + 1).toString()});
         }
     }
+    endSection();
 }
 
 void clsINI::DeleteSection(const QString& SectionName) {
@@ -353,11 +239,15 @@ QString clsINI::ReadString(const QString& SectionName, const QString& KeyName,
 
 qint32 clsINI::ReadLong(const QString& SectionName, const QString& KeyName,
                         const QVariant& DefaultValue) const {
-    const qint32 fallback = DefaultToLong(DefaultValue);
-    return ReadNumber(ReadString(SectionName, KeyName, fallback));
+    const qint32 fallback = modNumberParser::ToLong(DefaultValue);
+    return modNumberParser::ReadNumber(ReadString(SectionName, KeyName, fallback));
 }
 
 void clsINI::WriteValue(const QString& SectionName, const QString& KeyName, const QString& Value) {
+    if (HoldsLineBreak(SectionName) || HoldsLineBreak(KeyName) || HoldsLineBreak(Value)) {
+        Fail(QStringLiteral("clsINI.WriteValue: the value holds a line break"));
+        return;
+    }
     qint32 s = FindSection(SectionName);
     if (s == -1) {
         s = AddSection(SectionName);
@@ -394,23 +284,15 @@ qint32 clsINI::AddSection(const QString& SectionName) {
     return static_cast<qint32>(Sections.size() - 1);
 }
 
+// One key placed by a scan from the start (a load places its keys through modKeyOrder).
 qint32 clsINI::AddKey(qint32 SectionIndex, const QString& KeyName, const QString& Value) {
     QList<INIKey>& keys = Sections[SectionIndex].Keys;
+    const std::optional<qint32> number = modNumberParser::NumericName(KeyName);
     qsizetype p = 0;
-    if (const std::optional<qint32> value = NumericName(KeyName)) {
-        // Stops at the first key that is not numeric or whose value is greater.
-        for (; p < keys.size(); ++p) {
-            const std::optional<qint32> other = NumericName(keys[p].Name);
-            if (!other || *other > *value)
-                break;
-        }
-    } else {
-        // Stops at the first key whose name is greater in ordinal comparison.
-        for (; p < keys.size(); ++p) {
-            if (OrdinalGreater(keys[p].Name, KeyName))
-                break;
-        }
-    }
+    while (p < keys.size() &&
+           !modKeyOrder::StopsAt(keys[p].Name, modNumberParser::NumericName(keys[p].Name), KeyName,
+                                 number))
+        ++p;
     keys.insert(p, INIKey{KeyName, Value});
     return static_cast<qint32>(p);
 }

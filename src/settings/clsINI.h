@@ -4,15 +4,29 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 // An INI settings file kept in memory as an ordered document of sections and keys, loaded from
-// one 8-bit text file and written back whole after every change.
+// one 8-bit text file and written back whole after every change. The file is read as UTF-8 when
+// it is valid UTF-8 and otherwise as one character per byte (Latin-1), and written back the same
+// way, so that bytes nobody changed survive a save.
 class clsINI {
 public:
+    // Where failures are reported (the program shows a message box): the prompt, the
+    // message-box style (16: critical) and the title. Without a handler they go to qWarning.
+    using FailureHandler =
+        std::function<void(const QString& Prompt, int Buttons, const QString& Title)>;
+    static void SetFailureHandler(FailureHandler handler);
+
     // While false, SaveFile writes nothing; changes still reach the document.
     bool AllowSaveFile() const;
     void SetAllowSaveFile(bool NewAllowSaveFile);
-    // Writes the whole document to the file of the last LoadINI, replacing it atomically. A
-    // failure is reported in a message box; SaveFile always returns normally.
+    // Whether SaveFile first makes the file's folder when it is missing (false at first).
+    bool CreateFolder() const;
+    void SetCreateFolder(bool NewCreateFolder);
+    // Writes the whole document to the file of the last LoadINI, replacing it atomically where
+    // the folder allows and writing it in place otherwise. A file that could not be read when it
+    // was loaded is never written. Failures are reported; SaveFile always returns normally.
     void SaveFile();
     // Discards the document, remembers FileName and loads the file if it is an ordinary file.
     void LoadINI(const QString& FileName);
@@ -28,7 +42,8 @@ public:
     qint32 ReadLong(const QString& SectionName, const QString& KeyName,
                     const QVariant& DefaultValue = QVariant()) const; // throws std::overflow_error
     // Sets the value of the first matching key, creating the section and key when missing,
-    // then saves.
+    // then saves. Names and values holding a line break would not read back: they are
+    // refused and reported, and nothing is written.
     void WriteValue(const QString& SectionName, const QString& KeyName, const QString& Value);
 
 private:
@@ -46,7 +61,12 @@ private:
     qint32 AddSection(const QString& SectionName);
     qint32 AddKey(qint32 SectionIndex, const QString& KeyName, const QString& Value);
 
+    void Fail(const QString& Prompt) const;
+
     QList<INISection> Sections;
     QString IniFileName;
     bool AllowSaveFileFlag = true;
+    bool CreateFolderFlag = false;
+    bool Latin1 = false;     // the file was not valid UTF-8
+    bool Unreadable = false; // the file exists but could not be read
 };

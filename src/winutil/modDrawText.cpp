@@ -7,8 +7,9 @@
 #include <QTextBoundaryFinder>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
-#include <vector>
+#include <initializer_list>
 
 namespace modDrawText {
 
@@ -16,51 +17,100 @@ namespace {
 
 const QString Ellipsis = QStringLiteral("...");
 
-// The positions between whole characters (grapheme clusters), from 0 to the length: the only
-// places where the path may be cut.
-std::vector<qsizetype> CutPositions(const QString& text) {
-    std::vector<qsizetype> positions;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    for (qsizetype at = 0; at >= 0; at = finder.toNextBoundary())
-        positions.push_back(at);
-    return positions;
+// Whether the text made of the parts is no wider than width pixels. A text of many more
+// characters than the width has pixels is first measured by its start alone: when that is too
+// wide already, so is the whole, and a long path costs no more than a short one.
+bool Fits(const QFontMetrics& metrics, int width, std::initializer_list<QStringView> parts) {
+    qsizetype size = 0;
+    for (const QStringView part : parts)
+        size += part.size();
+    const qsizetype probe = 4 * static_cast<qsizetype>(std::max(width, 0)) + 16;
+    if (size > probe) {
+        QString start;
+        for (const QStringView part : parts)
+            start += part.first(std::min(part.size(), probe - start.size()));
+        if (start.back().isHighSurrogate())
+            start.chop(1); // whole characters only
+        if (metrics.horizontalAdvance(start) > width)
+            return false;
+    }
+    QString text;
+    text.reserve(size);
+    for (const QStringView part : parts)
+        text += part;
+    return metrics.horizontalAdvance(text) <= width;
+}
+
+// The places between whole characters (grapheme clusters) where the path may be cut.
+class Cuts {
+public:
+    explicit Cuts(const QString& text) : finder(QTextBoundaryFinder::Grapheme, text) {}
+    // The last cut at or before position, and the first at or after it.
+    qsizetype Down(qsizetype position) { return Snap(position, false); }
+    qsizetype Up(qsizetype position) { return Snap(position, true); }
+
+private:
+    qsizetype Snap(qsizetype position, bool up) {
+        finder.setPosition(position);
+        if (finder.isAtBoundary())
+            return position;
+        return up ? finder.toNextBoundary() : finder.toPreviousBoundary();
+    }
+    QTextBoundaryFinder finder;
+};
+
+// The first position in [low, high] where holds is false, high + 1 when there is none, for a
+// test that holds up to some point and not after it. Each step tests once.
+template <class F> qsizetype PartitionPoint(qsizetype low, qsizetype high, F&& holds) {
+    ++high;
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (holds(middle))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 } // namespace
 
+// The width grows with the text kept, so each part is found by a binary search over the cut: a
+// bounded number of measurements however long the path is.
 QString PathEllipsis(const QString& path, const QFontMetrics& metrics, int width) {
-    const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text) <= width; };
-    if (fits(path))
+    const QStringView all = path;
+    if (Fits(metrics, width, {all}))
         return path;
+    Cuts cuts(path);
+    const qsizetype first = path.isEmpty() ? -1 : cuts.Up(1); // the end of the first character
+    if (first < 0)
+        return QString();
 
     // The last component begins at the last separator, which it keeps.
     const qsizetype lastSeparator =
         std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     const qsizetype tailStart = std::max<qsizetype>(lastSeparator, 0);
-    const std::vector<qsizetype> cuts = CutPositions(path);
 
     // The whole last component and as much of the start as fits, at least one character.
-    if (tailStart > 0) {
-        const QString tail = Ellipsis + path.mid(tailStart);
-        for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
-            if (*cut == 0 || *cut > tailStart)
-                continue;
-            QString text = path.left(*cut) + tail;
-            if (fits(text))
-                return text;
-        }
+    if (tailStart > 0 && first <= tailStart) {
+        const QStringView tail = all.sliced(tailStart);
+        const qsizetype past = PartitionPoint(first, tailStart, [&](qsizetype at) {
+            return Fits(metrics, width, {all.first(cuts.Down(at)), Ellipsis, tail});
+        });
+        if (past > first)
+            return path.left(cuts.Down(past - 1)) + Ellipsis + path.mid(tailStart);
     }
 
-    // Too narrow for that: the first character, then as much of the end as fits.
-    if (cuts.size() < 2)
-        return QString();
-    const QString start = path.left(cuts[1]) + Ellipsis;
-    for (std::size_t i = 1; i < cuts.size(); ++i) {
-        QString text = start + path.mid(cuts[i]);
-        if (cuts[i] > tailStart && fits(text))
-            return text;
-    }
-    return fits(Ellipsis) ? Ellipsis : QString();
+    // Too narrow for that: the first character, then as much of the end as fits, the end
+    // beginning after the last separator.
+    const QStringView start = all.first(first);
+    const qsizetype from = std::max(first, tailStart + 1);
+    const qsizetype at = PartitionPoint(from, path.size(), [&](qsizetype at) {
+        return !Fits(metrics, width, {start, Ellipsis, all.sliced(cuts.Up(at))});
+    });
+    if (at <= path.size())
+        return start.toString() + Ellipsis + path.mid(cuts.Up(at));
+    return Fits(metrics, width, {Ellipsis}) ? Ellipsis : QString();
 }
 
 void FitPath(const QWidget* form, QLabel* label, const QString& path) {

@@ -7,7 +7,6 @@
 #include <QWindow>
 
 #include <cmath>
-#include <limits>
 
 namespace modScreen {
 
@@ -91,14 +90,6 @@ std::int64_t IntDiv(double a, double b) {
     if (divisor == 0 || !std::isfinite(a))
         return 0;
     return static_cast<std::int64_t>(std::trunc(std::nearbyint(a) / divisor));
-}
-
-std::optional<std::int32_t> RoundToInt32(double value) {
-    const double rounded = std::nearbyint(value); // the default rounding mode: halves to even
-    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-          rounded <= std::numeric_limits<std::int32_t>::max()))
-        return std::nullopt;
-    return static_cast<std::int32_t>(rounded);
 }
 
 double ScaleX(double Value, int FromScale, int ToScale) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "numeric/modRounding.h"
+
 #include <QMargins>
 
 #include <cstdint>
@@ -24,7 +26,7 @@ std::int64_t IntDiv(double a, double b);
 
 // A number rounded to the nearest signed 32-bit integer, halves to even; empty when it is not a
 // number or lies outside the 32-bit range.
-std::optional<std::int32_t> RoundToInt32(double value);
+using modRounding::RoundToInt32;
 
 // Scale modes: 1 twips, 2 points, 3 pixels, 4 characters (120 x 240 twips), 5 inches,
 // 6 millimetres, 7 centimetres. Converts a horizontal (X) or vertical (Y) length between two of

@@ -1,18 +1,25 @@
 #include "settings/clsINI.h"
-#include "winutil/modMsgBox.h"
+#include "settings/modNumberParser.h"
+#include "settings/modSettingsFile.h"
 
 #include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using testfiles::Read;
@@ -31,9 +38,8 @@ int CutShortSave(const QString& path, int valueSize) {
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    modMsgBox::SetHandler([](const QString& p, int b, const QString& t) {
+    clsINI::SetFailureHandler([](const QString& p, int b, const QString& t) {
         std::printf("%d|%s|%s\n", b, qPrintable(t), qPrintable(p));
-        return 1;
     });
     clsINI ini;
     ini.LoadINI(path);
@@ -42,6 +48,74 @@ int CutShortSave(const QString& path, int valueSize) {
     std::printf("kept=%d\n", ini.ReadString("New", "k") == value);
     return 0;
 }
+
+// The key order by the rule itself, as arrival numbers: each key scans from the start and stops
+// at the first key that is not numeric or greater in value (a numeric key) or greater by code
+// units (any other).
+QList<int> PlainScan(const QStringList& arriving) {
+    QList<int> keys;
+    for (int k = 0; k < arriving.size(); ++k) {
+        const std::optional<qint32> value = modNumberParser::NumericName(arriving[k]);
+        qsizetype p = 0;
+        for (; p < keys.size(); ++p) {
+            const QString& name = arriving[keys[p]];
+            const std::optional<qint32> other = modNumberParser::NumericName(name);
+            if (value ? !other || *other > *value : name > arriving[k])
+                break;
+        }
+        keys.insert(p, k);
+    }
+    return keys;
+}
+
+// Random bytes without line breaks; a key name also without "=" and not read as a header or a
+// comment. As UTF-8, random characters of every plane.
+QByteArray RandomText(QRandomGenerator& random, bool keyName, bool utf8) {
+    QByteArray text;
+    const int length = random.bounded(keyName ? 1 : 0, 12);
+    while (text.size() < length) {
+        const char32_t c = utf8 ? random.bounded(0x110000) : random.bounded(256);
+        if (c == '\r' || c == '\n' ||
+            (keyName && (c == '=' || (text.isEmpty() && (c == '[' || c == ';')))) ||
+            (c >= 0xD800 && c < 0xE000))
+            continue;
+        text += utf8 ? QString::fromUcs4(&c, 1).toUtf8() : QByteArray(1, static_cast<char>(c));
+    }
+    return text;
+}
+
+#ifdef Q_OS_UNIX
+// Runs what in a child process as an ordinary user (nobody when the tests run as root, whom file
+// modes do not stop) and returns the messages reported there; nothing when that cannot be had.
+std::optional<QStringList> AsOrdinaryUser(const std::function<void()>& what) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        clsINI::SetFailureHandler([&](const QString& p, int b, const QString& t) {
+            const QByteArray line = QString("%1|%2|%3\n").arg(b).arg(t, p).toUtf8();
+            (void)!write(pipeEnds[1], line.constData(), line.size());
+        });
+        what();
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    QByteArray out;
+    char buffer[512];
+    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    close(pipeEnds[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+}
+#endif
 
 } // namespace
 
@@ -56,12 +130,11 @@ private slots:
         path = dir.filePath("t.ini");
         QFile::remove(path);
         messages.clear();
-        modMsgBox::SetHandler([this](const QString& p, int b, const QString& t) {
+        clsINI::SetFailureHandler([this](const QString& p, int b, const QString& t) {
             messages << QString("%1|%2|%3").arg(b).arg(t, p);
-            return 1;
         });
     }
-    void cleanup() { modMsgBox::SetHandler({}); }
+    void cleanup() { clsINI::SetFailureHandler({}); }
 
     // A file is loaded, changed by operations ("W|section|key|value", "DS|section",
     // "DK|section|key", "SAVE"), and the bytes written are compared.
@@ -123,8 +196,11 @@ private slots:
         row("replace keeps place", "[S]\r\na=1\r\nb=2\r\n", {"W|S|a|9"}, "[S]\r\na=9\r\nb=2\r\n");
         row("section without keys", general, {"DK|General|Folder"}, "[General]\r\n");
         row("empty document truncates", general, {"DS|General"}, "");
-        row("value with = and line break", NoFile, {"W|S|a|b=c", "W|S|n|x\ny"},
-            "[S]\r\na=b=c\r\nn=x\ny\r\n");
+        row("value with =", NoFile, {"W|S|a|b=c"}, "[S]\r\na=b=c\r\n");
+        row("Latin-1 stays Latin-1", "[A]\r\nk=M\xFCller\r\n", {"W|A|j|x"},
+            "[A]\r\nj=x\r\nk=M\xFCller\r\n");
+        row("Latin-1 beyond one byte becomes UTF-8", "[A]\r\nk=M\xFCller\r\n", {"W|A|j|\u0394"},
+            "[A]\r\nj=\xCE\x94\r\nk=M\xC3\xBCller\r\n");
         row("no-op write saves", "; c\r\n[S]\r\nk=v\r\n", {"W|S|k|v"}, "[S]\r\nk=v\r\n");
         row("no-op DeleteSection saves", "; c\r\n[S]\r\nk=v\r\n", {"DS|s"}, "[S]\r\nk=v\r\n");
         row("no-op DeleteKey saves", "; c\r\n[S]\r\nk=v\r\n", {"DK|S|K"}, "[S]\r\nk=v\r\n");
@@ -204,7 +280,6 @@ private slots:
                  {"1e3", 1000},
                  {"-2.5", -2},
                  {"-3.5", -4},
-                 {"\t-\n3", -3},
                  {"\r5", 0},
                  {"+.5", 0},
                  {".51", 1},
@@ -227,6 +302,7 @@ private slots:
         row(nullptr, QVariant(7), 7);
         row(nullptr, QVariant(2.5), 2);
         row(nullptr, QVariant("3.5"), 4);
+        row(nullptr, QVariant("\t-\n3"), -3);
         row(nullptr, QVariant(3e9), overflow);
     }
     void readLong() {
@@ -376,6 +452,173 @@ private slots:
         QCOMPARE(Read(path), old);
         QCOMPARE(testfiles::Contents(own.path()), QStringList{"t.ini"});
     }
+
+    // A name or value with a line break would read back as something else: nothing is written.
+    void lineBreakRefused_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        auto row = [](const char* name, const char* s, const char* k, const char* v) {
+            QTest::newRow(name) << QString(s) << QString(k) << QString(v);
+        };
+        row("LF in value", "S", "k", "/tmp/new\nline");
+        row("CR in value", "S", "n", "a\rb");
+        row("key name", "S", "a\nb", "v");
+        row("section name", "T\r\n", "k", "v");
+    }
+    void lineBreakRefused() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        Write(path, "[S]\r\nk=old\r\n");
+        clsINI ini;
+        ini.LoadINI(path);
+        ini.WriteValue(section, key, value);
+        QCOMPARE(messages, QStringList{"16|" + SaveTitle +
+                                       "|clsINI.WriteValue: the value holds a line break"});
+        QCOMPARE(Read(path), "[S]\r\nk=old\r\n");
+        QCOMPARE(ini.ReadString("S", "k"), "old");
+        QCOMPARE(ini.ReadString(section, key, "none"),
+                 section == "S" && key == "k" ? "old" : "none");
+    }
+
+    // Names and values of any bytes survive a change elsewhere byte for byte: as UTF-8 when the
+    // file is valid UTF-8, one byte per character otherwise.
+    void bytesRoundTrip_data() {
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("any bytes") << false;
+        QTest::newRow("UTF-8") << true;
+    }
+    void bytesRoundTrip() {
+        QFETCH(bool, utf8);
+        QRandomGenerator random(utf8 ? 7 : 8);
+        QByteArray kept;
+        for (int s = 0; s < 500; ++s)
+            kept += "\r\n[" + RandomText(random, false, utf8) + "]\r\n" +
+                    RandomText(random, true, utf8) + "=" + RandomText(random, false, utf8) + "\r\n";
+        Write(path, "[General]\r\nFolder=old\r\n" + kept);
+        clsINI ini;
+        ini.LoadINI(path);
+        ini.WriteValue("General", "Folder", "new");
+        QCOMPARE(Read(path), "[General]\r\nFolder=new\r\n" + kept);
+        QCOMPARE(messages, QStringList());
+    }
+
+    // Loading places every key as the rule's scan from the start would: 2,000 random key lists,
+    // one section each.
+    void keyOrderMatchesScan() {
+        const QStringList pool{
+            "1",  "2",          "10",         "9",          "-3",     "2.5", "2.4", " 7", "1e2",
+            "0",  "2147483647", "2147483648", "a",          "b",      "5a",  "10x", "",   "A",
+            "ab", "x1",         "\u00e9",     "\U0001F600", "\uFF21", "1.",  "+4"};
+        QRandomGenerator random(12);
+        QString file;
+        QString expected;
+        for (int round = 0; round < 2000; ++round) {
+            QStringList arriving;
+            const int count = random.bounded(40);
+            for (int k = 0; k < count; ++k)
+                arriving << (random.bounded(3) == 0 ? QString::number(random.bounded(-50, 50))
+                                                    : pool[random.bounded(pool.size())]);
+            const QString header = (round ? "\r\n[" : "[") + QString::number(round) + "]\r\n";
+            file += header;
+            expected += header;
+            for (qsizetype k = 0; k < arriving.size(); ++k)
+                file += arriving[k] + "=" + QString::number(k) + "\r\n";
+            for (const int k : PlainScan(arriving))
+                expected += arriving[k] + "=" + QString::number(k) + "\r\n";
+        }
+        Write(path, file.toUtf8());
+        clsINI ini;
+        ini.LoadINI(path);
+        ini.SaveFile();
+        QCOMPARE(Read(path), expected.toUtf8());
+    }
+
+    // The settings file stays beside the program when it is there or the folder is writable,
+    // and goes to the user's folder otherwise, which the first save makes. The folder's
+    // writability is given through the test's seam: the tests may run as root.
+    void settingsPlace_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<int>("writable"); // -1: the real test of the folder
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("portable copy") << true << 1 << true;
+        QTest::newRow("file in a read-only folder") << true << 0 << true;
+        QTest::newRow("writable folder") << false << 1 << true;
+        QTest::newRow("read-only folder") << false << 0 << false;
+        QTest::newRow("writable folder, real test") << false << -1 << true;
+    }
+    void settingsPlace() {
+        QFETCH(bool, exists);
+        QFETCH(int, writable);
+        QFETCH(bool, beside);
+        const QTemporaryDir own;
+        const QString program = own.filePath("bin");
+        const QString user = own.filePath("home/.config/Quillmarrow");
+        const QString besideFile = program + QDir::separator() + "Quillmarrow.ini";
+        QVERIFY(QDir().mkpath(program));
+        if (exists)
+            Write(besideFile, "[General]\r\nFolder=/old\r\n");
+        const modSettingsFile::Place place =
+            writable < 0 ? modSettingsFile::Choose(program)
+                         : modSettingsFile::Choose(program, user, [&](const QString& folder) {
+                               return folder == program && writable == 1;
+                           });
+        QCOMPARE(place.FileName, beside ? besideFile : user + "/Quillmarrow.ini");
+        QCOMPARE(place.CreateFolder, !beside);
+
+        clsINI ini;
+        ini.LoadINI(place.FileName);
+        ini.SetCreateFolder(place.CreateFolder);
+        QVERIFY(!QFile::exists(own.filePath("home"))); // loading makes nothing
+        ini.WriteValue("General", "Folder", "/new");
+        QCOMPARE(Read(place.FileName), "[General]\r\nFolder=/new\r\n");
+        QCOMPARE(testfiles::Contents(program),
+                 beside ? QStringList{"Quillmarrow.ini"} : QStringList{});
+        QCOMPARE(messages, QStringList());
+    }
+
+#ifdef Q_OS_UNIX
+    // As an ordinary user: a writable file in a read-only folder is saved in place; a file that
+    // cannot be read is never written over.
+    void ordinaryUser_data() {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read-only folder") << 0555 << 0666 << QByteArray("[S]\r\nk=new\r\n") << "";
+        QTest::newRow("unreadable file")
+            << 0777 << 0222 << QByteArray("[S]\r\nk=old\r\n")
+            << "16|" + SaveTitle +
+                   "|clsINI.SaveFile: the file could not be read when it was loaded, so it was "
+                   "left unchanged";
+    }
+    void ordinaryUser() {
+        QFETCH(int, folderMode);
+        QFETCH(int, fileMode);
+        QFETCH(QByteArray, written);
+        QFETCH(QString, message);
+        const QString folder = dir.filePath("user");
+        const QString file = folder + "/t.ini";
+        QDir().mkpath(folder);
+        Write(file, "[S]\r\nk=old\r\n");
+        QVERIFY(::chmod(QFile::encodeName(dir.path()), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(file), fileMode) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder), folderMode) == 0);
+        const auto reported = AsOrdinaryUser([&] {
+            clsINI ini;
+            ini.LoadINI(file);
+            ini.WriteValue("S", "k", "new");
+        });
+        ::chmod(QFile::encodeName(folder), 0755);
+        ::chmod(QFile::encodeName(file), 0644);
+        if (!reported)
+            QSKIP("cannot run as an ordinary user here");
+        QCOMPARE(*reported, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(Read(file), written);
+        QCOMPARE(testfiles::Contents(folder), QStringList{"t.ini"});
+    }
+#endif
 };
 
 int main(int argc, char** argv) {

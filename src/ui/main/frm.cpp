@@ -3,6 +3,7 @@
 #include "archive/Directory.h"
 #include "archive/Extract.h"
 #include "settings/clsINI.h"
+#include "settings/modSettingsFile.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/FileListBox.h"
 #include "winutil/clsResizeLimits.h"
@@ -84,6 +85,16 @@ void ShowToolTipsAsPlainText(QWidget* widget) {
                            widget);
         return true;
     });
+}
+
+// Loads the settings file from its place, reporting the store's failures in message boxes.
+void OpenSettings(clsINI& ini, const QString& appPath) {
+    clsINI::SetFailureHandler([](const QString& Prompt, int Buttons, const QString& Title) {
+        modMsgBox::MsgBox(Prompt, Buttons, Title);
+    });
+    const modSettingsFile::Place place = modSettingsFile::Choose(appPath);
+    ini.LoadINI(place.FileName);
+    ini.SetCreateFolder(place.CreateFolder);
 }
 
 QString& AppPathOverride() {
@@ -206,7 +217,7 @@ void frm::Form_Load() {
     limits_ = std::make_unique<clsResizeLimits>();
     limits_->AddLimits(this, 6795, 4920, 0, 0, false);
     const QString appPath = AppPath();
-    ini_->LoadINI(Join(appPath, QStringLiteral("Quillmarrow.ini")));
+    OpenSettings(*ini_, appPath);
     const QString folder =
         ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), appPath);
     modDrawText::FitPath(this, lblFolder, folder);
