@@ -13,7 +13,10 @@
 // "Subclassing" a window installs LimitsWindowProc, an event filter, on it. While installed it
 // makes the record's limits the window's minimum and maximum size, the frame counted in where the
 // platform reports one: the minimum always (0 too), the maximum 0 meaning the primary screen's
-// size in pixels. Removing it puts back the minimum and maximum size the window had before.
+// size in pixels. They are set while the window is in its normal state, and again only when they
+// or the frame change, so that they never fight the window manager's maximize and restore. A
+// window subclassed before its first display opens at the size its program gave it: that size
+// caps the minimum. Removing it puts back the minimum and maximum size the window had before.
 namespace modResizeLimits {
 
 struct WindowLimits {
