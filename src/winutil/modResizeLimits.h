@@ -31,7 +31,7 @@ struct WindowLimits {
     std::int32_t MaxY = 0; // 0: the screen's height
 };
 
-// The process-wide list; records are only appended, and cleared rather than removed.
+// For tests: the process-wide list; records are only appended, and cleared rather than removed.
 const std::vector<WindowLimits>& WindowList();
 
 // Makes the list one all-zero record, whatever it held.
@@ -52,7 +52,7 @@ void RemoveWindowLimits(QWidget* hWnd);
 // Puts back the previous procedure of every recorded window; the records stay as they are.
 void RemoveAllWindowLimits();
 
-// Whether LimitsWindowProc is installed on the window now.
+// For tests: whether LimitsWindowProc is installed on the window now.
 bool IsSubclassed(const QWidget* hWnd);
 
 } // namespace modResizeLimits
