@@ -5,7 +5,7 @@
 clsForm::clsForm(QWidget* parent) : QMainWindow(parent), scaleMode(modScreen::vbTwips) {}
 
 void clsForm::SetScaleMode(int mode) {
-    if (mode >= modScreen::vbTwips && mode <= modScreen::vbCentimeters)
+    if (mode == modScreen::vbTwips || mode == modScreen::vbPixels)
         scaleMode = mode;
 }
 

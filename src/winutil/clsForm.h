@@ -4,8 +4,8 @@
 
 // A main window that offers, by name, what the window model reads from a form: its scale mode
 // and the size of its client area (the central widget, below the menu bar) in that scale, its
-// window state, and unit conversion. Code that takes "any window object" (clsResizeLimits,
-// modMouseOver) finds these through Qt's property system; hWnd is the window itself.
+// window state, and unit conversion. Code that takes "any window object" (clsResizeLimits)
+// finds these through Qt's property system; hWnd is the window itself.
 class clsForm : public QMainWindow {
     Q_OBJECT
     Q_PROPERTY(int ScaleMode READ ScaleMode WRITE SetScaleMode)

@@ -55,23 +55,34 @@ private:
 
 } // namespace
 
+std::unique_ptr<QFileDialog> MakeDialog(const QString& InitialFolder, QWidget* Owner,
+                                        const QString& Title) {
+    auto dialog = std::make_unique<QFileDialog>(Owner, Title, InitialFolder);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    return dialog;
+}
+
+QString ShowDialog(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().value(0));
+}
+
 QString BrowseForOutputFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
     StoredInitialFolder() = InitialFolder;
     if (const Handler& handler = CurrentHandler())
         return handler(StoredInitialFolder(), Owner, Title);
     NewFolderDialog dialog(Owner, Title, StoredInitialFolder());
-    if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    return QDir::toNativeSeparators(dialog.Chosen());
+    return ShowDialog(dialog);
 }
 
 QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
     StoredInitialFolder() = InitialFolder;
     if (const Handler& handler = CurrentHandler())
         return handler(StoredInitialFolder(), Owner, Title);
-    const QString folder = QFileDialog::getExistingDirectory(Owner, Title, StoredInitialFolder(),
-                                                             QFileDialog::ShowDirsOnly);
-    return QDir::toNativeSeparators(folder);
+    const std::unique_ptr<QFileDialog> dialog = MakeDialog(StoredInitialFolder(), Owner, Title);
+    return ShowDialog(*dialog);
 }
 
 QString InitialFolder() {

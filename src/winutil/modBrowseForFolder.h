@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QFileDialog;
 class QWidget;
 
 // The folder picker: a modal dialog over an owner window that shows only folders.
@@ -20,7 +22,15 @@ QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QStr
 // through the same handler.
 QString BrowseForOutputFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title);
 
-// The initial folder of the last call; kept after the call, "" before the first.
+// Makes the dialog without showing it: over Owner, titled Title, showing only folders, opened
+// at InitialFolder.
+std::unique_ptr<QFileDialog> MakeDialog(const QString& InitialFolder, QWidget* Owner,
+                                        const QString& Title);
+
+// Shows a dialog that MakeDialog made; the chosen folder in the platform's separators, or "".
+QString ShowDialog(QFileDialog& dialog);
+
+// For tests: the initial folder of the last call; kept after the call, "" before the first.
 QString InitialFolder();
 
 // Replaces the dialog (tests answer it); an empty handler restores the real dialog.

@@ -1,7 +1,12 @@
 #include "winutil/modMsgBox.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
+#include <vector>
 
 namespace modMsgBox {
 
@@ -12,33 +17,107 @@ Handler& CurrentHandler() {
     return handler;
 }
 
+ShowHandler& CurrentShowHandler() {
+    static ShowHandler handler;
+    return handler;
+}
+
 QMessageBox::Icon IconFor(int Buttons) {
     switch (Buttons & 0xF0) {
-    case 16:
+    case vbCritical:
         return QMessageBox::Critical;
-    case 32:
+    case vbQuestion:
         return QMessageBox::Question;
-    case 48:
+    case vbExclamation:
         return QMessageBox::Warning;
-    case 64:
+    case vbInformation:
         return QMessageBox::Information;
     default:
         return QMessageBox::NoIcon;
     }
 }
 
+struct Button {
+    QMessageBox::StandardButton Standard;
+    Result Returns;
+};
+
+// The buttons of each button set, in the order they are shown; an unknown set is OK alone.
+std::vector<Button> ButtonsFor(int Buttons) {
+    switch (Buttons & 0x0F) {
+    case vbOKCancel:
+        return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+    case vbAbortRetryIgnore:
+        return {{QMessageBox::Abort, vbAbort},
+                {QMessageBox::Retry, vbRetry},
+                {QMessageBox::Ignore, vbIgnore}};
+    case vbYesNoCancel:
+        return {
+            {QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
+    case vbYesNo:
+        return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+    case vbRetryCancel:
+        return {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}};
+    default:
+        return {{QMessageBox::Ok, vbOK}};
+    }
+}
+
+// Which Result each standard button stands for, kept on the box for ShowBox.
+constexpr char ResultProperty[] = "modMsgBoxResult";
+
 } // namespace
 
-int MsgBox(const QString& Prompt, int Buttons, const QString& Title) {
+std::unique_ptr<QMessageBox> MakeBox(const QString& Prompt, int Buttons, const QString& Title,
+                                     QWidget* Owner) {
+    auto box = std::make_unique<QMessageBox>(Owner);
+    box->setIcon(IconFor(Buttons));
+    box->setWindowTitle(Title);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(Prompt);
+    for (const Button& button : ButtonsFor(Buttons))
+        box->addButton(button.Standard)->setProperty(ResultProperty, int(button.Returns));
+    box->setWindowModality(Owner ? Qt::WindowModal : Qt::ApplicationModal);
+    return box;
+}
+
+int ShowBox(QMessageBox& box) {
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    const QVariant result = clicked ? clicked->property(ResultProperty) : QVariant();
+    if (result.isValid())
+        return result.toInt();
+    // Closed without a button (Escape or the close box): the escape button's result.
+    const QAbstractButton* escape = box.escapeButton();
+    return escape ? escape->property(ResultProperty).toInt() : int(vbOK);
+}
+
+QWidget* DefaultOwner() {
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && qobject_cast<QMainWindow*>(window))
+            return window;
+    }
+    return nullptr;
+}
+
+int MsgBox(const QString& Prompt, int Buttons, const QString& Title, QWidget* Owner) {
     if (const Handler& handler = CurrentHandler())
         return handler(Prompt, Buttons, Title);
-    QMessageBox box(IconFor(Buttons), Title, Prompt, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
-    return 1; // OK is the only button
+    const std::unique_ptr<QMessageBox> box =
+        MakeBox(Prompt, Buttons, Title, Owner ? Owner : DefaultOwner());
+    if (const ShowHandler& show = CurrentShowHandler())
+        return show(*box);
+    return ShowBox(*box);
 }
 
 void SetHandler(Handler handler) {
     CurrentHandler() = std::move(handler);
+}
+
+void SetShowHandler(ShowHandler handler) {
+    CurrentShowHandler() = std::move(handler);
 }
 
 } // namespace modMsgBox

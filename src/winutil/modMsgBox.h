@@ -3,18 +3,53 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QMessageBox;
+class QWidget;
 
 // The program's one way of showing a message box.
 namespace modMsgBox {
 
-// Shows a modal message box; Buttons is the classic message-box style value:
-// 0 OK only, plus 16 critical, 48 exclamation or 64 information icon. Returns the button pressed (1
-// = OK).
-int MsgBox(const QString& Prompt, int Buttons, const QString& Title);
+// Message-box styles: one button set plus one icon, added together (vbCritical + vbOKOnly).
+enum Style {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbAbortRetryIgnore = 2,
+    vbYesNoCancel = 3,
+    vbYesNo = 4,
+    vbRetryCancel = 5,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64
+};
 
-// Replaces how message boxes are shown (tests record them); an empty handler restores the real
-// QMessageBox.
+// The buttons a box returns.
+enum Result { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+
+// Makes the box without showing it: Prompt as plain text, exactly as given, the icon and the
+// buttons of the style Buttons, the title Title, owned by and modal to Owner (centred over it,
+// with its window icon) when there is one.
+std::unique_ptr<QMessageBox> MakeBox(const QString& Prompt, int Buttons, const QString& Title,
+                                     QWidget* Owner);
+
+// Shows a box that MakeBox made until the user closes it; returns the Result of the button.
+int ShowBox(QMessageBox& box);
+
+// The owner of a box raised without one: the active window, or else the program's visible
+// main window (none is active just after a dialog has closed); null when there is neither.
+QWidget* DefaultOwner();
+
+// Makes the box over Owner (DefaultOwner() when null) and shows it; returns the Result.
+int MsgBox(const QString& Prompt, int Buttons, const QString& Title, QWidget* Owner = nullptr);
+
+// Replaces the whole message box (tests record the call); an empty handler restores it.
 using Handler = std::function<int(const QString& Prompt, int Buttons, const QString& Title)>;
 void SetHandler(Handler handler);
+
+// Replaces only the showing of the made box (tests look at the box); an empty one restores it.
+using ShowHandler = std::function<int(QMessageBox& box)>;
+void SetShowHandler(ShowHandler handler);
 
 } // namespace modMsgBox

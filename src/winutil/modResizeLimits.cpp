@@ -2,10 +2,10 @@
 
 #include "winutil/modScreen.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 
 #include <algorithm>
+#include <optional>
 
 namespace modResizeLimits {
 
@@ -14,12 +14,6 @@ namespace {
 std::vector<WindowLimits>& List() {
     static std::vector<WindowLimits> list(1);
     return list;
-}
-
-// Sent to a window whose limits changed, so that an installed LimitsWindowProc applies them.
-QEvent::Type GetMinMaxInfo() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
 }
 
 int ClampSize(std::int64_t pixels) {
@@ -39,6 +33,12 @@ public:
             return; // already in place: installing it twice would lose what it keeps
         previousMinimum = window->minimumSize();
         previousMaximum = window->maximumSize();
+        // A window sized by its program and not shown yet opens at that size: the limits hold
+        // what the user can drag it to and never enlarge its first display, where the
+        // platform's frame is thinner than the one the minimum counts on.
+        opening = !window->isVisible() && window->testAttribute(Qt::WA_Resized) ? window->size()
+                                                                                : QSize();
+        applied.reset();
         installed = true;
         window->installEventFilter(this);
     }
@@ -54,24 +54,43 @@ public:
 
     bool IsInstalled() const { return installed; }
 
+    // Applies the record's limits now; the next move or resize applies them only if they or
+    // the frame changed.
+    void Query(QWidget* window) {
+        applied.reset();
+        Apply(window);
+    }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::Show:
         case QEvent::Move: // the frame's size may have become known
         case QEvent::Resize:
+        case QEvent::WindowStateChange:
             Apply(static_cast<QWidget*>(watched));
             break;
         default:
-            if (event->type() == GetMinMaxInfo())
-                Apply(static_cast<QWidget*>(watched));
             break;
         }
         return false; // every event goes on to the window
     }
 
 private:
-    static void Apply(QWidget* window) {
+    struct Sizes {
+        QSize minimum;
+        QSize maximum;
+        bool operator==(const Sizes&) const = default;
+    };
+
+    // Sets the window's minimum and maximum size from its record and its frame. Only in the
+    // normal state: a maximized, full-screen or minimized window is placed by the window
+    // manager, and changing its size hints then would make the manager restore it to the
+    // wrong size. Nothing is set again while the limits and the frame stay the same.
+    void Apply(QWidget* window) {
+        if (window->windowState() &
+            (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+            return;
         const int i = FindWindowIndex(window);
         if (i < 0)
             return; // the list was reset under a subclassed window: leave it as it is
@@ -86,13 +105,22 @@ private:
         const QMargins frame = modScreen::Frame(window);
         const int frameX = frame.left() + frame.right();
         const int frameY = frame.top() + frame.bottom();
-        window->setMinimumSize(ClampSize(std::int64_t{limits.MinX} - frameX),
-                               ClampSize(std::int64_t{limits.MinY} - frameY));
-        window->setMaximumSize(ClampSize(maxX - frameX), ClampSize(maxY - frameY));
+        Sizes sizes{{ClampSize(std::int64_t{limits.MinX} - frameX),
+                     ClampSize(std::int64_t{limits.MinY} - frameY)},
+                    {ClampSize(maxX - frameX), ClampSize(maxY - frameY)}};
+        if (opening.isValid())
+            sizes.minimum = sizes.minimum.boundedTo(opening);
+        if (applied == sizes)
+            return;
+        applied = sizes;
+        window->setMinimumSize(sizes.minimum);
+        window->setMaximumSize(sizes.maximum);
     }
 
     QSize previousMinimum;
     QSize previousMaximum;
+    QSize opening;                // the size the window opens at; invalid when none
+    std::optional<Sizes> applied; // what Apply set last
     bool installed = false;
 };
 
@@ -152,10 +180,8 @@ void AddWindowLimits(QWidget* hWnd, std::int32_t MinX, std::int32_t MinY, std::i
     record.MaxY = MaxY;
     if (record.PrevWndProc.isNull())
         record.PrevWndProc = Subclass(hWnd);
-    if (hWnd) {
-        QEvent query(GetMinMaxInfo());
-        QCoreApplication::sendEvent(hWnd, &query);
-    }
+    if (LimitsWindowProc* proc = hWnd ? FindProc(hWnd) : nullptr; proc && proc->IsInstalled())
+        proc->Query(hWnd); // the window asks for its limits again
 }
 
 void RemoveWindowLimits(QWidget* hWnd) {

@@ -13,7 +13,10 @@
 // "Subclassing" a window installs LimitsWindowProc, an event filter, on it. While installed it
 // makes the record's limits the window's minimum and maximum size, the frame counted in where the
 // platform reports one: the minimum always (0 too), the maximum 0 meaning the primary screen's
-// size in pixels. Removing it puts back the minimum and maximum size the window had before.
+// size in pixels. They are set while the window is in its normal state, and again only when they
+// or the frame change, so that they never fight the window manager's maximize and restore. A
+// window subclassed before its first display opens at the size its program gave it: that size
+// caps the minimum. Removing it puts back the minimum and maximum size the window had before.
 namespace modResizeLimits {
 
 struct WindowLimits {
@@ -28,7 +31,7 @@ struct WindowLimits {
     std::int32_t MaxY = 0; // 0: the screen's height
 };
 
-// The process-wide list; records are only appended, and cleared rather than removed.
+// For tests: the process-wide list; records are only appended, and cleared rather than removed.
 const std::vector<WindowLimits>& WindowList();
 
 // Makes the list one all-zero record, whatever it held.
@@ -49,7 +52,7 @@ void RemoveWindowLimits(QWidget* hWnd);
 // Puts back the previous procedure of every recorded window; the records stay as they are.
 void RemoveAllWindowLimits();
 
-// Whether LimitsWindowProc is installed on the window now.
+// For tests: whether LimitsWindowProc is installed on the window now.
 bool IsSubclassed(const QWidget* hWnd);
 
 } // namespace modResizeLimits

@@ -29,18 +29,8 @@ double TwipsPerUnit(int mode, bool vertical) {
     switch (mode) {
     case vbTwips:
         return 1;
-    case vbPoints:
-        return 20;
     case vbPixels:
         return vertical ? TwipsPerPixelY() : TwipsPerPixelX();
-    case vbCharacters:
-        return vertical ? 240 : 120;
-    case vbInches:
-        return TwipsPerInch;
-    case vbMillimeters:
-        return TwipsPerInch / 25.4;
-    case vbCentimeters:
-        return TwipsPerInch / 2.54;
     default:
         return 0;
     }
@@ -127,9 +117,6 @@ double Height(const QWidget* control) {
 
 void SetLeft(QWidget* control, double Left) {
     Move(control, Left);
-}
-void SetTop(QWidget* control, double Top) {
-    Move(control, modScreen::Left(control), Top);
 }
 void SetWidth(QWidget* control, double Width) {
     Move(control, Left(control), Top(control), Width);

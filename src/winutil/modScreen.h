@@ -28,18 +28,9 @@ std::int64_t IntDiv(double a, double b);
 // number or lies outside the 32-bit range.
 using modRounding::RoundToInt32;
 
-// Scale modes: 1 twips, 2 points, 3 pixels, 4 characters (120 x 240 twips), 5 inches,
-// 6 millimetres, 7 centimetres. Converts a horizontal (X) or vertical (Y) length between two of
-// them; an unknown mode leaves the value as it is.
-enum ScaleMode {
-    vbTwips = 1,
-    vbPoints = 2,
-    vbPixels = 3,
-    vbCharacters = 4,
-    vbInches = 5,
-    vbMillimeters = 6,
-    vbCentimeters = 7
-};
+// The scale modes the program's windows use: 1 twips, 3 pixels. Converts a horizontal (X) or
+// vertical (Y) length between them; an unknown mode leaves the value as it is.
+enum ScaleMode { vbTwips = 1, vbPixels = 3 };
 double ScaleX(double Value, int FromScale, int ToScale);
 double ScaleY(double Value, int FromScale, int ToScale);
 
@@ -56,7 +47,6 @@ double Top(const QWidget* control);
 double Width(const QWidget* control);
 double Height(const QWidget* control);
 void SetLeft(QWidget* control, double Left);
-void SetTop(QWidget* control, double Top);
 void SetWidth(QWidget* control, double Width);
 void SetHeight(QWidget* control, double Height);
 

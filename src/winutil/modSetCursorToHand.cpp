@@ -1,15 +1,10 @@
 #include "winutil/modSetCursorToHand.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 namespace modSetCursorToHand {
 
-void SetCursorToHand() {
-    QWidget* widget = QWidget::mouseGrabber();
-    if (!widget)
-        widget = QApplication::widgetAt(QCursor::pos());
+void SetCursorToHand(QWidget* widget) {
     if (widget)
         widget->setCursor(Qt::PointingHandCursor);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+class QWidget;
+
 // The pointing-hand cursor of link boxes.
 namespace modSetCursorToHand {
 
-// Shows the hand cursor over the widget that holds the mouse capture (see modMouseOver), or over
-// the widget under the pointer when none does; with neither, nothing happens.
-void SetCursorToHand();
+// Makes the pointing hand the widget's own cursor: Qt shows it exactly while the pointer is over
+// the widget, and the window's cursor elsewhere.
+void SetCursorToHand(QWidget* widget);
 
 } // namespace modSetCursorToHand

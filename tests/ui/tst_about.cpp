@@ -2,7 +2,6 @@
 
 #include "UiTestSupport.h"
 #include "ui/about/frmAbout.h"
-#include "winutil/modMouseOver.h"
 #include "winutil/modScreen.h"
 
 #include <QAction>
@@ -26,17 +25,30 @@ public slots:
 
 namespace {
 
-void SendMove(QWidget* box, QPointF at) {
-    QMouseEvent move(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(box, &move);
+void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button) {
+    const QPointF at(5, 5);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(box, &event);
 }
 
-void SendPress(QWidget* box, Qt::MouseButton button) {
-    const QPointF at(5, 5);
-    QMouseEvent press(QEvent::MouseButtonPress, at, box->mapToGlobal(at), button, button,
-                      Qt::NoModifier);
-    QApplication::sendEvent(box, &press);
+// The cursor Qt shows at a point of the window: that of the widget under it.
+Qt::CursorShape CursorAt(QWidget* window, QPoint at) {
+    const QWidget* under = window->childAt(at);
+    return (under ? under : window)->cursor().shape();
+}
+
+// The lowest pixel row in rect (image coordinates) that has a pixel of the text's colour: the
+// baseline of text without descenders.
+int LowestRow(const QImage& image, QRect rect, bool blue) {
+    for (int y = rect.bottom(); y >= rect.top(); --y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (blue ? c.blue() - c.red() > 100 : c.lightness() < 100)
+                return y;
+        }
+    }
+    return -1;
 }
 
 } // namespace
@@ -85,6 +97,10 @@ private slots:
                 "Warning: Not responsible for any lost data.  Be sure to make back up copies."));
         QCOMPARE(about.txtWebSite->text(), QString("https://www.example.com/quillmarrow/"));
         QCOMPARE(about.txtEmail->text(), QString("quillmarrow@example.com"));
+        // What the program does, in one sentence, and nothing of where it came from.
+        QCOMPARE(about.lblDescription->text(),
+                 QString("Lists the entries of simple archive files and copies the entries you "
+                         "select into a folder, one file per entry."));
         QVERIFY(!about.imgIcon->pixmap().isNull());
         QCOMPARE(about.windowIcon().cacheKey(), owner->windowIcon().cacheKey());
         QCOMPARE(about.size(), QSize(modScreen::PixelsX(5730), modScreen::PixelsY(3255)));
@@ -115,42 +131,116 @@ private slots:
     void links_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("doubleClick");
         QTest::addColumn<QString>("target");
-        QTest::newRow("web site, left button")
-            << "txtWebSite" << int(Qt::LeftButton) << "https://www.example.com/quillmarrow/";
-        QTest::newRow("web site, right button")
-            << "txtWebSite" << int(Qt::RightButton) << "https://www.example.com/quillmarrow/";
+        QTest::newRow("web site, left button") << "txtWebSite" << int(Qt::LeftButton) << false
+                                               << "https://www.example.com/quillmarrow/";
+        QTest::newRow("web site, right button") << "txtWebSite" << int(Qt::RightButton) << false
+                                                << "https://www.example.com/quillmarrow/";
+        QTest::newRow("web site, double-click opens once")
+            << "txtWebSite" << int(Qt::LeftButton) << true
+            << "https://www.example.com/quillmarrow/";
         QTest::newRow("e-mail, left button")
-            << "txtEmail" << int(Qt::LeftButton) << "mailto:quillmarrow@example.com";
+            << "txtEmail" << int(Qt::LeftButton) << false << "mailto:quillmarrow@example.com";
         QTest::newRow("e-mail, middle button")
-            << "txtEmail" << int(Qt::MiddleButton) << "mailto:quillmarrow@example.com";
+            << "txtEmail" << int(Qt::MiddleButton) << false << "mailto:quillmarrow@example.com";
     }
     void links() {
         QFETCH(QString, box);
         QFETCH(int, button);
+        QFETCH(bool, doubleClick);
         QFETCH(QString, target);
         frmAbout about(owner.get());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        SendPress(about.findChild<QWidget*>(box), Qt::MouseButton(button));
+        auto* link = about.findChild<QWidget*>(box);
+        const auto click = Qt::MouseButton(button);
+        Send(link, QEvent::MouseButtonPress, click);
+        Send(link, QEvent::MouseButtonRelease, click);
+        if (doubleClick) { // Qt delivers the second press as a double-click
+            Send(link, QEvent::MouseButtonDblClick, click);
+            Send(link, QEvent::MouseButtonRelease, click);
+        }
         QCOMPARE(urls.Opened.size(), 1);
         QCOMPARE(urls.Opened[0].toString(), target);
         QCOMPARE(QApplication::focusWidget(), about.cmdOK);
         QVERIFY(about.isVisible());
     }
 
-    void hover() {
+    // The hand cursor shows over the links' text and nowhere else, and moving the pointer over
+    // them takes no hold of the mouse.
+    void cursor_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("offset"); // pixels right of the text's start (< 0: of its end)
+        QTest::addColumn<bool>("hand");
+        QTest::newRow("web site, on its text") << "txtWebSite" << 3 << true;
+        QTest::newRow("web site, past its text") << "txtWebSite" << -8 << false;
+        QTest::newRow("e-mail, on its text") << "txtEmail" << 3 << true;
+        QTest::newRow("e-mail, past its text") << "txtEmail" << -8 << false;
+    }
+    void cursor() {
+        QFETCH(QString, box);
+        QFETCH(int, offset);
+        QFETCH(bool, hand);
         frmAbout about(owner.get());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QVERIFY(!modMouseOver::MouseCaptured());
-        SendMove(about.txtWebSite, QPointF(3, 3));
-        QVERIFY(modMouseOver::MouseCaptured());
-        QCOMPARE(about.txtWebSite->cursor().shape(), Qt::PointingHandCursor);
-        // Off the box (the capture still delivers the move to it): the hover ends.
-        SendMove(about.txtWebSite, QPointF(about.txtWebSite->width() + 20, 3));
-        QVERIFY(!modMouseOver::MouseCaptured());
-        QCOMPARE(about.cursor().shape(), Qt::ArrowCursor);
+        auto* link = about.findChild<QLineEdit*>(box);
+        const int textWidth = link->fontMetrics().horizontalAdvance(link->text());
+        const QPoint at = link->geometry().topLeft() +
+                          QPoint(offset >= 0 ? offset : textWidth - offset, link->height() / 2);
+        QTest::mouseMove(&about, at);
+        QCOMPARE(CursorAt(&about, at) == Qt::PointingHandCursor, hand);
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    }
+
+    // The etched rule: a grey row over two white rows, between the links and the disclaimer.
+    void etchedRule() {
+        frmAbout about(owner.get());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QImage image = about.grab().toImage();
+        const int x = image.width() / 2;
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2565)), QColor(128, 128, 128));
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580)), QColor(Qt::white));
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580) + 1), QColor(Qt::white));
+    }
+
+    // "website:" and "email:" stand on their links' baselines, measured on the rendered window
+    // (letters without descenders, the links' underline turned off).
+    void labelsOnTheLinksBaselines_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("before"); // the link's text before the letters measured
+        QTest::addColumn<QString>("letters");
+        QTest::newRow("website:") << 0 << "txtWebSite"
+                                  << ""
+                                  << "htt";
+        QTest::newRow("email:") << 1 << "txtEmail"
+                                << "qu"
+                                << "ill";
+    }
+    void labelsOnTheLinksBaselines() {
+        QFETCH(int, index);
+        QFETCH(QString, box);
+        QFETCH(QString, before);
+        QFETCH(QString, letters);
+        frmAbout about(owner.get());
+        auto* link = about.findChild<QLineEdit*>(box);
+        QFont font = link->font();
+        font.setUnderline(false);
+        link->setFont(font);
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QImage image = about.grab().toImage();
+        const QFontMetrics metrics(font);
+        const int left = link->x() + 2 + metrics.horizontalAdvance(before);
+        const QRect letterColumns(left, link->y(), metrics.horizontalAdvance(letters),
+                                  link->height());
+        const int linkBaseline = LowestRow(image, letterColumns, true);
+        const int labelBaseline = LowestRow(image, about.lbl[index]->geometry(), false);
+        QVERIFY(linkBaseline > 0);
+        QCOMPARE(labelBaseline, linkBaseline);
     }
 
     // Help, About shows the window modally over the main window; the check runs inside the

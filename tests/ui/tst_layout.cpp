@@ -4,6 +4,8 @@
 #include "winutil/modResizeLimits.h"
 #include "winutil/modScreen.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -39,39 +41,41 @@ private slots:
         QCOMPARE(modScreen::TwipsPerPixelX(), 15); // the tables below are for 96 DPI
     }
 
+    // The window's own size limits stay in force throughout.
     void layout_data() {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("height");
+        QTest::addColumn<QSizeF>("requested"); // the client area asked for; empty: as it opens
+        QTest::addColumn<QSizeF>("client");    // the client area the table is for
         QTest::addColumn<Table>("expected");
-        QTest::newRow("design client area 6675 x 4515")
-            << 6675.0 << 4515.0 << Table{{"cmdBrowse", {6240, 120, 315, 315}},
-                                         {"lblFolder", {120, 120, 6120, 315}},
-                                         {"File", {120, 480, 2535, 3915}},
-                                         {"cmdExtract", {2775, 4080, 3780, 315}},
-                                         {"cmdSelectAll", {2775, 3645, 3780, 315}},
-                                         {"lstFiles", {2760, 480, 3780, 3045}}};
-        QTest::newRow("grown by 1500 both ways")
-            << 8175.0 << 6015.0 << Table{{"cmdBrowse", {7740, 120, 315, 315}},
-                                         {"lblFolder", {120, 120, 7620, 315}},
-                                         {"File", {120, 480, 2535, 5415}},
-                                         {"cmdExtract", {2775, 5580, 5280, 315}},
-                                         {"cmdSelectAll", {2775, 5145, 5280, 315}},
-                                         {"lstFiles", {2760, 480, 5280, 4545}}};
+        const Table design{
+            {"cmdBrowse", {6240, 120, 315, 315}},      {"lblFolder", {120, 120, 6120, 315}},
+            {"File", {120, 480, 2535, 3915}},          {"cmdExtract", {2775, 4080, 3780, 315}},
+            {"cmdSelectAll", {2775, 3645, 3780, 315}}, {"lstFiles", {2760, 480, 3780, 3045}}};
+        QTest::newRow("first display") << QSizeF() << QSizeF(6675, 4515) << design;
+        QTest::newRow("grown by 1500 both ways") << QSizeF(8175, 6015) << QSizeF(8175, 6015)
+                                                 << Table{{"cmdBrowse", {7740, 120, 315, 315}},
+                                                          {"lblFolder", {120, 120, 7620, 315}},
+                                                          {"File", {120, 480, 2535, 5415}},
+                                                          {"cmdExtract", {2775, 5580, 5280, 315}},
+                                                          {"cmdSelectAll", {2775, 5145, 5280, 315}},
+                                                          {"lstFiles", {2760, 480, 5280, 4545}}};
+        // Offscreen the frame is thinner than the limits count on, so the design size is as
+        // small as the window goes.
+        QTest::newRow("shrunk to nothing: held at the design size")
+            << QSizeF(15, 15) << QSizeF(6675, 4515) << design;
     }
     void layout() {
-        QFETCH(double, width);
-        QFETCH(double, height);
+        QFETCH(QSizeF, requested);
+        QFETCH(QSizeF, client);
         QFETCH(Table, expected);
         DialogRecorder dialogs;
         frm w;
         w.show();
-        // Without a frame (offscreen) the design client area is below the window's minimum
-        // size; the limits have tests of their own, here only the layout counts.
-        modResizeLimits::RemoveWindowLimits(&w);
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        SetClientArea(w, width, height);
-        QTRY_COMPARE(w.centralWidget()->size(),
-                     QSize(modScreen::PixelsX(width), modScreen::PixelsY(height)));
+        QVERIFY(modResizeLimits::IsSubclassed(&w));
+        if (!requested.isEmpty())
+            SetClientArea(w, requested.width(), requested.height());
+        QTRY_COMPARE(w.centralWidget()->size(), QSize(modScreen::PixelsX(client.width()),
+                                                      modScreen::PixelsY(client.height())));
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(Of(w.findChild<QWidget*>(it.key())), it.value());
     }
@@ -91,14 +95,27 @@ private slots:
         QTRY_COMPARE(modScreen::Top(w.cmdExtract), w.ScaleHeight() - 435);
     }
 
+    // A folder too long for the label is shown shortened, and widening the window keeps that
+    // caption although more of the path would now fit.
     void captionIsNotRefitted() {
+        QTemporaryDir app;
+        const QString folder =
+            app.path() + QString("/a-folder-with-a-rather-long-name").repeated(4);
+        QVERIFY(QDir().mkpath(folder));
+        QFile ini(app.filePath("Quillmarrow.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\r\nFolder=" + QFile::encodeName(folder) + "\r\n");
+        ini.close();
+        frm::SetAppPath(app.path());
         DialogRecorder dialogs;
         frm w;
+        frm::SetAppPath(appDir.path());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QString caption = w.lblFolder->text();
+        QVERIFY(caption.contains("...") && caption != folder);
         w.resize(w.width() + 300, w.height());
-        QCoreApplication::processEvents();
+        QTRY_VERIFY(w.lblFolder->width() > 300 + QFontMetrics(w.font()).horizontalAdvance(caption));
         QCOMPARE(w.lblFolder->text(), caption);
     }
 };

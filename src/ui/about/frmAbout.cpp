@@ -26,17 +26,18 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, double
 }
 
 // A text box that looks and acts as a link: blue underlined text on the dialog's own background,
-// no frame, read-only, never taking the focus.
+// no frame, read-only, never taking the focus, as wide as its text, so that the hand cursor shows
+// over the text alone.
 QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, double left,
-                       double top, double width, double height) {
+                       double top, double height) {
     auto* box = new QLineEdit(text, parent);
     box->setObjectName(QLatin1String(name));
     box->setReadOnly(true);
     box->setFrame(false);
     box->setFocusPolicy(Qt::NoFocus);
-    box->setMouseTracking(true);
     box->setContextMenuPolicy(Qt::NoContextMenu);
-    box->setCursor(Qt::ArrowCursor);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop); // text at a known height, see LineUpLabel
+    modMouseOver::MakeLinkBox(box);
     QFont font = box->font();
     font.setUnderline(true);
     box->setFont(font);
@@ -45,21 +46,26 @@ QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, d
     palette.setColor(QPalette::Text, QColor(0, 0, 255));
     box->setPalette(palette);
     box->setTextMargins(0, 0, 0, 0);
-    modScreen::Move(box, left, top, width, height);
-    // Where the platform's font is wider than the design's, the box grows to show its whole
-    // text, up to the window's right margin.
+    modScreen::Move(box, left, top, 0, height);
+    // The text and the box's own margins (2 pixels each side), up to the window's right margin.
     const int needed = box->fontMetrics().horizontalAdvance(text) + 6;
     const int room = modScreen::PixelsX(5730 - 120) - box->x();
-    box->resize(std::clamp(needed, box->width(), std::max(box->width(), room)), box->height());
+    box->resize(std::min(needed, room), box->height());
     box->setCursorPosition(0);
     return box;
+}
+
+// Moves a link's label so that its text stands on the same baseline as the link's: a frameless
+// text box aligned to the top draws its text one pixel below its top edge.
+void LineUpLabel(QLabel* label, const QLineEdit* box) {
+    const int baseline = box->y() + 1 + box->fontMetrics().ascent();
+    label->move(label->x(), baseline - label->fontMetrics().ascent());
 }
 
 } // namespace
 
 frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About Quillmarrow"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(modScreen::PixelsX(5730), modScreen::PixelsY(3255));
@@ -80,21 +86,23 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lblVersion = MakeLabel(this, "lblVersion", QStringLiteral("Version"), 1050, 600, 3885, 225);
     lblDescription = MakeLabel(
         this, "lblDescription",
-        QStringLiteral("Extracts the files stored in simple game data archives, one file for each "
-                       "entry.\nBased on an earlier extraction tool from 2001."),
+        QStringLiteral("Lists the entries of simple archive files and copies the entries you "
+                       "select into a folder, one file per entry."),
         1050, 960, 3885, 930);
     lblDescription->setWordWrap(true);
     lbl[0] = MakeLabel(this, "lbl0", QStringLiteral("website:"), 1080, 1920, 615, 210);
     txtWebSite =
         MakeLinkBox(this, "txtWebSite", QStringLiteral("https://www.example.com/quillmarrow/"),
-                    1800, 1920, 2055, 255);
+                    1800, 1920, 255);
     lbl[1] = MakeLabel(this, "lbl1", QStringLiteral("email:"), 1080, 2280, 495, 255);
-    txtEmail = MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280,
-                           1695, 255);
+    txtEmail =
+        MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280, 255);
     for (QLabel* label : lbl) // as the link boxes: wide enough for the platform's font
         label->resize(std::max(label->width(), std::min(label->sizeHint().width(),
                                                         modScreen::PixelsX(1800 - 1080))),
                       label->height());
+    LineUpLabel(lbl[0], txtWebSite);
+    LineUpLabel(lbl[1], txtEmail);
     lblDisclaimer = MakeLabel(
         this, "lblDisclaimer",
         QStringLiteral(
@@ -120,7 +128,6 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
 }
 
 void frmAbout::Form_Load() {
-    modMouseOver::ReleaseMouseCapture(); // a capture left from an earlier showing
     const QIcon icon = parentWidget() ? parentWidget()->windowIcon() : QApplication::windowIcon();
     setWindowIcon(icon);
     imgIcon->setPixmap(icon.pixmap(modScreen::PixelsX(300), modScreen::PixelsY(300)));
@@ -146,15 +153,11 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     if (box != txtWebSite && box != txtEmail)
         return QDialog::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::MouseMove: {
-        const QPointF at = static_cast<QMouseEvent*>(event)->position();
-        modMouseOver::LinkBoxMouseMove(box, modScreen::TwipsX(at.x()), modScreen::TwipsY(at.y()));
-        return true;
-    }
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
         LinkBox_MouseDown(box);
         return true;
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonDblClick: // the second press of a double-click opens nothing more
     case QEvent::MouseButtonRelease:
         return true; // the box neither selects text nor takes the focus
     default:
@@ -164,12 +167,14 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
 
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
-    // The etched rule between the links and the disclaimer: a grey line over a white one.
+    // The etched rule between the links and the disclaimer: a grey line one pixel high over a
+    // white one two pixels high, each filled as whole pixel rows so that neither covers the other.
     QPainter painter(this);
-    painter.setPen(QPen(QColor(128, 128, 128), 1));
-    painter.drawLine(modScreen::PixelsX(90), modScreen::PixelsY(2565), modScreen::PixelsX(5654),
-                     modScreen::PixelsY(2565));
-    painter.setPen(QPen(Qt::white, 2));
-    painter.drawLine(modScreen::PixelsX(105), modScreen::PixelsY(2580), modScreen::PixelsX(5654),
-                     modScreen::PixelsY(2580));
+    const auto rule = [&](double left, double top, int rows, const QColor& colour) {
+        const int x = modScreen::PixelsX(left);
+        painter.fillRect(x, modScreen::PixelsY(top), modScreen::PixelsX(5654) - x + 1, rows,
+                         colour);
+    };
+    rule(105, 2580, 2, Qt::white);
+    rule(90, 2565, 1, QColor(128, 128, 128));
 }

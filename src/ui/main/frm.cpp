@@ -246,7 +246,7 @@ void frm::changeEvent(QEvent* event) {
 }
 
 void frm::Form_Resize() {
-    if (WindowState() == 1) // minimized
+    if (isMinimized())
         return;
     using namespace modScreen;
     // Each step reads what the steps before it wrote. Sizes that would come out negative in
