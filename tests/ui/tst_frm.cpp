@@ -6,9 +6,12 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 using testfiles::Record;
 
@@ -49,6 +52,7 @@ private slots:
         for (int k = 0; k < 25; ++k)
             unsafe.append({"U/" + QByteArray::number(k), "u"});
         testfiles::Write(dataDir.filePath("unsafe.dat"), testfiles::Archive(unsafe));
+        testfiles::Write(dataDir.filePath(".hidden.dat"), testfiles::Archive({{"H", "h"}}));
     }
     void init() {
         QFile::remove(iniPath());
@@ -318,6 +322,111 @@ private slots:
         w->cmdSelectAll->click();
         QCOMPARE(w->lstFiles->selectionModel()->selectedRows().size(), frm::MaxListedEntries);
         QFile::remove(dataDir.filePath("huge.dat"));
+    }
+
+    // A path on the command line, and the same path dropped on the window. Paths are relative
+    // to the data folder, which is the current folder; "=" stands for the data folder itself.
+    void openPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("folder"); // shown afterwards; "=" the data folder
+        QTest::addColumn<QString>("highlighted");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("message"); // the warning's text after the path; "" none
+        for (const bool drop : {false, true}) {
+            const QByteArray how = drop ? "dropped: " : "argument: ";
+            QTest::newRow(how + "a file opens its folder, highlighted and listed")
+                << "three.dat" << drop << "=" << "three.dat"
+                << QStringList{"A.TXT", "B.TXT", "C.TXT"} << "";
+            QTest::newRow(how + "a folder opens that folder")
+                << "=/" << drop << "=" << "" << QStringList{} << "";
+            QTest::newRow(how + "a missing path warns and changes nothing")
+                << "missing.dat" << drop << appDir.path() << "" << QStringList{}
+                << ": no such file or folder";
+        }
+        QTest::newRow("argument: a hidden file opens its folder and warns")
+            << ".hidden.dat" << false << "=" << "" << QStringList{}
+            << ": not in the file list (hidden files are left out)";
+    }
+    void openPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, drop);
+        QFETCH(QString, folder);
+        QFETCH(QString, highlighted);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, message);
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(dataDir.path());
+        auto w = open();
+        if (path.startsWith('='))
+            path.replace(0, 1, dataDir.path());
+        if (drop) {
+            // Over the entry list, which takes no drops itself: the window takes them.
+            path = QFileInfo(path).absoluteFilePath(); // as a file manager gives it
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            const QPoint at = w->lstFiles->mapTo(w.get(), w->lstFiles->rect().center());
+            QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w->windowHandle(), &enter);
+            QVERIFY(enter.isAccepted());
+            QCOMPARE(enter.dropAction(), Qt::CopyAction); // never a move
+            QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w->windowHandle(), &dropped);
+            QVERIFY(dropped.isAccepted());
+        } else {
+            w->OpenPath(path);
+        }
+        QDir::setCurrent(here);
+        const QString shown = folder == "=" ? dataDir.path() : folder;
+        QCOMPARE(w->File->Path(), shown);
+        QCOMPARE(w->lblFolder->property("Tag").toString(), shown);
+        QCOMPARE(w->File->FileName(), highlighted);
+        QCOMPARE(Lines(w->lstFiles), lines);
+        QCOMPARE(buttonsEnabled(*w), !highlighted.isEmpty());
+        QCOMPARE(dialogs->Messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(dialogs->Messages[0].Prompt, path + message);
+            QCOMPARE(dialogs->Messages[0].Buttons, 48);
+            QCOMPARE(dialogs->Messages[0].Title, QString("Could not open"));
+        }
+        QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
+    }
+
+    void dropOfAWebAddressIsRefused() {
+        auto w = open();
+        QMimeData mime;
+        mime.setUrls({QUrl("https://www.example.com/a.dat")});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(w->windowHandle(), &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    // Hovering over a line shows its record's offset and size, from the listing: the archive
+    // is gone by then.
+    void entryToolTip_data() {
+        QTest::addColumn<int>("line"); // -1: below the last line
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("first line") << 0 << "offset 60, size 5 bytes";
+        QTest::newRow("the largest size") << 1 << "offset 0, size 2147483647 bytes";
+        QTest::newRow("negative values as recorded") << 2 << "offset -1, size -20 bytes";
+        QTest::newRow("below the last line") << -1 << "";
+    }
+    void entryToolTip() {
+        QFETCH(int, line);
+        QFETCH(QString, tip);
+        testfiles::Write(dataDir.filePath("sizes.dat"), Record("A", 60, 5) +
+                                                           Record("B", 0, 2147483647) +
+                                                           Record("C", -1, -20) + Record("", 0, 0));
+        auto w = open();
+        w->OpenPath(dataDir.filePath("sizes.dat"));
+        QVERIFY(QFile::remove(dataDir.filePath("sizes.dat")));
+        QWidget* viewport = w->lstFiles->viewport();
+        const QPoint at = line >= 0 ? w->lstFiles->visualItemRect(w->lstFiles->item(line)).center()
+                                    : QPoint(5, viewport->height() - 2);
+        QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &hover);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+        QToolTip::hideText();
     }
 
     void menus() {

@@ -14,14 +14,19 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QToolTip>
 
 #include <algorithm>
 #include <filesystem>
@@ -51,6 +56,15 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(true); // Enter presses the focused button itself
     return button;
+}
+
+// The first local file or folder among dropped URLs; "" when there is none.
+QString DroppedPath(const QMimeData* mime) {
+    if (mime && mime->hasUrls())
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return {};
 }
 
 QString& AppPathOverride() {
@@ -101,6 +115,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     lstFiles->setSortingEnabled(false); // line k is record k of the archive
     lstFiles->setUniformItemSizes(true);
     modScreen::Move(lstFiles, 2760, 480, 3615, 1410);
+    lstFiles->viewport()->installEventFilter(this); // each line's tooltip: offset and size
     lblFolder = new QLabel(client);
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
     lblFolder->setTextFormat(Qt::PlainText);
@@ -132,6 +147,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
     resize(client0.width(), client0.height() + menuBar()->sizeHint().height());
+    setAcceptDrops(true); // a file or folder dropped anywhere on the window is opened
 
     // The window opens with both buttons disabled, whether or not setting the path below
     // raises a path change.
@@ -253,7 +269,8 @@ QString frm::ArchivePathOfSelection() const {
 
 void frm::ListArchiveEntries(const QString& ArchivePath) {
     lstFiles->clear();
-    const archive::Directory dir = archive::ReadDirectory(ToPath(ArchivePath), MaxListedEntries);
+    listing_ = {};
+    archive::Directory dir = archive::ReadDirectory(ToPath(ArchivePath), MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
     if (dir.State == archive::Directory::Status::Unreadable) {
@@ -269,6 +286,7 @@ void frm::ListArchiveEntries(const QString& ArchivePath) {
         names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
     }
     lstFiles->addItems(names);
+    listing_ = std::move(dir.Entries);
     cmdSelectAll->setEnabled(true);
     cmdExtract->setEnabled(true);
     if (dir.LeftOut)
@@ -325,4 +343,71 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
     }
     modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + lines.join('\n'),
                       48, QStringLiteral("Extraction incomplete"));
+}
+
+void frm::ShowFolder(const QString& folder) {
+    modDrawText::FitPath(this, lblFolder, folder);
+    File->SetPath(folder);
+}
+
+void frm::OpenPath(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        ShowFolder(QDir::cleanPath(info.absoluteFilePath()));
+        return;
+    }
+    if (!info.isFile()) {
+        modMsgBox::MsgBox(path + QStringLiteral(": no such file or folder"), 48,
+                          QStringLiteral("Could not open"));
+        return;
+    }
+    ShowFolder(QDir::cleanPath(info.absolutePath()));
+    // The file is listed as a click on it lists it, so that Extract reads the same file.
+    const QList<QListWidgetItem*> items = File->findItems(info.fileName(), Qt::MatchExactly);
+    if (items.isEmpty()) {
+        modMsgBox::MsgBox(path + QStringLiteral(": not in the file list (hidden files are left out)"),
+                          48, QStringLiteral("Could not open"));
+        return;
+    }
+    File->setCurrentItem(items.first());
+    File->scrollToItem(items.first());
+    File_Click();
+}
+
+void frm::dragEnterEvent(QDragEnterEvent* event) {
+    // Offered as a copy, so that a source that moves what it drags never deletes the file.
+    if (!DroppedPath(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void frm::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPath(event->mimeData());
+    if (path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    OpenPath(path);
+}
+
+bool frm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstFiles->viewport() && event->type() == QEvent::ToolTip)
+        return ShowEntryToolTip(static_cast<const QHelpEvent*>(event));
+    return clsForm::eventFilter(watched, event);
+}
+
+bool frm::ShowEntryToolTip(const QHelpEvent* event) {
+    // From the records kept with the listing: hovering reads nothing from the archive.
+    const QModelIndex index = lstFiles->indexAt(event->pos());
+    const std::size_t row = std::size_t(index.row());
+    if (!index.isValid() || row >= listing_.size()) {
+        QToolTip::hideText();
+        return true;
+    }
+    const archive::ArchiveEntry entry = listing_[row];
+    QToolTip::showText(event->globalPos(),
+                       QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
+                       lstFiles->viewport(), lstFiles->visualRect(index));
+    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/Directory.h"
 #include "winutil/clsForm.h"
 
 #include <memory>
@@ -10,6 +11,7 @@ class QListWidget;
 class QPushButton;
 class QMenu;
 class QAction;
+class QHelpEvent;
 class FileListBox;
 class clsINI;
 class clsResizeLimits;
@@ -47,11 +49,19 @@ public:
     // The positions of the selected lines, ascending: the entries Extract writes.
     std::vector<int> SelectedPositions() const;
 
+    // Opens a path handed to the program on its command line or dropped on the window: a file
+    // opens its folder with the file highlighted and listed, a folder opens that folder, and
+    // anything else is reported. The remembered folder stays as it was.
+    void OpenPath(const QString& path);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void cmdBrowse_Click();
@@ -69,7 +79,10 @@ private:
     void ListArchiveEntries(const QString& ArchivePath);
     void ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder);
     QString ArchivePathOfSelection() const;
+    void ShowFolder(const QString& folder);
+    bool ShowEntryToolTip(const QHelpEvent* event);
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
+    archive::EntryList listing_; // the records lstFiles shows, line k being record k
 };
