@@ -4,6 +4,7 @@
 #include "winutil/clsForm.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -84,5 +85,7 @@ private:
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
-    archive::EntryList listing_; // the records lstFiles shows, line k being record k
+    // The records lstFiles shows, line k being record k: the tooltips' offsets and sizes, and
+    // the names extraction checks the records still hold.
+    archive::EntryList listing_;
 };
