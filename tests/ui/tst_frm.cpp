@@ -9,9 +9,14 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolTip>
+
+#include <chrono>
+#include <thread>
 
 using testfiles::Record;
 
@@ -245,6 +250,75 @@ private slots:
         QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was
     }
 
+    // Extract runs on a worker: the window keeps handling events, the progress dialog shows
+    // after the delay, and its Cancel leaves only whole files. The worker is held after the
+    // first entry until cancelled, or for longer than the delay.
+    void extractInWorker_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("cancelled after the first entry")
+            << true << QStringList{"A.BIN"} << 48
+            << "Extraction finished with problems:\n\nCancelled: 3 entries were not extracted.";
+        QTest::newRow("runs to the end") << false << QStringList{"A.BIN", "B.BIN", "C.BIN", "D.BIN"}
+                                         << 64 << "Extraction complete.";
+    }
+    void extractInWorker() {
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, files);
+        QFETCH(int, buttons);
+        QFETCH(QString, prompt);
+        const QList<QPair<QByteArray, QByteArray>> entries = {{"A.BIN", QByteArray(4 << 20, 'a')},
+                                                              {"B.BIN", QByteArray(12 << 20, 'b')},
+                                                              {"C.BIN", "c"},
+                                                              {"D.BIN", "d"}};
+        testfiles::Write(dataDir.filePath("large.dat"), testfiles::Archive(entries));
+        frm::SetWorkerHook([cancel](const archive::ExtractProgress& p, std::stop_token stop) {
+            const auto until = std::chrono::steady_clock::now() +
+                               std::chrono::milliseconds(cancel ? 10000 : 2 * frm::ProgressDelayMs);
+            while (p.EntriesDone == 1 && !stop.stop_requested() &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+        auto w = open();
+        w->OpenPath(dataDir.filePath("large.dat"));
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+
+        int ticks = 0;
+        QString label;
+        int bar = -1;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            ++ticks;
+            auto* dialog = w->findChild<QProgressDialog*>();
+            if (!dialog || !dialog->isVisible() || !label.isEmpty())
+                return;
+            label = dialog->labelText();
+            bar = qRound(100.0 * dialog->value() / dialog->maximum());
+            if (cancel)
+                dialog->findChild<QPushButton*>()->click(); // its Cancel button
+        });
+        timer.start(10);
+        w->cmdExtract->click();
+        timer.stop();
+        frm::SetWorkerHook({});
+
+        QVERIFY(ticks > 0); // the window kept handling events
+        QCOMPARE(label, QString("Extracting B.BIN (2 of 4)"));
+        QCOMPARE(bar, 25); // per cent, by bytes: 4 of the 16 MiB
+        QVERIFY(!w->findChild<QProgressDialog*>());
+        QCOMPARE(testfiles::Contents(out.path()), files);
+        for (int k = 0; k < files.size(); ++k)
+            QCOMPARE(testfiles::Read(out.filePath(files[k])), entries[k].second);
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
+        QCOMPARE(dialogs->Messages[0].Buttons, buttons);
+        QFile::remove(dataDir.filePath("large.dat"));
+    }
+
     void cancelledExtractShowsNothing() {
         auto w = open();
         QVERIFY(ClickFile(*w, "beside.dat"));
@@ -336,17 +410,17 @@ private slots:
         for (const bool drop : {false, true}) {
             const QByteArray how = drop ? "dropped: " : "argument: ";
             QTest::newRow(how + "a file opens its folder, highlighted and listed")
-                << "three.dat" << drop << "=" << "three.dat"
-                << QStringList{"A.TXT", "B.TXT", "C.TXT"} << "";
-            QTest::newRow(how + "a folder opens that folder")
-                << "=/" << drop << "=" << "" << QStringList{} << "";
+                << "three.dat" << drop << "="
+                << "three.dat" << QStringList{"A.TXT", "B.TXT", "C.TXT"} << "";
+            QTest::newRow(how + "a folder opens that folder") << "=/" << drop << "="
+                                                              << "" << QStringList{} << "";
             QTest::newRow(how + "a missing path warns and changes nothing")
                 << "missing.dat" << drop << appDir.path() << "" << QStringList{}
                 << ": no such file or folder";
         }
         QTest::newRow("argument: a hidden file opens its folder and warns")
-            << ".hidden.dat" << false << "=" << "" << QStringList{}
-            << ": not in the file list (hidden files are left out)";
+            << ".hidden.dat" << false << "="
+            << "" << QStringList{} << ": not in the file list (hidden files are left out)";
     }
     void openPath() {
         QFETCH(QString, path);
@@ -414,9 +488,9 @@ private slots:
     void entryToolTip() {
         QFETCH(int, line);
         QFETCH(QString, tip);
-        testfiles::Write(dataDir.filePath("sizes.dat"), Record("A", 60, 5) +
-                                                           Record("B", 0, 2147483647) +
-                                                           Record("C", -1, -20) + Record("", 0, 0));
+        testfiles::Write(dataDir.filePath("sizes.dat"),
+                         Record("A", 60, 5) + Record("B", 0, 2147483647) + Record("C", -1, -20) +
+                             Record("", 0, 0));
         auto w = open();
         w->OpenPath(dataDir.filePath("sizes.dat"));
         QVERIFY(QFile::remove(dataDir.filePath("sizes.dat")));

@@ -14,9 +14,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -25,11 +26,17 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -65,6 +72,14 @@ QString DroppedPath(const QMimeData* mime) {
             if (url.isLocalFile())
                 return url.toLocalFile();
     return {};
+}
+
+// The steps of the progress bar, which follows the bytes copied.
+constexpr int ProgressSteps = 10000;
+
+frm::WorkerHook& WorkerHookSlot() {
+    static frm::WorkerHook hook;
+    return hook;
 }
 
 QString& AppPathOverride() {
@@ -177,6 +192,10 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
+    if (extracting_) { // the window stays until the extraction ends or is cancelled
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -325,8 +344,7 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
     archive::ExtractOptions options;
     options.ListedNames = listed;
     const archive::ExtractReport report =
-        archive::ExtractEntries(ToPath(ArchivePath), ToPath(OutputFolder), positions,
-                                lstFiles->count(), options);
+        ExtractInWorker(ToPath(ArchivePath), ToPath(OutputFolder), positions, options);
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
@@ -340,9 +358,11 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
                                                                             : report.FolderError))
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
-        int problems = 0;
+        int problems = 0, cancelled = 0;
         for (const auto& e : report.Entries) {
-            if (e.Result == archive::EntryResult::Kind::Written)
+            cancelled += e.Result == archive::EntryResult::Kind::Cancelled;
+            if (e.Result == archive::EntryResult::Kind::Written ||
+                e.Result == archive::EntryResult::Kind::Cancelled)
                 continue;
             if (++problems > ProblemsShown)
                 continue;
@@ -352,6 +372,8 @@ void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& Outp
         }
         if (problems > ProblemsShown)
             lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
+        if (cancelled > 0)
+            lines << QStringLiteral("Cancelled: %1 entries were not extracted.").arg(cancelled);
     }
     modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + lines.join('\n'),
                       48, QStringLiteral("Extraction incomplete"));
@@ -377,7 +399,8 @@ void frm::OpenPath(const QString& path) {
     // The file is listed as a click on it lists it, so that Extract reads the same file.
     const QList<QListWidgetItem*> items = File->findItems(info.fileName(), Qt::MatchExactly);
     if (items.isEmpty()) {
-        modMsgBox::MsgBox(path + QStringLiteral(": not in the file list (hidden files are left out)"),
+        modMsgBox::MsgBox(path +
+                              QStringLiteral(": not in the file list (hidden files are left out)"),
                           48, QStringLiteral("Could not open"));
         return;
     }
@@ -388,7 +411,8 @@ void frm::OpenPath(const QString& path) {
 
 void frm::dragEnterEvent(QDragEnterEvent* event) {
     // Offered as a copy, so that a source that moves what it drags never deletes the file.
-    if (!DroppedPath(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
+    if (!extracting_ && !DroppedPath(event->mimeData()).isEmpty() &&
+        (event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -396,7 +420,7 @@ void frm::dragEnterEvent(QDragEnterEvent* event) {
 
 void frm::dropEvent(QDropEvent* event) {
     const QString path = DroppedPath(event->mimeData());
-    if (path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+    if (extracting_ || path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
         return;
     event->setDropAction(Qt::CopyAction);
     event->accept();
@@ -422,4 +446,96 @@ bool frm::ShowEntryToolTip(const QHelpEvent* event) {
                        QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
                        lstFiles->viewport(), lstFiles->visualRect(index));
     return true;
+}
+
+void frm::SetWorkerHook(WorkerHook hook) {
+    WorkerHookSlot() = std::move(hook);
+}
+
+archive::ExtractReport frm::ExtractInWorker(const std::filesystem::path& archivePath,
+                                            const std::filesystem::path& outputFolder,
+                                            std::span<const int> positions,
+                                            archive::ExtractOptions options) {
+    // What the worker last reported, read by the window's timer.
+    struct {
+        std::atomic<std::uint64_t> EntriesDone{0}, BytesDone{0}, TotalBytes{0};
+    } shared;
+    std::stop_source stop;
+    options.Stop = stop.get_token();
+    options.OnProgress = [&shared, hook = WorkerHookSlot(),
+                          token = stop.get_token()](const archive::ExtractProgress& p) {
+        shared.TotalBytes = p.TotalBytes;
+        shared.BytesDone = p.BytesDone;
+        shared.EntriesDone = p.EntriesDone;
+        if (hook)
+            hook(p, token);
+    };
+    archive::ExtractReport report;
+    std::exception_ptr failure;
+    const int listCount = lstFiles->count();
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            report =
+                archive::ExtractEntries(archivePath, outputFolder, positions, listCount, options);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+
+    QProgressDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Quillmarrow"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(std::numeric_limits<int>::max()); // shown below, after a delay
+    dialog.setRange(0, ProgressSteps);
+    const auto update = [&] {
+        // The entry in progress is the one after those done.
+        const std::size_t k = std::min<std::size_t>(shared.EntriesDone + 1, positions.size());
+        const QString name = k > 0 ? lstFiles->item(positions[k - 1])->text() : QString();
+        dialog.setLabelText(
+            QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(positions.size()));
+        const std::uint64_t total = shared.TotalBytes;
+        dialog.setValue(
+            total ? int(ProgressSteps * std::min(shared.BytesDone.load(), total) / total) : 0);
+    };
+    update();
+
+    // Until the dialog shows, the window takes no input (it is queued, as while a handler
+    // runs); from then on the modal dialog keeps it away from the window.
+    bool done = false;
+    QEventLoop loop;
+    QTimer appear, poll;
+    appear.setSingleShot(true);
+    connect(worker.get(), &QThread::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    connect(&appear, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&poll, &QTimer::timeout, &dialog, update);
+    connect(&dialog, &QProgressDialog::canceled, &loop, [&] {
+        stop.request_stop();
+        poll.stop();
+        loop.quit();
+    });
+    extracting_ = true;
+    worker->start();
+    appear.start(ProgressDelayMs);
+    poll.start(100);
+    while (!done) {
+        if (!appear.isActive() && !dialog.isVisible() && !stop.stop_requested()) {
+            update();
+            dialog.show();
+        }
+        if (loop.exec(dialog.isVisible() ? QEventLoop::AllEvents
+                                         : QEventLoop::ExcludeUserInputEvents) < 0) {
+            stop.request_stop(); // the program is quitting
+            break;
+        }
+    }
+    worker->wait();
+    extracting_ = false;
+    if (failure)
+        std::rethrow_exception(failure);
+    return report;
 }

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "archive/Directory.h"
+#include "archive/Extract.h"
 #include "winutil/clsForm.h"
 
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -55,6 +60,14 @@ public:
     // anything else is reported. The remembered folder stays as it was.
     void OpenPath(const QString& path);
 
+    // How long an extraction runs before its progress dialog appears.
+    static constexpr int ProgressDelayMs = 500;
+
+    // Test only: called on the extraction's worker thread after each progress report, with
+    // the extraction's stop token, so that a test can hold the worker at a chosen point.
+    using WorkerHook = std::function<void(const archive::ExtractProgress&, std::stop_token)>;
+    static void SetWorkerHook(WorkerHook hook);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -79,6 +92,10 @@ private:
     void Form_Unload();
     void ListArchiveEntries(const QString& ArchivePath);
     void ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder);
+    archive::ExtractReport ExtractInWorker(const std::filesystem::path& archivePath,
+                                           const std::filesystem::path& outputFolder,
+                                           std::span<const int> positions,
+                                           archive::ExtractOptions options);
     QString ArchivePathOfSelection() const;
     void ShowFolder(const QString& folder);
     bool ShowEntryToolTip(const QHelpEvent* event);
@@ -88,4 +105,5 @@ private:
     // The records lstFiles shows, line k being record k: the tooltips' offsets and sizes, and
     // the names extraction checks the records still hold.
     archive::EntryList listing_;
+    bool extracting_ = false; // a worker is extracting; the window waits for it
 };
