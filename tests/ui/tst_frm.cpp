@@ -466,6 +466,15 @@ private slots:
         QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
     }
 
+    void openPathReadsTheShownFolderAgain() {
+        auto w = open();
+        testfiles::Write(appDir.filePath("late.dat"), testfiles::Archive({{"L", "l"}}));
+        w->OpenPath(appDir.filePath("late.dat")); // made after the folder was listed
+        QFile::remove(appDir.filePath("late.dat"));
+        QCOMPARE(w->File->FileName(), QString("late.dat"));
+        QCOMPARE(Lines(w->lstFiles), QStringList{"L"});
+    }
+
     void dropOfAWebAddressIsRefused() {
         auto w = open();
         QMimeData mime;

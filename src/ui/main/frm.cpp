@@ -395,7 +395,13 @@ void frm::OpenPath(const QString& path) {
                           QStringLiteral("Could not open"));
         return;
     }
-    ShowFolder(QDir::cleanPath(info.absolutePath()));
+    const QString folder = QDir::cleanPath(info.absolutePath());
+    const bool shown = folder == File->Path();
+    ShowFolder(folder);
+    if (shown) { // read it again, the file may be new; the listing is stale until it is found
+        File->Refresh();
+        File_PathChange();
+    }
     // The file is listed as a click on it lists it, so that Extract reads the same file.
     const QList<QListWidgetItem*> items = File->findItems(info.fileName(), Qt::MatchExactly);
     if (items.isEmpty()) {
