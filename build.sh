@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
 # build quillmarrow-cli for Windows and run it.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
+# dpkg-shlibdeps finds the Debian package's dependencies.
+packages+=(dpkg-dev)
 # GNU tar and bsdtar are the peers of the small-entry benchmark.
 bench_packages=(tar libarchive-tools)
 
@@ -63,6 +65,28 @@ test_windows_cli() (
         <(build/bin/quillmarrow-cli list --long build/bin/Sample.dat)
 )
 
+# Makes the Debian package in build/ and checks it: every installed file is in it, its
+# dependencies were found, and quillmarrow-cli runs from an unpacked copy.
+check_package() {
+    rm -f build/quillmarrow_*.deb
+    (cd build && cpack -G DEB >/dev/null)
+    local deb unpacked f
+    deb=$(echo build/quillmarrow_*.deb)
+    local contents
+    contents=$(dpkg-deb -c "$deb")
+    for f in bin/quillmarrow bin/quillmarrow-cli share/applications/quillmarrow.desktop \
+        share/icons/hicolor/{16x16,32x32,48x48}/apps/quillmarrow.png \
+        share/icons/hicolor/scalable/apps/quillmarrow.svg; do
+        grep -q " \./usr/$f\$" <<<"$contents" || { echo "$deb lacks /usr/$f" >&2; return 1; }
+    done
+    dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "$deb: no Qt dependency" >&2; return 1; }
+    unpacked=$(mktemp -d)
+    dpkg-deb -x "$deb" "$unpacked"
+    "$unpacked/usr/bin/quillmarrow-cli" --version
+    rm -rf "$unpacked"
+    echo "Package: $deb"
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -79,6 +103,7 @@ test)
     install_missing
     build build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
+    check_package
     # The archive core, the settings store and quillmarrow-cli alone, without Qt Widgets.
     build build-core -DQUILLMARROW_GUI=OFF -DQUILLMARROW_BENCH=OFF
     ctest --test-dir build-core --output-on-failure

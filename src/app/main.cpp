@@ -1,10 +1,12 @@
-// Quillmarrow: starts into its main window. It takes no command-line arguments.
+// Quillmarrow: starts into its main window, opening the file or folder named on its command line.
 
 #include "ui/main/frm.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -15,7 +17,25 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillmarrow"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMARROW_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quillmarrow"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists the entries of simple archive files and copies them into a folder."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PATH"),
+                                 QStringLiteral("An archive to list, or a folder to open."),
+                                 QStringLiteral("[PATH]"));
+    parser.process(app);
+    const QStringList paths = parser.positionalArguments();
+    if (paths.size() > 1) {
+        std::fputs("quillmarrow: give one PATH at most\n", stderr);
+        return 2;
+    }
+
     frm window;
+    if (!paths.isEmpty())
+        window.OpenPath(paths.first());
     window.show();
     return QApplication::exec();
 }

@@ -6,13 +6,19 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 using testfiles::Record;
 
@@ -53,6 +59,7 @@ private slots:
         for (int k = 0; k < 25; ++k)
             unsafe.append({"U/" + QByteArray::number(k), "u"});
         testfiles::Write(dataDir.filePath("unsafe.dat"), testfiles::Archive(unsafe));
+        testfiles::Write(dataDir.filePath(".hidden.dat"), testfiles::Archive({{"H", "h"}}));
     }
     void init() {
         QFile::remove(iniPath());
@@ -404,6 +411,75 @@ private slots:
         QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was
     }
 
+    // Extract runs on a worker: the window keeps handling events, the progress dialog shows
+    // after the delay, and its Cancel leaves only whole files. The worker is held after the
+    // first entry until cancelled, or for longer than the delay.
+    void extractInWorker_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("cancelled after the first entry")
+            << true << QStringList{"A.BIN"} << 48
+            << "Extraction finished with problems:\n\nCancelled: 3 entries were not extracted.";
+        QTest::newRow("runs to the end") << false << QStringList{"A.BIN", "B.BIN", "C.BIN", "D.BIN"}
+                                         << 64 << "Extraction complete.";
+    }
+    void extractInWorker() {
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, files);
+        QFETCH(int, buttons);
+        QFETCH(QString, prompt);
+        const QList<QPair<QByteArray, QByteArray>> entries = {{"A.BIN", QByteArray(4 << 20, 'a')},
+                                                              {"B.BIN", QByteArray(12 << 20, 'b')},
+                                                              {"C.BIN", "c"},
+                                                              {"D.BIN", "d"}};
+        testfiles::Write(dataDir.filePath("large.dat"), testfiles::Archive(entries));
+        frm::SetWorkerHook([cancel](const archive::ExtractProgress& p, std::stop_token stop) {
+            const auto until = std::chrono::steady_clock::now() +
+                               std::chrono::milliseconds(cancel ? 10000 : 2 * frm::ProgressDelayMs);
+            while (p.EntriesDone == 1 && !stop.stop_requested() &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+        auto w = open();
+        w->OpenPath(dataDir.filePath("large.dat"));
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+
+        int ticks = 0;
+        QString label;
+        int bar = -1;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            ++ticks;
+            auto* dialog = w->findChild<QProgressDialog*>();
+            if (!dialog || !dialog->isVisible() || !label.isEmpty())
+                return;
+            label = dialog->labelText();
+            bar = qRound(100.0 * dialog->value() / dialog->maximum());
+            if (cancel)
+                dialog->findChild<QPushButton*>()->click(); // its Cancel button
+        });
+        timer.start(10);
+        w->cmdExtract->click();
+        timer.stop();
+        frm::SetWorkerHook({});
+
+        QVERIFY(ticks > 0); // the window kept handling events
+        QCOMPARE(label, QString("Extracting B.BIN (2 of 4)"));
+        QCOMPARE(bar, 25); // per cent, by bytes: 4 of the 16 MiB
+        QVERIFY(!w->findChild<QProgressDialog*>());
+        QCOMPARE(testfiles::Contents(out.path()), files);
+        for (int k = 0; k < files.size(); ++k)
+            QCOMPARE(testfiles::Read(out.filePath(files[k])), entries[k].second);
+        QCOMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
+        QCOMPARE(dialogs->Messages[0].Buttons, buttons);
+        QFile::remove(dataDir.filePath("large.dat"));
+    }
+
     void cancelledExtractShowsNothing() {
         auto w = open();
         QVERIFY(ClickFile(*w, "beside.dat"));
@@ -489,6 +565,120 @@ private slots:
         w->cmdSelectAll->click();
         QCOMPARE(w->lstFiles->selectionModel()->selectedRows().size(), frm::MaxListedEntries);
         QFile::remove(dataDir.filePath("huge.dat"));
+    }
+
+    // A path on the command line, and the same path dropped on the window. Paths are relative
+    // to the data folder, which is the current folder; "=" stands for the data folder itself.
+    void openPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("folder"); // shown afterwards; "=" the data folder
+        QTest::addColumn<QString>("highlighted");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("message"); // the warning's text after the path; "" none
+        for (const bool drop : {false, true}) {
+            const QByteArray how = drop ? "dropped: " : "argument: ";
+            QTest::newRow(how + "a file opens its folder, highlighted and listed")
+                << "three.dat" << drop << "="
+                << "three.dat" << QStringList{"A.TXT", "B.TXT", "C.TXT"} << "";
+            QTest::newRow(how + "a folder opens that folder") << "=/" << drop << "="
+                                                              << "" << QStringList{} << "";
+            QTest::newRow(how + "a missing path warns and changes nothing")
+                << "missing.dat" << drop << appDir.path() << "" << QStringList{}
+                << ": no such file or folder";
+        }
+        QTest::newRow("argument: a hidden file opens its folder and warns")
+            << ".hidden.dat" << false << "="
+            << "" << QStringList{} << ": not in the file list (hidden files are left out)";
+    }
+    void openPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, drop);
+        QFETCH(QString, folder);
+        QFETCH(QString, highlighted);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, message);
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(dataDir.path());
+        auto w = open();
+        if (path.startsWith('='))
+            path.replace(0, 1, dataDir.path());
+        if (drop) {
+            // Over the entry list, which takes no drops itself: the window takes them.
+            path = QFileInfo(path).absoluteFilePath(); // as a file manager gives it
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            const QPoint at = w->lstFiles->mapTo(w.get(), w->lstFiles->rect().center());
+            QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w->windowHandle(), &enter);
+            QVERIFY(enter.isAccepted());
+            QCOMPARE(enter.dropAction(), Qt::CopyAction); // never a move
+            QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w->windowHandle(), &dropped);
+            QVERIFY(dropped.isAccepted());
+        } else {
+            w->OpenPath(path);
+        }
+        QDir::setCurrent(here);
+        const QString shown = folder == "=" ? dataDir.path() : folder;
+        QCOMPARE(w->File->Path(), shown);
+        QCOMPARE(w->lblFolder->property("Tag").toString(), shown);
+        QCOMPARE(w->File->FileName(), highlighted);
+        QCOMPARE(Lines(w->lstFiles), lines);
+        QCOMPARE(buttonsEnabled(*w), !highlighted.isEmpty());
+        QCOMPARE(dialogs->Messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(dialogs->Messages[0].Prompt, path + message);
+            QCOMPARE(dialogs->Messages[0].Buttons, 48);
+            QCOMPARE(dialogs->Messages[0].Title, QString("Could not open"));
+        }
+        QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
+    }
+
+    void openPathReadsTheShownFolderAgain() {
+        auto w = open();
+        testfiles::Write(appDir.filePath("late.dat"), testfiles::Archive({{"L", "l"}}));
+        w->OpenPath(appDir.filePath("late.dat")); // made after the folder was listed
+        QFile::remove(appDir.filePath("late.dat"));
+        QCOMPARE(w->File->FileName(), QString("late.dat"));
+        QCOMPARE(Lines(w->lstFiles), QStringList{"L"});
+    }
+
+    void dropOfAWebAddressIsRefused() {
+        auto w = open();
+        QMimeData mime;
+        mime.setUrls({QUrl("https://www.example.com/a.dat")});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(w->windowHandle(), &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    // Hovering over a line shows its record's offset and size, from the listing: the archive
+    // is gone by then.
+    void entryToolTip_data() {
+        QTest::addColumn<int>("line"); // -1: below the last line
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("first line") << 0 << "offset 60, size 5 bytes";
+        QTest::newRow("the largest size") << 1 << "offset 0, size 2147483647 bytes";
+        QTest::newRow("negative values as recorded") << 2 << "offset -1, size -20 bytes";
+        QTest::newRow("below the last line") << -1 << "";
+    }
+    void entryToolTip() {
+        QFETCH(int, line);
+        QFETCH(QString, tip);
+        testfiles::Write(dataDir.filePath("sizes.dat"),
+                         Record("A", 60, 5) + Record("B", 0, 2147483647) + Record("C", -1, -20) +
+                             Record("", 0, 0));
+        auto w = open();
+        w->OpenPath(dataDir.filePath("sizes.dat"));
+        QVERIFY(QFile::remove(dataDir.filePath("sizes.dat")));
+        QWidget* viewport = w->lstFiles->viewport();
+        const QPoint at = line >= 0 ? w->lstFiles->visualItemRect(w->lstFiles->item(line)).center()
+                                    : QPoint(5, viewport->height() - 2);
+        QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &hover);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+        QToolTip::hideText();
     }
 
     void menus() {

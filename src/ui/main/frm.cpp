@@ -16,19 +16,30 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QThread>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -97,6 +108,23 @@ void OpenSettings(clsINI& ini, const QString& appPath) {
     ini.SetCreateFolder(place.CreateFolder);
 }
 
+// The first local file or folder among dropped URLs; "" when there is none.
+QString DroppedPath(const QMimeData* mime) {
+    if (mime && mime->hasUrls())
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return {};
+}
+
+// The steps of the progress bar, which follows the bytes copied.
+constexpr int ProgressSteps = 10000;
+
+frm::WorkerHook& WorkerHookSlot() {
+    static frm::WorkerHook hook;
+    return hook;
+}
+
 QString& AppPathOverride() {
     static QString path;
     return path;
@@ -145,6 +173,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     lstFiles->setSortingEnabled(false); // line k is record k of the archive
     lstFiles->setUniformItemSizes(true);
     modScreen::Move(lstFiles, 2760, 480, 3615, 1410);
+    lstFiles->viewport()->installEventFilter(this); // each line's tooltip: offset and size
     lblFolder = new QLabel(client);
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
     lblFolder->setTextFormat(Qt::PlainText);
@@ -201,6 +230,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
     resize(client0.width(), client0.height() + menuBar()->sizeHint().height());
+    setAcceptDrops(true); // a file or folder dropped anywhere on the window is opened
 
     // The window opens with both buttons disabled, whether or not setting the path below
     // raises a path change.
@@ -230,6 +260,10 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
+    if (extracting_) { // the window stays until the extraction ends or is cancelled
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -334,8 +368,8 @@ void frm::mnuHelpAbout_Click() {
 void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     lstFiles->clear();
     listedArchive_.clear();
-    listedNames_.clear();
-    const archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
+    listing_ = {};
+    archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
     if (dir.State == archive::Directory::Status::Unreadable) {
@@ -350,9 +384,9 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
         const std::string_view name = dir.Entries.Name(k);
         names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
-        listedNames_.emplace_back(name);
     }
     lstFiles->addItems(names);
+    listing_ = std::move(dir.Entries);
     cmdSelectAll->setEnabled(true);
     cmdExtract->setEnabled(true);
     if (dir.LeftOut)
@@ -387,12 +421,12 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     std::vector<std::string_view> listed;
     listed.reserve(positions.size());
     for (const int k : positions)
-        listed.emplace_back(std::size_t(k) < listedNames_.size() ? listedNames_[std::size_t(k)]
-                                                                 : std::string_view());
+        listed.emplace_back(std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k))
+                                                             : std::string_view());
     archive::ExtractOptions options;
     options.ListedNames = listed;
-    const archive::ExtractReport report = archive::ExtractEntries(
-        ArchivePath, ToPath(OutputFolder), positions, lstFiles->count(), options);
+    const archive::ExtractReport report =
+        ExtractInWorker(ArchivePath, ToPath(OutputFolder), positions, options);
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
@@ -407,9 +441,11 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                                                             : report.FolderError))
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
-        int problems = 0;
+        int problems = 0, cancelled = 0;
         for (const auto& e : report.Entries) {
-            if (e.Result == archive::EntryResult::Kind::Written)
+            cancelled += e.Result == archive::EntryResult::Kind::Cancelled;
+            if (e.Result == archive::EntryResult::Kind::Written ||
+                e.Result == archive::EntryResult::Kind::Cancelled)
                 continue;
             if (++problems > ProblemsShown)
                 continue;
@@ -419,7 +455,176 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
         }
         if (problems > ProblemsShown)
             lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
+        if (cancelled > 0)
+            lines << QStringLiteral("Cancelled: %1 entries were not extracted.").arg(cancelled);
     }
     modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + lines.join('\n'),
                       48, QStringLiteral("Extraction incomplete"));
+}
+
+void frm::ShowFolder(const QString& folder) {
+    modDrawText::FitPath(this, lblFolder, folder);
+    File->SetPath(folder);
+}
+
+void frm::OpenPath(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        ShowFolder(QDir::cleanPath(info.absoluteFilePath()));
+        return;
+    }
+    if (!info.isFile()) {
+        modMsgBox::MsgBox(path + QStringLiteral(": no such file or folder"), 48,
+                          QStringLiteral("Could not open"));
+        return;
+    }
+    const QString folder = QDir::cleanPath(info.absolutePath());
+    const bool shown = folder == File->Path();
+    ShowFolder(folder);
+    if (shown) { // read it again, the file may be new; the listing is stale until it is found
+        File->Refresh();
+        File_PathChange();
+    }
+    // The file is listed as a click on it lists it, so that Extract reads the same file.
+    const QList<QListWidgetItem*> items = File->findItems(info.fileName(), Qt::MatchExactly);
+    if (items.isEmpty()) {
+        modMsgBox::MsgBox(path +
+                              QStringLiteral(": not in the file list (hidden files are left out)"),
+                          48, QStringLiteral("Could not open"));
+        return;
+    }
+    File->setCurrentItem(items.first());
+    File->scrollToItem(items.first());
+    File_Click();
+}
+
+void frm::dragEnterEvent(QDragEnterEvent* event) {
+    // Offered as a copy, so that a source that moves what it drags never deletes the file.
+    if (!extracting_ && !DroppedPath(event->mimeData()).isEmpty() &&
+        (event->possibleActions() & Qt::CopyAction)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void frm::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPath(event->mimeData());
+    if (extracting_ || path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    OpenPath(path);
+}
+
+bool frm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstFiles->viewport() && event->type() == QEvent::ToolTip)
+        return ShowEntryToolTip(static_cast<const QHelpEvent*>(event));
+    return clsForm::eventFilter(watched, event);
+}
+
+bool frm::ShowEntryToolTip(const QHelpEvent* event) {
+    // From the records kept with the listing: hovering reads nothing from the archive.
+    const QModelIndex index = lstFiles->indexAt(event->pos());
+    const std::size_t row = std::size_t(index.row());
+    if (!index.isValid() || row >= listing_.size()) {
+        QToolTip::hideText();
+        return true;
+    }
+    const archive::ArchiveEntry entry = listing_[row];
+    QToolTip::showText(event->globalPos(),
+                       QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
+                       lstFiles->viewport(), lstFiles->visualRect(index));
+    return true;
+}
+
+void frm::SetWorkerHook(WorkerHook hook) {
+    WorkerHookSlot() = std::move(hook);
+}
+
+archive::ExtractReport frm::ExtractInWorker(const std::filesystem::path& archivePath,
+                                            const std::filesystem::path& outputFolder,
+                                            std::span<const int> positions,
+                                            archive::ExtractOptions options) {
+    // What the worker last reported, read by the window's timer.
+    struct {
+        std::atomic<std::uint64_t> EntriesDone{0}, BytesDone{0}, TotalBytes{0};
+    } shared;
+    std::stop_source stop;
+    options.Stop = stop.get_token();
+    options.OnProgress = [&shared, hook = WorkerHookSlot(),
+                          token = stop.get_token()](const archive::ExtractProgress& p) {
+        shared.TotalBytes = p.TotalBytes;
+        shared.BytesDone = p.BytesDone;
+        shared.EntriesDone = p.EntriesDone;
+        if (hook)
+            hook(p, token);
+    };
+    archive::ExtractReport report;
+    std::exception_ptr failure;
+    const int listCount = lstFiles->count();
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            report =
+                archive::ExtractEntries(archivePath, outputFolder, positions, listCount, options);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+
+    QProgressDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Quillmarrow"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(std::numeric_limits<int>::max()); // shown below, after a delay
+    dialog.setRange(0, ProgressSteps);
+    const auto update = [&] {
+        // The entry in progress is the one after those done.
+        const std::size_t k = std::min<std::size_t>(shared.EntriesDone + 1, positions.size());
+        const QString name = k > 0 ? lstFiles->item(positions[k - 1])->text() : QString();
+        dialog.setLabelText(
+            QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(positions.size()));
+        const std::uint64_t total = shared.TotalBytes;
+        dialog.setValue(
+            total ? int(ProgressSteps * std::min(shared.BytesDone.load(), total) / total) : 0);
+    };
+    update();
+
+    // Until the dialog shows, the window takes no input (it is queued, as while a handler
+    // runs); from then on the modal dialog keeps it away from the window.
+    bool done = false;
+    QEventLoop loop;
+    QTimer appear, poll;
+    appear.setSingleShot(true);
+    connect(worker.get(), &QThread::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    connect(&appear, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&poll, &QTimer::timeout, &dialog, update);
+    connect(&dialog, &QProgressDialog::canceled, &loop, [&] {
+        stop.request_stop();
+        poll.stop();
+        loop.quit();
+    });
+    extracting_ = true;
+    worker->start();
+    appear.start(ProgressDelayMs);
+    poll.start(100);
+    while (!done) {
+        if (!appear.isActive() && !dialog.isVisible() && !stop.stop_requested()) {
+            update();
+            dialog.show();
+        }
+        if (loop.exec(dialog.isVisible() ? QEventLoop::AllEvents
+                                         : QEventLoop::ExcludeUserInputEvents) < 0) {
+            stop.request_stop(); // the program is quitting
+            break;
+        }
+    }
+    worker->wait();
+    extracting_ = false;
+    if (failure)
+        std::rethrow_exception(failure);
+    return report;
 }

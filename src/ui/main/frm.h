@@ -1,9 +1,14 @@
 #pragma once
 
+#include "archive/Directory.h"
+#include "archive/Extract.h"
 #include "winutil/clsForm.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -12,6 +17,7 @@ class QListWidget;
 class QPushButton;
 class QMenu;
 class QAction;
+class QHelpEvent;
 class FileListBox;
 class clsINI;
 class clsResizeLimits;
@@ -49,11 +55,27 @@ public:
     // The positions of the selected lines, ascending: the entries Extract writes.
     std::vector<int> SelectedPositions() const;
 
+    // Opens a path handed to the program on its command line or dropped on the window: a file
+    // opens its folder with the file highlighted and listed, a folder opens that folder, and
+    // anything else is reported. The remembered folder stays as it was.
+    void OpenPath(const QString& path);
+
+    // How long an extraction runs before its progress dialog appears.
+    static constexpr int ProgressDelayMs = 500;
+
+    // Test only: called on the extraction's worker thread after each progress report, with
+    // the extraction's stop token, so that a test can hold the worker at a chosen point.
+    using WorkerHook = std::function<void(const archive::ExtractProgress&, std::stop_token)>;
+    static void SetWorkerHook(WorkerHook hook);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void cmdBrowse_Click();
@@ -71,12 +93,19 @@ private:
     void ListArchiveEntries(const std::filesystem::path& ArchivePath);
     void ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                 const QString& OutputFolder);
+    archive::ExtractReport ExtractInWorker(const std::filesystem::path& archivePath,
+                                           const std::filesystem::path& outputFolder,
+                                           std::span<const int> positions,
+                                           archive::ExtractOptions options);
+    void ShowFolder(const QString& folder);
+    bool ShowEntryToolTip(const QHelpEvent* event);
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
     // The archive whose entries lstFiles shows (empty when it shows none): what Extract reads.
     std::filesystem::path listedArchive_;
-    // The name bytes of the listed entries, line k being record k: extraction checks that the
-    // records still hold them.
-    std::vector<std::string> listedNames_;
+    // The records lstFiles shows, line k being record k: the tooltips' offsets and sizes, and
+    // the names extraction checks the records still hold.
+    archive::EntryList listing_;
+    bool extracting_ = false; // a worker is extracting; the window waits for it
 };

@@ -1,0 +1,19 @@
+# Packages of what `cmake --install` puts in place. In the build folder, `cpack -G DEB` makes
+# a Debian package of the program, quillmarrow-cli, the desktop file and the icons; its
+# dependencies are the packages of the shared libraries the programs link (dpkg-shlibdeps).
+set(CPACK_PACKAGE_NAME quillmarrow)
+set(CPACK_PACKAGE_VENDOR Quillmarrow)
+set(CPACK_PACKAGE_CONTACT "Quillmarrow <quillmarrow@example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Opens simple archive files, lists their entries and copies the selected entries into a "
+    "folder, one file per entry. quillmarrow-cli does the same from the command line.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.com/quillmarrow/")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # quillmarrow_VERSION_ARCH.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)
