@@ -51,12 +51,6 @@ std::filesystem::path ToPath(const QString& path) {
     return FileListBox::NativePath(path);
 }
 
-// Joins a folder and a name with the platform's separator, as the folder is: a root folder
-// that already ends in a separator gets a second one, which still names the same file.
-QString Join(const QString& folder, const QString& name) {
-    return folder + QDir::separator() + name;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
