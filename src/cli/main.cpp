@@ -3,12 +3,14 @@
 #include "archive/Directory.h"
 #include "archive/Extract.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #ifndef QUILLMARROW_VERSION
@@ -42,17 +44,92 @@ struct UsageError {
     std::string Message;
 };
 
+// The length of the valid UTF-8 sequence at the start of `s` (no overlong forms, surrogates or
+// values past U+10FFFF), or 0 when it does not start with one.
+std::size_t Utf8Length(std::string_view s) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    if (length == 0 || s.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+// `text` fit for a terminal line: control characters (C0, DEL and the C1 range), bytes that are
+// not UTF-8 and the backslash become \xNN and \\, so nothing breaks the line or acts on the
+// terminal, and the original bytes can still be read off.
+std::string Escaped(std::string_view text) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto lead = static_cast<unsigned char>(text[0]);
+        std::size_t length = Utf8Length(text);
+        const bool c1 = lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[1]) < 0xA0;
+        if (lead == '\\') {
+            out += "\\\\";
+        } else if (length == 0 || lead < 32 || lead == 127 || c1) {
+            length = c1 ? 2 : 1;
+            for (std::size_t i = 0; i < length; ++i) {
+                const auto b = static_cast<unsigned char>(text[i]);
+                out.append({'\\', 'x', Hex[b >> 4], Hex[b & 15]});
+            }
+        } else {
+            out.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
 void Print(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
+// One line on standard error, escaped: "quillmarrow-cli: SUBJECT: MESSAGE".
 void Complain(std::string_view subject, std::string_view message) {
-    std::string line = "quillmarrow-cli: ";
+    std::string line;
     if (!subject.empty())
         line.append(subject).append(": ");
-    line.append(message).append("\n");
-    Print(stderr, line);
+    line.append(message);
+    Print(stderr, "quillmarrow-cli: " + Escaped(line) + "\n");
 }
+
+// Standard output with every write checked: after the first failure nothing more is written,
+// and Finish reports it once.
+class Output {
+public:
+    void Write(std::string_view text) {
+        if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+            error_ = errno != 0 ? errno : EIO;
+    }
+
+    // Flushes what is buffered; the exit status: 0, or 1 after one message when any byte was
+    // not written.
+    int Finish() {
+        if (error_ == 0 && std::fflush(stdout) != 0)
+            error_ = errno != 0 ? errno : EIO;
+        if (error_ == 0)
+            return 0;
+        Complain({}, "cannot write to standard output: " + std::generic_category().message(error_));
+        return 1;
+    }
+
+private:
+    int error_ = 0;
+};
 
 // Reads the archive's directory or reports why it cannot; the caller exits with 2 then.
 bool Load(const std::string& path, archive::Directory& dir) {
@@ -82,6 +159,7 @@ int List(const std::vector<std::string>& options, const std::vector<std::string>
     archive::Directory dir;
     if (!Load(operands[0], dir))
         return 2;
+    Output output;
     std::string out;
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
         if (longFormat) {
@@ -92,12 +170,12 @@ int List(const std::vector<std::string>& options, const std::vector<std::string>
         out += dir.Entries.Name(k);
         out += '\n';
         if (out.size() >= (1u << 16)) {
-            Print(stdout, out);
+            output.Write(out);
             out.clear();
         }
     }
-    Print(stdout, out);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    output.Write(out);
+    return output.Finish();
 }
 
 // Turns the ENTRY operands into ascending list positions; every entry when there are none.
@@ -167,13 +245,11 @@ int Run(const std::vector<std::string>& args) {
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--help") {
-                Print(stdout, std::string(Usage) + Help);
-                return 0;
-            }
-            if (arg == "--version") {
-                Print(stdout, "quillmarrow-cli " QUILLMARROW_VERSION "\n");
-                return 0;
+            if (arg == "--help" || arg == "--version") {
+                Output output;
+                output.Write(arg == "--help" ? std::string(Usage) + Help
+                                             : "quillmarrow-cli " QUILLMARROW_VERSION "\n");
+                return output.Finish();
             }
             options.push_back(arg);
         } else if (command.empty()) {

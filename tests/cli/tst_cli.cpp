@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -23,11 +24,14 @@ struct Result {
 };
 
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
-// (RLIMIT_FSIZE), as a disk that fills up would.
-Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
+// (RLIMIT_FSIZE), as a disk that fills up would. A last argument ">FILE" sends standard output
+// to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1) {
+    QProcess p;
+    if (!args.isEmpty() && args.last().startsWith('>'))
+        p.setStandardOutputFile(args.takeLast().mid(1));
     QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
     command << QUILLMARROW_CLI << args;
-    QProcess p;
 #ifdef Q_OS_UNIX
     if (fileSizeLimit >= 0)
         p.setChildProcessModifier([fileSizeLimit] {
@@ -48,6 +52,22 @@ QByteArray Archive() {
            Record("a/b", 120, 1) + Record("CUT", 127, 50) + Record("", 0, 0) + "onetwthreZZ";
 }
 
+// Names that a terminal would act on or that are not UTF-8, all unsafe as file names.
+QByteArray EscapeArchive() {
+    using testfiles::Record;
+    return Record("a\nb", 140, 1) + Record("\x1b]0;X\x07", 140, 1) + Record("back\\slash", 140, 1) +
+           Record("\xff\xc3\x01", 140, 1) + Record("caf\xc3\xa9\x7f", 140, 1) +
+           Record("\xc2\x9b\x32J/", 140, 1) + Record("", 0, 0) + "x";
+}
+
+// Enough entries that their long listing fills several write buffers.
+QByteArray ManyEntries() {
+    QList<QPair<QByteArray, QByteArray>> entries;
+    for (int k = 0; k < 5000; ++k)
+        entries.append({"E" + QByteArray::number(k), {}});
+    return testfiles::Archive(entries);
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -63,13 +83,16 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         testfiles::Write(root.filePath("a.dat"), Archive());
         testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
+        testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
+        testfiles::Write(root.filePath("many.dat"), ManyEntries());
     }
 
     void run_data() {
         QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out");
-        QTest::addColumn<QByteArray>("err"); // the start of standard error
+        QTest::addColumn<QByteArray>("err"); // the start of standard error; all of it when
+                                             // it ends in a line feed and the exit code is 0 or 1
         QTest::addColumn<Files>("files");    // what the output folder holds afterwards
         const QByteArray usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n";
 
@@ -134,6 +157,48 @@ private slots:
         QTest::newRow("extract from a missing archive")
             << QStringList{"extract", "@/none.dat", "@/out"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: ") << Files{};
+
+        // Messages escape control bytes, bytes that are not UTF-8 and the backslash, so that a
+        // problem stays one line and nothing reaches the terminal as a command.
+        const QByteArray control = ": unsafe name (contains a control character)\n";
+        const QByteArray separator = ": unsafe name (contains a path separator)\n";
+        QTest::newRow("message with a line feed in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "0"} << 1 << QByteArray()
+            << "quillmarrow-cli: a\\x0ab" + control << Files{};
+        QTest::newRow("message with a terminal command in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "1"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\x1b]0;X\\x07" + control << Files{};
+        QTest::newRow("message with a backslash in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "2"} << 1 << QByteArray()
+            << "quillmarrow-cli: back\\\\slash" + separator << Files{};
+        QTest::newRow("message with bytes that are not UTF-8")
+            << QStringList{"extract", "@/esc.dat", "@/out", "3"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\xff\\xc3\\x01" + control << Files{};
+        QTest::newRow("message keeps UTF-8 letters and escapes DEL")
+            << QStringList{"extract", "@/esc.dat", "@/out", "4"} << 1 << QByteArray()
+            << "quillmarrow-cli: caf\xc3\xa9\\x7f" + control << Files{};
+        QTest::newRow("message escapes the UTF-8 form of a C1 control")
+            << QStringList{"extract", "@/esc.dat", "@/out", "5"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\xc2\\x9b2J/" + separator << Files{};
+        QTest::newRow("message with a line feed in a path")
+            << QStringList{"list", "@/new\nline.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/new\\x0aline.dat: ") << Files{};
+        QTest::newRow("list writes names as they are stored")
+            << QStringList{"list", "@/esc.dat"} << 0
+            << QByteArray("a\nb\n\x1b]0;X\x07\nback\\slash\n\xff\xc3\x01\ncaf\xc3\xa9\x7f\n"
+                          "\xc2\x9b\x32J/\n")
+            << QByteArray() << Files{};
+
+        // Output that cannot be written is one message and exit status 1.
+        const QByteArray lost = "quillmarrow-cli: cannot write to standard output: No space left "
+                                "on device\n";
+        QTest::newRow("list into a full disk")
+            << QStringList{"list", "@/a.dat", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
+        QTest::newRow("list --long of many entries into a full disk")
+            << QStringList{"list", "--long", "@/many.dat", ">/dev/full"} << 1 << QByteArray()
+            << lost << Files{};
+        QTest::newRow("--version into a full disk")
+            << QStringList{"--version", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
     }
     void run() {
         QFETCH(QStringList, args);
@@ -141,9 +206,14 @@ private slots:
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
         QFETCH(Files, files);
+        if (!args.isEmpty() && args.last() == ">/dev/full" && !QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());
+        err.replace("@/", QFile::encodeName(root.path()) + '/');
         const Result r = Run(args);
         QCOMPARE(r.out, out);
+        if (exitCode != 2 && err.endsWith('\n'))
+            QCOMPARE(r.err, err);
         QVERIFY2(r.err.startsWith(err), r.err.constData());
         if (exitCode == 2) // usage errors and missing files are one line, then the usage
             QVERIFY2(r.err.count('\n') == 1 || r.err.contains("\nusage: "), r.err.constData());
