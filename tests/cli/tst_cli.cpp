@@ -3,14 +3,20 @@
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <string>
+
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using Files = QMap<QString, QByteArray>;
@@ -287,6 +293,60 @@ private slots:
         for (const QString& name : testfiles::Contents(folder()))
             got[name] = testfiles::Read(QDir(folder()).filePath(name));
         QCOMPARE(got, files);
+    }
+
+    // A signal while a large entry is being written leaves no new file in the folder, and an
+    // older file of the entry's name keeps its bytes.
+    void interrupted_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("older"); // out/BIG already holds "older"
+#ifdef Q_OS_UNIX
+        QTest::newRow("SIGINT") << SIGINT << false;
+        QTest::newRow("SIGINT over an older file") << SIGINT << true;
+        QTest::newRow("SIGTERM over an older file") << SIGTERM << true;
+        QTest::newRow("SIGHUP over an older file") << SIGHUP << true;
+#endif
+    }
+    void interrupted() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs POSIX signals and /proc");
+#else
+        if (!QString(QUILLMARROW_TEST_LAUNCHER).isEmpty())
+            QSKIP("the signal must reach the program itself");
+        QFETCH(int, signal);
+        QFETCH(bool, older);
+        // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
+        const QString archive = root.filePath("big.dat");
+        testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
+                                      testfiles::Record("", 0, 0));
+        QVERIFY(QFile::resize(archive, INT32_MAX));
+        if (older)
+            testfiles::Write(QDir(folder()).filePath("BIG"), "older");
+
+        QProcess p;
+        p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+        QVERIFY(p.waitForStarted());
+        // It is writing the entry once it holds a file in the output folder open.
+        const std::string fds = "/proc/" + std::to_string(p.processId()) + "/fd";
+        const std::string inFolder = testfiles::Path(folder()).string() + '/';
+        bool writing = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!writing && waited.elapsed() < 30000 && p.state() == QProcess::Running) {
+            std::error_code ec;
+            for (const auto& fd : std::filesystem::directory_iterator(fds, ec))
+                writing |=
+                    std::filesystem::read_symlink(fd.path(), ec).string().starts_with(inFolder);
+            ::usleep(200);
+        }
+        QVERIFY2(writing, "the entry was not seen being written");
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        QVERIFY(p.waitForFinished(60000));
+        QFile::remove(archive);
+        QCOMPARE(testfiles::Contents(folder()).join(' '), older ? "BIG" : "");
+        if (older)
+            QCOMPARE(testfiles::Read(QDir(folder()).filePath("BIG")), QByteArray("older"));
+#endif
     }
 
     // Random archives: the listing and the extracted files follow from the records alone.
