@@ -349,6 +349,51 @@ private slots:
 #endif
     }
 
+    // The archive replaced by another while names are resolved: what is written comes from the
+    // file that was opened, never from its replacement.
+    void archiveReplacedWhileNamesResolve() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs /proc");
+#else
+        if (!QString(QUILLMARROW_TEST_LAUNCHER).isEmpty())
+            QSKIP("watches the program's own open files");
+        QList<QPair<QByteArray, QByteArray>> entries{{"A", "A"}};
+        for (int k = 0; k < 100000; ++k) // long enough that resolving the names takes a while
+            entries.append({"F" + QByteArray::number(k), {}});
+        const QString archive = root.filePath("replaced.dat");
+        testfiles::Write(archive, testfiles::Archive(entries));
+        entries[0].second = "Z";
+        testfiles::Write(root.filePath("other.dat"), testfiles::Archive(entries));
+
+        QProcess p;
+        p.start(QUILLMARROW_CLI, QStringList{"extract", archive, folder()} + QStringList(300, "A"));
+        QVERIFY(p.waitForStarted());
+        // Replace the archive once the program has read its directory and does not hold it
+        // open (reading counts from /proc/PID/io).
+        const std::string proc = "/proc/" + std::to_string(p.processId());
+        const std::string path = testfiles::Path(archive).string();
+        const qint64 directoryBytes = 100000 * 20;
+        bool open = false, finished = false;
+        qint64 read = 0;
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            open = false;
+            std::error_code ec;
+            for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd", ec))
+                open |= std::filesystem::read_symlink(fd.path(), ec) == path;
+            const QByteArray io = testfiles::Read(QString::fromStdString(proc + "/io"));
+            read = io.mid(io.indexOf("rchar: ") + 7).split('\n').value(0).toLongLong();
+        } while ((read < directoryBytes || open) && !(finished = p.waitForFinished(0)) &&
+                 waited.elapsed() < 30000);
+        std::filesystem::rename(testfiles::Path(root.filePath("other.dat")), path);
+        QVERIFY(finished || p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(testfiles::Contents(folder()), QStringList{"A"});
+        QCOMPARE(testfiles::Read(QDir(folder()).filePath("A")), QByteArray("A"));
+#endif
+    }
+
     // Random archives: the listing and the extracted files follow from the records alone.
     void randomArchives() {
         QRandomGenerator rng(20261208);
