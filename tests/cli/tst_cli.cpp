@@ -30,20 +30,23 @@ struct Result {
 };
 
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
-// (RLIMIT_FSIZE), as a disk that fills up would. A last argument ">FILE" sends standard output
-// to FILE.
-Result Run(QStringList args, qint64 fileSizeLimit = -1) {
+// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
+// (RLIMIT_AS). A last argument ">FILE" sends standard output to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1) {
     QProcess p;
     if (!args.isEmpty() && args.last().startsWith('>'))
         p.setStandardOutputFile(args.takeLast().mid(1));
     QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
     command << QUILLMARROW_CLI << args;
 #ifdef Q_OS_UNIX
-    if (fileSizeLimit >= 0)
-        p.setChildProcessModifier([fileSizeLimit] {
-            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
+    p.setChildProcessModifier([fileSizeLimit, memoryLimit] {
+        for (const auto& [resource, value] :
+             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
+            if (value >= 0) {
+                const rlimit limit{rlim_t(value), rlim_t(value)};
+                ::setrlimit(resource, &limit);
+            }
+    });
 #endif
     p.start(command.takeFirst(), command);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
@@ -392,6 +395,39 @@ private slots:
         QCOMPARE(testfiles::Contents(folder()), QStringList{"A"});
         QCOMPARE(testfiles::Read(QDir(folder()).filePath("A")), QByteArray("A"));
 #endif
+    }
+
+    // A directory larger than the memory the program may use is still listed and extracted
+    // from: it is read in blocks and nothing is kept for each entry.
+    void memoryLimit_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the archive, "@out" the folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("lines"); // on standard output
+        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000;
+        QTest::newRow("list --long") << QStringList{"list", "--long", "@"} << 0 << 1000000;
+        QTest::newRow("extract the last position")
+            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0;
+    }
+    void memoryLimit() {
+#if defined(__SANITIZE_ADDRESS__) || !defined(Q_OS_UNIX)
+        QSKIP("needs address-space limits, which the address sanitizer cannot run under");
+#endif
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(int, lines);
+        const QString archive = root.filePath("million.dat");
+        if (!QFile::exists(archive)) { // 20 MB of records, more than the 16 MiB limit
+            QByteArray records;
+            for (int k = 0; k < 1000000; ++k)
+                records += testfiles::Record("R" + QByteArray::number(k), 0, 0);
+            testfiles::Write(archive, records);
+        }
+        args.replaceInStrings(QRegularExpression("^@out$"), folder());
+        args.replaceInStrings(QRegularExpression("^@$"), archive);
+        const Result r = Run(args, -1, 16 << 20);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out.count('\n'), lines);
     }
 
     // Random archives: the listing and the extracted files follow from the records alone.
