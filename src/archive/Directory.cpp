@@ -13,17 +13,23 @@ bool IsOrdinaryFile(const std::filesystem::path& path) {
 }
 
 Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t maxEntries) {
-    Directory dir;
-    if (!IsOrdinaryFile(archivePath))
-        return dir;
+    return ReadDirectory(Archive(archivePath), maxEntries);
+}
 
-    std::error_code ec;
-    auto file = io::InputFile::Open(archivePath, ec);
-    if (!file) {
-        dir.State = Directory::Status::Unreadable;
-        dir.Error = ec.message();
+Directory ReadDirectory(const Archive& archive, std::size_t maxEntries) {
+    Directory dir;
+    dir.Problem = archive.Error();
+    if (!archive.IsOpen()) {
+        using Kind = OpenError::Kind;
+        const Kind what = dir.Problem.What;
+        if (what != Kind::NotFound && what != Kind::IsFolder && what != Kind::NotRegularFile) {
+            dir.State = Directory::Status::Unreadable;
+            dir.Error = Describe(dir.Problem);
+        }
         return dir;
     }
+    const io::InputFile* file = &archive.File();
+    std::error_code ec;
 
     // The records are read in blocks that double in size, straight into the list's own
     // buffer, and only their first bytes are looked at here. One record more than asked for
@@ -51,7 +57,8 @@ Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t ma
         if (ec) {
             Directory failed;
             failed.State = Directory::Status::Unreadable;
-            failed.Error = ec.message();
+            failed.Problem = {OpenError::Kind::Unreadable, OpenError::Subject::Archive, ec};
+            failed.Error = io::SystemMessage(ec);
             return failed;
         }
         // A record cut short by the end of the file still belongs when its first byte does.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/Archive.h"
 #include "archive/ArchiveEntry.h"
 
 #include <cstddef>
@@ -12,7 +13,7 @@
 namespace archive {
 
 struct Directory;
-Directory ReadDirectory(const std::filesystem::path& archivePath, std::size_t maxEntries);
+Directory ReadDirectory(const Archive& archive, std::size_t maxEntries);
 
 // A directory's entries, kept as the bytes of their records and decoded when read, so that
 // listing a long directory costs little more than reading it.
@@ -45,7 +46,7 @@ public:
     const_iterator end() const { return {this, count_}; }
 
 private:
-    friend Directory ReadDirectory(const std::filesystem::path&, std::size_t);
+    friend Directory ReadDirectory(const Archive&, std::size_t);
 
     // Record k's bytes: 20, or fewer for a last record that the end of the file cut short.
     std::string_view Record(std::size_t k) const {
@@ -66,6 +67,7 @@ struct Directory {
     };
     Status State = Status::NotFound;
     std::string Error;    // the system's description when Unreadable
+    OpenError Problem;    // why the archive could not be opened or read, when it could not
     EntryList Entries;    // in directory order: entry k is record k
     bool LeftOut = false; // more entries followed than the caller asked for
 };
@@ -75,6 +77,10 @@ struct Directory {
 // it has (missing bytes count as NUL) and ends the walk. At most maxEntries are returned;
 // LeftOut tells whether another entry followed them.
 Directory ReadDirectory(const std::filesystem::path& archivePath,
+                        std::size_t maxEntries = std::numeric_limits<std::size_t>::max());
+// The same from an archive already open. A folder or a file that is not a regular file
+// counts as NotFound, any other open error as Unreadable.
+Directory ReadDirectory(const Archive& archive,
                         std::size_t maxEntries = std::numeric_limits<std::size_t>::max());
 
 // True when the path names an existing ordinary file (following links), as both reading the

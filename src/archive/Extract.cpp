@@ -1,21 +1,28 @@
 #include "archive/Extract.h"
 
 #include "FileIO.h"
+#include "RecordReader.h"
 #include "archive/ArchiveEntry.h"
-#include "archive/Directory.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
 #include <chrono>
+#include <memory>
+#include <unordered_map>
 
 namespace archive {
 
 namespace {
 
 namespace fs = std::filesystem;
-using Outcome = EntryResult::Outcome;
+using Kind = EntryResult::Kind;
+using Clock = std::chrono::steady_clock;
+
+// Entries up to this size are served from one read of the archive into the buffer, which
+// covers the entries that follow too when they lie close together.
+constexpr std::size_t ReadAhead = 256u << 10;
+constexpr auto ProgressEvery = std::chrono::milliseconds(50);
 
 bool IsWindowsReservedName(const std::string& name) {
     // Device names stay reserved with any extension: "CON", "con.txt", "COM1.dat".
@@ -24,54 +31,266 @@ bool IsWindowsReservedName(const std::string& name) {
         stem.pop_back();
     for (char& c : stem)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    static constexpr std::array<const char*, 4> Plain = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<std::string_view, 6> Plain = {"CON", "PRN",    "AUX",
+                                                              "NUL", "CONIN$", "CONOUT$"};
     if (std::find(Plain.begin(), Plain.end(), stem) != Plain.end())
         return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if (!stem.starts_with("COM") && !stem.starts_with("LPT"))
+        return false;
+    // COM0 to COM9, and COM with a superscript 1, 2 or 3, which Windows takes for a digit:
+    // one byte in the Western code page, two in UTF-8.
+    const std::string_view digit = std::string_view(stem).substr(3);
+    const auto superscript = [](unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; };
+    return (digit.size() == 1 && ((digit[0] >= '0' && digit[0] <= '9') ||
+                                  superscript(static_cast<unsigned char>(digit[0])))) ||
+           (digit.size() == 2 && static_cast<unsigned char>(digit[0]) == 0xC2 &&
+            superscript(static_cast<unsigned char>(digit[1])));
 }
 
-fs::path TemporaryPathIn(const fs::path& folder) {
-    // Unique enough to avoid collisions; creation is exclusive, so a clash only means a retry.
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::string name = ".quillmarrow-" + std::to_string(stamp % 1000000007ULL) + "-" +
-                             std::to_string(counter++) + ".part";
-    return folder / name;
-}
-
-// Writes `length` bytes from `offset` of the archive to folder/name through a temporary file.
-// Returns the bytes written; on failure sets ec and leaves nothing behind.
-std::uint64_t WriteEntry(io::InputFile& archive, std::uint64_t offset, std::uint64_t length,
-                         const fs::path& target, std::vector<char>& buffer, std::error_code& ec) {
-    fs::path temp;
-    std::unique_ptr<io::OutputFile> out;
-    for (int attempt = 0; attempt < 100 && !out; ++attempt) {
-        ec.clear();
-        temp = TemporaryPathIn(target.parent_path());
-        out = io::OutputFile::CreateNew(temp, ec);
-        if (ec != std::errc::file_exists)
-            break;
-    }
-    if (!out)
+// The bytes the archive holds for an entry: its size, less what lies past the end.
+std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize) {
+    if (entry.Offset < 0 || entry.Size < 0)
         return 0;
-    const std::uint64_t written = io::CopyRange(archive, offset, length, *out, buffer, ec);
-    out->Close(ec);
-    if (!ec)
-        fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-    }
-    return written;
+    const auto offset = static_cast<std::uint64_t>(entry.Offset);
+    return offset < archiveSize ? std::min<std::uint64_t>(static_cast<std::uint64_t>(entry.Size),
+                                                          archiveSize - offset)
+                                : 0;
 }
+
+class Extractor {
+public:
+    Extractor(const Archive& archive, const ExtractOptions& options, ExtractReport& report)
+        : archive_(archive), options_(options), report_(report), records_(archive.File(), 3277) {}
+
+    // Opens the output folder; false (with the report's error set) when it cannot be.
+    bool OpenFolder(const fs::path& path) {
+        report_.FolderError = folder_.Open(path);
+        return !report_.FolderError;
+    }
+
+    void SetTotals(std::uint64_t entries, std::uint64_t bytes) {
+        progress_.EntryCount = entries;
+        progress_.TotalBytes = bytes;
+    }
+
+    io::RecordReader& Records() { return records_; }
+
+    // A result known without touching the folder.
+    void Skip(int position, Kind kind, std::string name = {}, std::error_code ec = {}) {
+        EntryResult e;
+        e.Position = position;
+        e.Name = std::move(name);
+        e.Result = kind;
+        e.Error = ec;
+        Deliver(std::move(e), 0);
+    }
+
+    // Checks one entry's record and writes its file.
+    void Entry(int position, const ArchiveEntry& entry, const std::string_view* listed) {
+        EntryResult e;
+        e.Position = position;
+        e.Name = entry.Name;
+        e.Offset = entry.Offset;
+        e.Size = entry.Size;
+        if (options_.Stop.stop_requested())
+            e.Result = Kind::Cancelled;
+        else if (listed && *listed != entry.Name)
+            e.Result = Kind::ArchiveChanged;
+        else if (!entry.Complete)
+            e.Result = Kind::RecordCutShort;
+        else if (!UnsafeNameReason(entry.Name).empty())
+            e.Result = Kind::UnsafeName;
+        else if (entry.Offset < 0 || entry.Size < 0)
+            e.Result = Kind::NegativeRange;
+        else
+            Write(e, PresentBytes(entry, archive_.Size()));
+        Deliver(std::move(e), PresentBytes(entry, archive_.Size()));
+    }
+
+private:
+    struct Written {
+        int Position;
+        bool Whole;
+    };
+
+    void Write(EntryResult& e, std::uint64_t present) {
+        const io::InputFile& in = archive_.File();
+        const auto offset = static_cast<std::uint64_t>(e.Offset);
+        std::error_code ec;
+        io::NewFile file;
+        folder_.Create(file, ec);
+        bool stopped = false;
+        if (!ec && present > 0 && present <= ReadAhead) {
+            // Served from the buffer, which one read fills for this entry and its neighbours.
+            if (offset < windowAt_ || offset + present > windowAt_ + windowLength_) {
+                const auto want = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(ReadAhead, in.Size() - offset));
+                if (buffer_.size() < want)
+                    buffer_.resize(ReadAhead);
+                windowLength_ = 0;
+                windowLength_ = in.ReadAt(buffer_.data(), want, offset, ec);
+                windowAt_ = offset;
+                if (ec) {
+                    windowLength_ = 0;
+                    e.Result = Kind::ReadFailed;
+                    e.Error = ec;
+                    return;
+                }
+                present = std::min<std::uint64_t>(present, windowLength_);
+            }
+            file.Write(buffer_.data() + (offset - windowAt_), static_cast<std::size_t>(present),
+                       ec);
+            e.BytesWritten = present;
+        } else if (!ec && present > 0) {
+            const auto more = [&](std::uint64_t done) {
+                if (options_.Stop.stop_requested()) {
+                    stopped = true;
+                    return false;
+                }
+                if (options_.OnProgress && Clock::now() - lastProgress_ >= ProgressEvery) {
+                    progress_.Position = e.Position;
+                    progress_.Name = e.Name;
+                    ExtractProgress now = progress_;
+                    now.BytesDone += done;
+                    options_.OnProgress(now);
+                    lastProgress_ = Clock::now();
+                }
+                return true;
+            };
+            e.BytesWritten = file.CopyFrom(in, offset, present, buffer_, more, ec);
+        }
+        if (stopped) {
+            file.Discard();
+            e.Result = Kind::Cancelled;
+            e.BytesWritten = 0;
+            return;
+        }
+        const io::FileId id = ec ? io::FileId{} : file.Id(ec);
+        io::FileId replaced;
+        const io::NewFile::Naming naming =
+            ec ? io::NewFile::Naming::Refused
+               : file.Name(
+                     e.Name, [&](const io::FileId& old) { return !(old == in.Id()); }, replaced,
+                     ec);
+        if (ec) {
+            file.Discard();
+            e.Result = Kind::WriteFailed;
+            e.Error = ec;
+            e.BytesWritten = 0;
+            return;
+        }
+        if (naming == io::NewFile::Naming::Refused) {
+            e.Result = Kind::WouldReplaceArchive;
+            e.BytesWritten = 0;
+            return;
+        }
+        e.Result =
+            e.BytesWritten < static_cast<std::uint64_t>(e.Size) ? Kind::CutShort : Kind::Written;
+        if (naming == io::NewFile::Naming::Replaced) {
+            const auto earlier = written_.find(replaced);
+            if (earlier != written_.end()) {
+                MarkReplaced(earlier->second, e.Position);
+                written_.erase(earlier);
+            }
+        }
+        written_[id] = {e.Position, e.Result == Kind::Written};
+    }
+
+    // An earlier entry's file was replaced by the one of `by`.
+    void MarkReplaced(const Written& earlier, int by) {
+        if (earlier.Whole)
+            ++report_.Problems;
+        if (!options_.OnResult) {
+            const auto it =
+                std::find_if(report_.Entries.rbegin(), report_.Entries.rend(),
+                             [&](const EntryResult& r) { return r.Position == earlier.Position; });
+            if (it != report_.Entries.rend()) {
+                it->Result = Kind::ReplacedByLater;
+                it->ReplacedBy = by;
+            }
+            return;
+        }
+        EntryResult e;
+        e.Position = earlier.Position;
+        std::error_code ec;
+        const std::string_view record =
+            records_.Record(static_cast<std::uint64_t>(earlier.Position), ec);
+        const ArchiveEntry entry = DecodeRecord(record);
+        e.Name = entry.Name;
+        e.Offset = entry.Offset;
+        e.Size = entry.Size;
+        e.Result = Kind::ReplacedByLater;
+        e.ReplacedBy = by;
+        options_.OnResult(e);
+    }
+
+    void Deliver(EntryResult&& e, std::uint64_t bytes) {
+        ++report_.EntryCount;
+        if (e.Result != Kind::Written)
+            ++report_.Problems;
+        ++progress_.EntriesDone;
+        progress_.BytesDone += bytes;
+        if (options_.OnProgress) {
+            progress_.Position = e.Position;
+            progress_.Name = e.Name;
+            options_.OnProgress(progress_);
+            progress_.Name = {};
+            lastProgress_ = Clock::now();
+        }
+        if (options_.OnResult)
+            options_.OnResult(e);
+        else
+            report_.Entries.push_back(std::move(e));
+    }
+
+    const Archive& archive_;
+    const ExtractOptions& options_;
+    ExtractReport& report_;
+    io::OutputFolder folder_;
+    io::RecordReader records_;
+    std::vector<char> buffer_;
+    std::uint64_t windowAt_ = 0;
+    std::size_t windowLength_ = 0;
+    // The files written in this run, by identity, so that one replaced by a later entry
+    // (the same name, or one the file system folds to it) is found.
+    std::unordered_map<io::FileId, Written, io::FileIdHash> written_;
+    ExtractProgress progress_;
+    Clock::time_point lastProgress_;
+};
 
 } // namespace
 
-bool ExtractReport::AllWritten() const {
-    return std::all_of(Entries.begin(), Entries.end(),
-                       [](const EntryResult& e) { return e.Result == Outcome::Written; });
+std::string Describe(const EntryResult& e) {
+    switch (e.Result) {
+    case Kind::Written:
+        return {};
+    case Kind::CutShort:
+        return "cut short by the end of the archive (" + std::to_string(e.BytesWritten) + " of " +
+               std::to_string(e.Size) + " bytes written)";
+    case Kind::UnsafeName:
+        return UnsafeNameReason(e.Name);
+    case Kind::NegativeRange:
+        return e.Offset < 0 ? "negative offset " + std::to_string(e.Offset)
+                            : "negative size " + std::to_string(e.Size);
+    case Kind::RecordCutShort:
+        return "its directory record is cut short by the end of the archive";
+    case Kind::NotInDirectory:
+    case Kind::ArchiveChanged:
+        return "not extracted: the archive changed since it was listed";
+    case Kind::WouldReplaceArchive:
+        return "not written: it would replace the archive itself";
+    case Kind::ReplacedByLater:
+        return "replaced by entry " + std::to_string(e.ReplacedBy) + ", which has the same name";
+    case Kind::ReadFailed:
+        return "cannot read it: " + io::SystemMessage(e.Error);
+    case Kind::WriteFailed:
+        return "cannot write it: " + io::SystemMessage(e.Error);
+    case Kind::Cancelled:
+        return "not extracted: extraction was stopped";
+    case Kind::NotOpened:
+        break;
+    }
+    return "not extracted: the archive or the output folder could not be opened";
 }
 
 std::string UnsafeNameReason(const std::string& name, bool windowsRules) {
@@ -96,78 +315,117 @@ std::string UnsafeNameReason(const std::string& name, bool windowsRules) {
 }
 
 ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& outputFolder,
-                             std::span<const int> selectedPositions, int listCount) {
-    ExtractReport report;
-    for (const int k : selectedPositions)
-        if (k >= 0 && k < listCount) {
-            EntryResult e;
-            e.Position = k;
-            report.Entries.push_back(std::move(e));
-        }
+                             std::span<const int> selectedPositions, int listCount,
+                             const ExtractOptions& options) {
+    return ExtractEntries(Archive(archivePath), outputFolder, selectedPositions, listCount,
+                          options);
+}
 
-    std::error_code ec;
-    std::unique_ptr<io::InputFile> archive;
-    if (!IsOrdinaryFile(archivePath))
-        report.ArchiveError = "the archive does not exist";
-    else if (!(archive = io::InputFile::Open(archivePath, ec)))
-        report.ArchiveError = "cannot open the archive: " + ec.message();
-    if (!archive) {
-        for (auto& e : report.Entries)
-            e.Reason = report.ArchiveError;
+ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolder,
+                             std::span<const int> selectedPositions, int listCount,
+                             const ExtractOptions& options) {
+    ExtractReport report;
+    const auto wanted = [&](int k) { return k >= 0 && k < listCount; };
+    if (!archive.IsOpen()) {
+        report.ArchiveError = archive.Error();
+        for (const int k : selectedPositions)
+            if (wanted(k)) {
+                ++report.Problems;
+                ++report.EntryCount;
+                EntryResult e;
+                e.Position = k;
+                if (options.OnResult)
+                    options.OnResult(e);
+                else
+                    report.Entries.push_back(std::move(e));
+            }
         return report;
     }
 
-    const char* const Changed = "not extracted: the archive changed since it was listed";
-    std::vector<char> buffer; // grows to one chunk at most, reused for every entry
-    for (auto& e : report.Entries) {
-        if (report.StoppedAt >= 0) {
-            e.Reason = Changed;
-            continue;
+    Extractor x(archive, options, report);
+    const bool folderOpen = x.OpenFolder(outputFolder);
+    if (options.OnProgress && folderOpen) {
+        // The totals come from a first pass over the selected records.
+        io::RecordReader records(archive.File(), 3277);
+        std::uint64_t entries = 0, bytes = 0;
+        std::error_code ec;
+        bool inDirectory = true;
+        for (const int k : selectedPositions) {
+            if (!wanted(k))
+                continue;
+            ++entries;
+            const std::string_view record = records.Record(static_cast<std::uint64_t>(k), ec);
+            inDirectory = inDirectory && !ec && !record.empty() &&
+                          !EndsDirectory(static_cast<unsigned char>(record[0]));
+            if (inDirectory)
+                bytes += PresentBytes(DecodeRecord(record), archive.Size());
         }
-        std::array<char, RecordSize> bytes{};
-        const std::size_t got = archive->ReadAt(
-            bytes.data(), bytes.size(), static_cast<std::uint64_t>(e.Position) * RecordSize, ec);
-        if (ec) {
-            e.Reason = "cannot read its directory record: " + ec.message();
-            ec.clear();
-            continue;
-        }
-        if (EndsDirectory(static_cast<unsigned char>(bytes[0]))) {
-            report.StoppedAt = e.Position;
-            e.Reason = Changed;
-            continue;
-        }
-        const ArchiveEntry entry = DecodeRecord(std::string_view(bytes.data(), got));
-        e.Name = entry.Name;
-        if (!entry.Complete) {
-            e.Reason = "its directory record is cut short by the end of the archive";
-            continue;
-        }
-        if (e.Reason = UnsafeNameReason(entry.Name); !e.Reason.empty())
-            continue;
-        if (entry.Offset < 0 || entry.Size < 0) {
-            e.Reason = entry.Offset < 0 ? "negative offset " + std::to_string(entry.Offset)
-                                        : "negative size " + std::to_string(entry.Size);
-            continue;
-        }
+        x.SetTotals(entries, bytes);
+    }
 
-        const auto offset = static_cast<std::uint64_t>(entry.Offset);
-        const auto size = static_cast<std::uint64_t>(entry.Size);
-        const std::uint64_t present =
-            offset < archive->Size() ? std::min(size, archive->Size() - offset) : 0;
-        e.BytesWritten =
-            WriteEntry(*archive, offset, present, outputFolder / entry.Name, buffer, ec);
-        if (ec) {
-            e.Reason = "cannot write it: " + ec.message();
-            e.BytesWritten = 0;
-            ec.clear();
-        } else if (e.BytesWritten < size) {
-            e.Result = Outcome::CutShort;
-            e.Reason = "cut short by the end of the archive (" + std::to_string(e.BytesWritten) +
-                       " of " + std::to_string(size) + " bytes written)";
-        } else {
-            e.Result = Outcome::Written;
+    for (std::size_t i = 0; i < selectedPositions.size(); ++i) {
+        const int k = selectedPositions[i];
+        if (!wanted(k))
+            continue;
+        if (!folderOpen) {
+            x.Skip(k, Kind::NotOpened);
+            continue;
         }
+        if (report.StoppedAt >= 0) {
+            x.Skip(k, Kind::NotInDirectory);
+            continue;
+        }
+        std::error_code ec;
+        const std::string_view record = x.Records().Record(static_cast<std::uint64_t>(k), ec);
+        if (ec) {
+            x.Skip(k, Kind::ReadFailed, {}, ec);
+            continue;
+        }
+        if (record.empty() || EndsDirectory(static_cast<unsigned char>(record[0]))) {
+            report.StoppedAt = k;
+            x.Skip(k, Kind::NotInDirectory);
+            continue;
+        }
+        x.Entry(k, DecodeRecord(record),
+                i < options.ListedNames.size() ? &options.ListedNames[i] : nullptr);
+    }
+    return report;
+}
+
+ExtractReport ExtractEveryEntry(const Archive& archive, const fs::path& outputFolder,
+                                const ExtractOptions& options) {
+    ExtractReport report;
+    if (!archive.IsOpen()) {
+        report.ArchiveError = archive.Error();
+        report.Problems = 1; // the entries are not even known
+        return report;
+    }
+    Extractor x(archive, options, report);
+    if (!x.OpenFolder(outputFolder)) {
+        report.Problems = 1;
+        return report;
+    }
+    std::error_code ec;
+    if (options.OnProgress) {
+        std::uint64_t bytes = 0;
+        const std::uint64_t entries = archive.WalkDirectory(
+            [&](int, const ArchiveEntry& e) {
+                bytes += PresentBytes(e, archive.Size());
+                return true;
+            },
+            ec);
+        x.SetTotals(entries, bytes);
+    }
+    if (!ec)
+        archive.WalkDirectory(
+            [&](int k, const ArchiveEntry& e) {
+                x.Entry(k, e, nullptr);
+                return true;
+            },
+            ec);
+    if (ec) {
+        report.ArchiveError = {OpenError::Kind::Unreadable, OpenError::Subject::Archive, ec};
+        ++report.Problems;
     }
     return report;
 }

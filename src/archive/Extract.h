@@ -1,47 +1,108 @@
 #pragma once
 
+#include "archive/Archive.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
+#include <stop_token>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace archive {
 
 struct EntryResult {
-    enum class Outcome {
-        Written,    // the file holds every byte of the entry
-        CutShort,   // the archive ended inside the entry's data: the bytes that exist were written
-        NotWritten, // no file was written under the entry's name (see Reason)
+    enum class Kind {
+        Written,             // the file holds every byte of the entry
+        CutShort,            // the archive ended inside the entry's data: what exists was written
+        UnsafeName,          // the name cannot be a file name in the folder (UnsafeNameReason)
+        NegativeRange,       // a negative offset or size
+        RecordCutShort,      // the end of the archive cuts the entry's record short
+        NotInDirectory,      // the record, or one before it, ends the directory now
+        ArchiveChanged,      // the record's name is not the one the caller listed
+        WouldReplaceArchive, // the file of that name is the archive itself
+        ReplacedByLater,     // written, then replaced by entry ReplacedBy of the same file
+        ReadFailed,          // reading the archive failed (Error)
+        WriteFailed,         // creating, writing or naming the file failed (Error)
+        Cancelled,           // not started: the caller asked to stop
+        NotOpened,           // not started: the archive or the output folder could not be opened
     };
     int Position = 0; // the entry's list position, which is its record number
     std::string Name; // the name in the record; empty when the record was never read
-    Outcome Result = Outcome::NotWritten;
-    std::string Reason; // why it was cut short or not written; empty when written whole
+    Kind Result = Kind::NotOpened;
+    std::error_code Error;             // the system's code for ReadFailed and WriteFailed
+    std::int32_t Offset = 0, Size = 0; // as recorded
     std::uint64_t BytesWritten = 0;
+    int ReplacedBy = -1; // ReplacedByLater: the later entry's position
+};
+
+// The English text for a result other than Written, without the name: "unsafe name (contains
+// a path separator)", "replaced by entry 7, which has the same name" ...
+std::string Describe(const EntryResult& result);
+
+struct ExtractProgress {
+    std::uint64_t EntriesDone = 0, EntryCount = 0; // results so far, of all to come
+    std::uint64_t BytesDone = 0, TotalBytes = 0;   // of the data the archive holds for them
+    int Position = 0;                              // the entry being extracted
+    std::string_view Name;                         // its name, valid during the call
+};
+
+struct ExtractOptions {
+    // The names the caller listed, one for each selected position in the same order (or
+    // empty: no check). A record whose name differs is ArchiveChanged; the others go on.
+    std::span<const std::string_view> ListedNames;
+    // Called after each entry and at most every 50 ms inside a large one.
+    std::function<void(const ExtractProgress&)> OnProgress;
+    // A stop takes effect within one buffer: the entry in progress leaves nothing behind and
+    // it and every later one are Cancelled.
+    std::stop_token Stop;
+    // When set, each result goes here as soon as it is known instead of into the report's
+    // Entries, so memory does not grow with the selection. A ReplacedByLater found later
+    // comes as a second result for the earlier position.
+    std::function<void(const EntryResult&)> OnResult;
 };
 
 struct ExtractReport {
-    std::string ArchiveError; // set when the archive is missing or could not be opened
-    // One result for each selected position below the list count, in list order.
+    OpenError ArchiveError; // the archive could not be opened: nothing was extracted
+    OpenError FolderError;  // the output folder could not be opened: nothing was extracted
+    // One result for each selected position below the list count, in list order (empty when
+    // the options deliver results to OnResult).
     std::vector<EntryResult> Entries;
+    std::uint64_t EntryCount = 0; // results (the second result of a replaced entry not counted)
+    std::uint64_t Problems = 0;   // entries not written whole, replaced ones included
     // Set when a selected record no longer belongs to the directory (the archive changed
-    // since it was listed): the walk stopped there, and that entry and every later selected
-    // one are reported as not written.
+    // since it was listed): that entry and every later selected one are NotInDirectory.
     int StoppedAt = -1;
 
-    bool AllWritten() const;
+    bool AllWritten() const { return Problems == 0; }
 };
 
 // Copies the entries at the selected list positions (ascending, each once) into
 // outputFolder, one file per entry named after it. Positions at or above listCount are not
-// looked at. Each entry is written to a temporary file in the output folder and then renamed
-// over its name, so a file of that name holds exactly the entry's bytes afterwards, a link
-// planted there is replaced rather than followed, and a failure leaves nothing under the name.
-// Names that could reach outside the folder or that the platform cannot store are refused.
+// looked at. The folder is opened once and every file made relative to it. Each entry's data
+// goes to a file without a name (or a temporary one where the system has none) that gets
+// the entry's name only when whole, so a failure or a stop leaves nothing, a link planted
+// under the name is replaced rather than followed, and an existing file keeps its bytes
+// until the new one replaces it. Names that could reach outside the folder or that the
+// platform cannot store are refused, and so is replacing the archive itself.
 ExtractReport ExtractEntries(const std::filesystem::path& archivePath,
                              const std::filesystem::path& outputFolder,
-                             std::span<const int> selectedPositions, int listCount);
+                             std::span<const int> selectedPositions, int listCount,
+                             const ExtractOptions& options = {});
+// The same from an archive already open (whose directory the caller may have read).
+ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path& outputFolder,
+                             std::span<const int> selectedPositions, int listCount,
+                             const ExtractOptions& options = {});
+// Every entry of the directory, walked as it is extracted: no list of positions is made.
+ExtractReport ExtractEveryEntry(const Archive& archive, const std::filesystem::path& outputFolder,
+                                const ExtractOptions& options = {});
+
+// For a signal handler: removes the temporary file of the entry being extracted, if it has
+// a name (only where the system cannot make files without one). Async-signal-safe.
+void RemovePartialFile() noexcept;
 
 #ifdef _WIN32
 inline constexpr bool WindowsNameRules = true;

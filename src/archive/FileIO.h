@@ -1,41 +1,128 @@
 #pragma once
 
-// The few file operations extraction needs, over the platform's own calls where it has them
-// (positioned reads, exclusive creation, kernel-side copies) and standard streams elsewhere.
-// Errors come back as std::error_code, so callers can show the system's own description.
+// The few file operations extraction needs, one class each, implemented once per platform
+// (FileIO_posix.cpp, FileIO_win32.cpp; CMake builds the one that fits). Errors come back as
+// std::error_code, so callers can show the system's own description.
+
+#include "archive/Archive.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
 namespace archive::io {
 
+// What makes a file the same file: device (or volume) and inode (or file index).
+struct FileId {
+    std::uint64_t Device = 0, Inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const noexcept {
+        return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+    }
+};
+
 class InputFile {
 public:
-    // Opens an existing file for reading only.
-    static std::unique_ptr<InputFile> Open(const std::filesystem::path& path, std::error_code& ec);
-    virtual ~InputFile() = default;
-    virtual std::uint64_t Size() const = 0;
+    // Opens an existing regular file for reading only; sets error (and returns null) when it
+    // is missing, not a regular file or cannot be opened.
+    static std::unique_ptr<InputFile> Open(const std::filesystem::path& path, OpenError& error);
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    std::uint64_t Size() const { return size_; }
+    FileId Id() const { return id_; }
     // Reads up to n bytes at pos; fewer only where the file ends.
-    virtual std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
-                               std::error_code& ec) = 0;
+    std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec) const;
+
+private:
+    InputFile() = default;
+    friend class NewFile;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::uint64_t size_ = 0;
+    FileId id_;
 };
 
-class OutputFile {
+class NewFile;
+
+// The output folder, opened once: every file is made, named and removed relative to it.
+class OutputFolder {
 public:
-    // Creates a new file; fails when anything of that name exists, so no link is followed.
-    static std::unique_ptr<OutputFile> CreateNew(const std::filesystem::path& path,
-                                                 std::error_code& ec);
-    virtual ~OutputFile() = default;
-    virtual void Write(const char* data, std::size_t n, std::error_code& ec) = 0;
-    virtual void Close(std::error_code& ec) = 0;
+    OutputFolder() = default;
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+    ~OutputFolder();
+
+    OpenError Open(const std::filesystem::path& path);
+    // Starts a file in the folder that has no name yet (a hidden temporary name where the
+    // system cannot make a file without one).
+    void Create(NewFile& file, std::error_code& ec) const;
+
+private:
+    friend class NewFile;
+#ifdef _WIN32
+    std::wstring path_; // with a trailing separator
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
 };
 
-// Copies up to n bytes from pos of `in` to the end of `out`; returns the bytes copied, fewer
-// where the input ends. `buffer` is reused between calls when the kernel cannot copy itself.
-std::uint64_t CopyRange(InputFile& in, std::uint64_t pos, std::uint64_t n, OutputFile& out,
-                        std::vector<char>& buffer, std::error_code& ec);
+// A file being written. It becomes visible under its name only through Name(); dropping it
+// before then leaves nothing behind.
+class NewFile {
+public:
+    NewFile() = default;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+    ~NewFile() { Discard(); }
+
+    bool IsOpen() const;
+    void Write(const char* data, std::size_t n, std::error_code& ec);
+    // Copies up to n bytes from pos of `in` to the end of this file; returns the bytes
+    // copied, fewer where the input ends. After each chunk, `more(bytes so far)` is asked
+    // whether to go on. `buffer` is reused between calls when the kernel cannot copy itself.
+    std::uint64_t CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                           std::vector<char>& buffer,
+                           const std::function<bool(std::uint64_t)>& more, std::error_code& ec);
+    FileId Id(std::error_code& ec) const;
+
+    enum class Naming { Named, Replaced, Refused };
+    // Gives the file its name in the folder and closes it. When a file of that name exists,
+    // mayReplace(its id) decides: Replaced (its id in `replaced`) or Refused (this file is
+    // discarded). On an error nothing is named and the file is discarded.
+    Naming Name(const std::string& name, const std::function<bool(const FileId&)>& mayReplace,
+                FileId& replaced, std::error_code& ec);
+    // Closes and removes the file.
+    void Discard() noexcept;
+
+private:
+    friend class OutputFolder;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+    std::wstring folder_, temp_;
+#else
+    int fd_ = -1;
+    int dir_ = -1;
+    std::string temp_; // the temporary name, when the file has one
+#endif
+};
+
+// The system's description of an error code, in UTF-8.
+std::string SystemMessage(const std::error_code& ec);
+
+// Forgets the temporary file registered for RemovePartialFile.
+void ForgetPartialFile() noexcept;
 
 } // namespace archive::io

@@ -227,11 +227,11 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     const archive::ExtractReport report = archive::ExtractEntries(
         fs::path(operands[0]), folder, positions, static_cast<int>(dir.Entries.size()));
     for (const auto& e : report.Entries) {
-        if (e.Result == archive::EntryResult::Outcome::Written)
+        if (e.Result == archive::EntryResult::Kind::Written)
             continue;
         const std::string_view name =
             e.Name.empty() ? dir.Entries.Name(static_cast<std::size_t>(e.Position)) : e.Name;
-        Complain(name, e.Reason);
+        Complain(name, archive::Describe(e));
     }
     return report.AllWritten() ? 0 : 1;
 }

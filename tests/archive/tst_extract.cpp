@@ -11,8 +11,14 @@
 
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using testfiles::Record;
-using Outcome = archive::EntryResult::Outcome;
+using Kind = archive::EntryResult::Kind;
+using OpenKind = archive::OpenError::Kind;
 using Files = QMap<QString, QByteArray>;
 using Outcomes = QList<int>;
 
@@ -51,6 +57,7 @@ private slots:
     void init() {
         archivePath = root.filePath("archive.dat");
         QDir(archivePath).removeRecursively(); // a test may have left a folder in its place
+        QFile::remove(archivePath);
         out = root.filePath("out");
         QDir(out).removeRecursively();
         QVERIFY(QDir().mkpath(out));
@@ -62,8 +69,9 @@ private slots:
         QTest::addColumn<int>("listCount");
         QTest::addColumn<Outcomes>("outcomes"); // one per selected position below listCount
         QTest::addColumn<Files>("files");       // everything the output folder holds afterwards
-        const int W = int(Outcome::Written), C = int(Outcome::CutShort),
-                  N = int(Outcome::NotWritten);
+        const int W = int(Kind::Written), C = int(Kind::CutShort), U = int(Kind::UnsafeName),
+                  R = int(Kind::ReplacedByLater), G = int(Kind::NegativeRange),
+                  S = int(Kind::RecordCutShort), D = int(Kind::NotInDirectory);
 
         QTest::newRow("entries 0 and 2 of three")
             << ThreeEntries() << QList<int>{0, 2} << 3 << Outcomes{W, W}
@@ -82,30 +90,34 @@ private slots:
         QTest::newRow("a 12-character name is used whole")
             << testfiles::Archive({{"TWELVE.CHARS", "x"}}) << QList<int>{0} << 1 << Outcomes{W}
             << Files{{"TWELVE.CHARS", "x"}};
-        QTest::newRow("two records with one name: the later one wins")
+        QTest::newRow("two records with one name: the later one wins, the earlier is reported")
             << testfiles::Archive({{"SAME", "first"}, {"SAME", "second"}}) << QList<int>{0, 1} << 2
-            << Outcomes{W, W} << Files{{"SAME", "second"}};
+            << Outcomes{R, W} << Files{{"SAME", "second"}};
+        QTest::newRow("one name three times: each earlier one is reported")
+            << testfiles::Archive({{"SAME", "1"}, {"SAME", "22"}, {"OTHER", "o"}, {"SAME", "333"}})
+            << QList<int>{0, 1, 2, 3} << 4 << Outcomes{R, R, W, W}
+            << Files{{"SAME", "333"}, {"OTHER", "o"}};
 
         // Names that would leave the folder or that no file can have.
         QTest::newRow("slash in a name")
             << testfiles::Archive({{"a/../../x", "bad"}, {"OK", "ok"}}) << QList<int>{0, 1} << 2
-            << Outcomes{N, W} << Files{{"OK", "ok"}};
+            << Outcomes{U, W} << Files{{"OK", "ok"}};
         QTest::newRow("backslash in a name") << testfiles::Archive({{"a\\b", "bad"}})
-                                             << QList<int>{0} << 1 << Outcomes{N} << Files{};
+                                             << QList<int>{0} << 1 << Outcomes{U} << Files{};
         QTest::newRow("control character in a name")
-            << testfiles::Archive({{"a\tb", "bad"}}) << QList<int>{0} << 1 << Outcomes{N}
+            << testfiles::Archive({{"a\tb", "bad"}}) << QList<int>{0} << 1 << Outcomes{U}
             << Files{};
         QTest::newRow("byte 127 in a name") << testfiles::Archive({{"a\x7f", "bad"}})
-                                            << QList<int>{0} << 1 << Outcomes{N} << Files{};
+                                            << QList<int>{0} << 1 << Outcomes{U} << Files{};
 
         // Offsets and sizes that do not fit the archive.
         const QByteArray data = "0123456789";
         QTest::newRow("negative offset")
             << Record("NEG", -5, 3) + Record("OK", 60, 4) + Record("", 0, 0) + data
-            << QList<int>{0, 1} << 2 << Outcomes{N, W} << Files{{"OK", "0123"}};
+            << QList<int>{0, 1} << 2 << Outcomes{G, W} << Files{{"OK", "0123"}};
         QTest::newRow("negative size")
             << Record("NEG", 60, -1) + Record("OK", 62, 2) + Record("", 0, 0) + data
-            << QList<int>{0, 1} << 2 << Outcomes{N, W} << Files{{"OK", "23"}};
+            << QList<int>{0, 1} << 2 << Outcomes{G, W} << Files{{"OK", "23"}};
         QTest::newRow("data past the end, then a later selected entry")
             << Record("LONG", 65, 100) + Record("LATER", 60, 2) + Record("", 0, 0) + data
             << QList<int>{0, 1} << 2 << Outcomes{C, W} << Files{{"LONG", "56789"}, {"LATER", "01"}};
@@ -116,16 +128,16 @@ private slots:
             << Record("HUGE", 40, INT32_MAX) + Record("", 0, 0) + data << QList<int>{0} << 1
             << Outcomes{C} << Files{{"HUGE", data}};
         QTest::newRow("directory record cut short by the end of the archive")
-            << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2 << Outcomes{N}
+            << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2 << Outcomes{S}
             << Files{};
 
         // The archive changed since it was listed.
         QTest::newRow("a selected record now ends the directory: later ones are not extracted")
             << Record("A", 80, 1) + Record("9NOW", 80, 1) + Record("C", 81, 1) + Record("", 0, 0) +
                    "xy"
-            << QList<int>{0, 1, 2} << 3 << Outcomes{W, N, N} << Files{{"A", "x"}};
+            << QList<int>{0, 1, 2} << 3 << Outcomes{W, D, D} << Files{{"A", "x"}};
         QTest::newRow("the archive now ends before a selected record")
-            << Record("A", 20, 1) + "z" << QList<int>{0, 4} << 5 << Outcomes{W, N}
+            << Record("A", 20, 1) + "z" << QList<int>{0, 4} << 5 << Outcomes{W, D}
             << Files{{"A", "z"}};
     }
     void extract() {
@@ -137,15 +149,14 @@ private slots:
         testfiles::Write(archivePath, archive);
 
         const auto report = extract(selected, listCount);
-        QVERIFY(report.ArchiveError.empty());
+        QVERIFY(!report.ArchiveError && !report.FolderError);
         Outcomes got;
         for (const auto& e : report.Entries) {
             got << int(e.Result);
-            QCOMPARE(e.Reason.empty(), e.Result == Outcome::Written);
+            QCOMPARE(archive::Describe(e).empty(), e.Result == Kind::Written);
         }
         QCOMPARE(got, outcomes);
-        QCOMPARE(report.AllWritten(), !outcomes.contains(int(Outcome::CutShort)) &&
-                                          !outcomes.contains(int(Outcome::NotWritten)));
+        QCOMPARE(report.AllWritten(), outcomes.count(int(Kind::Written)) == outcomes.size());
         QCOMPARE(outputFiles(), files);
         // Nothing appeared beside the output folder either.
         QCOMPARE(testfiles::Contents(root.path()), (QStringList{"archive.dat", "out"}));
@@ -158,8 +169,7 @@ private slots:
         QCOMPARE(report.StoppedAt, 1);
         QCOMPARE(report.Entries.size(), 3u);
         QCOMPARE(report.Entries[2].Position, 2);
-        QCOMPARE(report.Entries[2].Result, Outcome::NotWritten);
-        QVERIFY(!report.Entries[2].Reason.empty());
+        QCOMPARE(report.Entries[2].Result, Kind::NotInDirectory);
     }
 
     void replacesLongerFile() {
@@ -188,9 +198,8 @@ private slots:
         testfiles::Write(archivePath, ThreeEntries());
         QVERIFY(QDir(out).mkdir("B.TXT"));
         const auto report = extract({0, 1, 2}, 3);
-        QCOMPARE(report.Entries[1].Result, Outcome::NotWritten);
-        QVERIFY(report.Entries[1].Reason.find("cannot write") != std::string::npos);
-        QCOMPARE(report.Entries[2].Result, Outcome::Written);
+        QCOMPARE(report.Entries[1].Result, Kind::WriteFailed);
+        QCOMPARE(report.Entries[2].Result, Kind::Written);
         QVERIFY(QFileInfo(QDir(out).filePath("B.TXT")).isDir());
         QCOMPARE(testfiles::Contents(out), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
     }
@@ -204,47 +213,109 @@ private slots:
         QCOMPARE(testfiles::Contents(out).size(), 3);
     }
 
-    void missingOutputFolder() {
-        testfiles::Write(archivePath, ThreeEntries());
-        out = root.filePath("nowhere");
-        const auto report = extract({0, 1}, 3);
-        QVERIFY(!report.AllWritten());
-        for (const auto& e : report.Entries)
-            QCOMPARE(e.Result, Outcome::NotWritten);
-        QVERIFY(!QFileInfo::exists(out));
-    }
-
-    void missingArchive_data() {
-        QTest::addColumn<QString>("path");
+    // What the archive or the output folder turned out to be when either cannot be used:
+    // nothing is written and every selected entry is NotOpened.
+    void openErrors_data() {
+        QTest::addColumn<QString>("archive"); // what stands at the archive's path
+        QTest::addColumn<QString>("folder");  // what stands at the output folder's path
         QTest::addColumn<QList<int>>("selected");
-        QTest::newRow("missing, entries selected") << "gone.dat" << QList<int>{0, 1};
-        QTest::newRow("empty path") << "" << QList<int>{0};
-        QTest::newRow("a folder") << "out" << QList<int>{0};
-        QTest::newRow("missing, nothing selected") << "gone.dat" << QList<int>{};
+        QTest::addColumn<bool>("ofArchive");
+        QTest::addColumn<int>("kind");
+        const QList<int> two{0, 1};
+        QTest::newRow("missing archive") << "missing"
+                                         << "folder" << two << true << int(OpenKind::NotFound);
+        QTest::newRow("missing archive, nothing selected")
+            << "missing"
+            << "folder" << QList<int>{} << true << int(OpenKind::NotFound);
+        QTest::newRow("empty archive path") << ""
+                                            << "folder" << two << true << int(OpenKind::NotFound);
+        QTest::newRow("archive is a folder") << "folder"
+                                             << "folder" << two << true << int(OpenKind::IsFolder);
+#ifndef _WIN32
+        QTest::newRow("archive is a FIFO")
+            << "fifo"
+            << "folder" << two << true << int(OpenKind::NotRegularFile);
+        QTest::newRow("archive is a device")
+            << "/dev/zero"
+            << "folder" << two << true << int(OpenKind::NotRegularFile);
+        QTest::newRow("archive in an unsearchable folder")
+            << "unsearchable"
+            << "folder" << two << true << int(OpenKind::PermissionDenied);
+#endif
+        QTest::newRow("missing output folder")
+            << "archive"
+            << "missing" << two << false << int(OpenKind::NotFound);
+        QTest::newRow("output folder is a file")
+            << "archive"
+            << "file" << two << false << int(OpenKind::NotAFolder);
     }
-    void missingArchive() {
-        QFETCH(QString, path);
+    void openErrors() {
+        QFETCH(QString, archive);
+        QFETCH(QString, folder);
         QFETCH(QList<int>, selected);
-        archivePath = path.isEmpty() ? path : root.filePath(path);
+        QFETCH(bool, ofArchive);
+        QFETCH(int, kind);
+        if (archive == "archive") {
+            testfiles::Write(archivePath, ThreeEntries());
+        } else if (archive == "folder") {
+            QVERIFY(QDir().mkdir(archivePath));
+#ifndef _WIN32
+        } else if (archive == "fifo") {
+            QVERIFY(::mkfifo(QFile::encodeName(archivePath), 0600) == 0);
+        } else if (archive == "unsearchable") {
+            if (::geteuid() == 0)
+                QSKIP("permissions do not bind the superuser");
+            const QString locked = root.filePath("locked");
+            QVERIFY(QDir().mkpath(locked));
+            archivePath = locked + "/archive.dat";
+            testfiles::Write(archivePath, ThreeEntries());
+            QVERIFY(::chmod(QFile::encodeName(locked), 0) == 0);
+#endif
+        } else {
+            archivePath = archive.startsWith('/') ? archive
+                          : archive.isEmpty()     ? ""
+                                                  : root.filePath(archive);
+        }
+        if (folder == "missing") {
+            QVERIFY(QDir(out).removeRecursively());
+        } else if (folder == "file") {
+            QVERIFY(QDir(out).removeRecursively());
+            testfiles::Write(out, "not a folder");
+        }
+
         const auto report = extract(selected, 3);
-        QVERIFY(!report.ArchiveError.empty());
+        QFile::setPermissions(root.filePath("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const archive::OpenError& error = ofArchive ? report.ArchiveError : report.FolderError;
+        QCOMPARE(int(error.What), kind);
+        QVERIFY(!(ofArchive ? report.FolderError : report.ArchiveError));
+        QVERIFY(!archive::Describe(error).empty());
+        if (ofArchive)
+            QCOMPARE(int(archive::Archive(testfiles::Path(archivePath)).Error().What), kind);
         QCOMPARE(int(report.Entries.size()), selected.size());
+        for (const auto& e : report.Entries)
+            QCOMPARE(e.Result, Kind::NotOpened);
         QCOMPARE(report.AllWritten(), selected.isEmpty());
-        QCOMPARE(outputFiles(), Files{});
+        if (folder == "folder")
+            QCOMPARE(outputFiles(), Files{});
+        QFile::remove(out);
     }
 
     // The archive changed on disk after it was listed: every selected entry is reported as
-    // not written, each with a reason, and nothing is written.
+    // not written and nothing is written.
     void archiveGoneAfterListing_data() {
         QTest::addColumn<QString>("change");
-        QTest::addColumn<bool>("archiveError"); // the archive itself could not be opened
-        QTest::newRow("deleted") << "delete" << true;
-        QTest::newRow("replaced by a folder") << "folder" << true;
-        QTest::newRow("emptied") << "empty" << false;
+        QTest::addColumn<int>("archiveError");
+        QTest::addColumn<int>("kind"); // of each entry
+        QTest::newRow("deleted") << "delete" << int(OpenKind::NotFound) << int(Kind::NotOpened);
+        QTest::newRow("replaced by a folder")
+            << "folder" << int(OpenKind::IsFolder) << int(Kind::NotOpened);
+        QTest::newRow("emptied") << "empty" << int(OpenKind::None) << int(Kind::NotInDirectory);
     }
     void archiveGoneAfterListing() {
         QFETCH(QString, change);
-        QFETCH(bool, archiveError);
+        QFETCH(int, archiveError);
+        QFETCH(int, kind);
         testfiles::Write(archivePath, ThreeEntries());
         const archive::Directory dir = archive::ReadDirectory(testfiles::Path(archivePath));
         QCOMPARE(dir.Entries.size(), 3u);
@@ -255,12 +326,10 @@ private slots:
             testfiles::Write(archivePath, {});
 
         const auto report = extract({0, 1, 2}, int(dir.Entries.size()));
-        QCOMPARE(report.ArchiveError.empty(), !archiveError);
+        QCOMPARE(int(report.ArchiveError.What), archiveError);
         QCOMPARE(report.Entries.size(), 3u);
-        for (const auto& e : report.Entries) {
-            QCOMPARE(e.Result, Outcome::NotWritten);
-            QVERIFY(!e.Reason.empty());
-        }
+        for (const auto& e : report.Entries)
+            QCOMPARE(int(e.Result), kind);
         QCOMPARE(outputFiles(), Files{});
     }
 
@@ -295,7 +364,16 @@ private slots:
         QTest::newRow("con.txt") << QByteArray("con.txt") << true << false;
         QTest::newRow("COM1.dat") << QByteArray("COM1.dat") << true << false;
         QTest::newRow("LPT9") << QByteArray("lpt9") << true << false;
-        QTest::newRow("COM0 is not a device") << QByteArray("COM0") << true << true;
+        QTest::newRow("COM0") << QByteArray("COM0") << true << false;
+        QTest::newRow("lpt0.txt") << QByteArray("lpt0.txt") << true << false;
+        QTest::newRow("CONIN$") << QByteArray("CONIN$") << true << false;
+        QTest::newRow("conout$.log") << QByteArray("conout$.log") << true << false;
+        QTest::newRow("COM superscript 1, Western") << QByteArray("COM\xb9") << true << false;
+        QTest::newRow("LPT superscript 3, UTF-8") << QByteArray("LPT\xc2\xb3.x") << true << false;
+        QTest::newRow("COM10 is not a device") << QByteArray("COM10") << true << true;
+        QTest::newRow("COM superscript 4 is not a device")
+            << QByteArray("COM\xe2\x81\xb4") << true << true;
+        QTest::newRow("CONIN$ elsewhere") << QByteArray("CONIN$") << false << true;
         QTest::newRow("CONSOLE is not a device") << QByteArray("CONSOLE") << true << true;
         QTest::newRow("NUL elsewhere") << QByteArray("NUL") << false << true;
         QTest::newRow("trailing space") << QByteArray("A ") << true << false;

@@ -139,15 +139,19 @@ private slots:
         QTest::newRow("extract by position")
             << QStringList{"extract", "@/a.dat", "@/out", "1"} << 0 << QByteArray() << QByteArray()
             << Files{{"-DASH", "tw"}};
-        QTest::newRow("extract by name takes every entry of that name")
-            << QStringList{"extract", "@/a.dat", "@/out", "TEXT.TXT"} << 0 << QByteArray()
-            << QByteArray() << Files{{"TEXT.TXT", "thre"}};
+        QTest::newRow("extract by name takes every entry of that name; the later one wins")
+            << QStringList{"extract", "@/a.dat", "@/out", "TEXT.TXT"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
+                          "name\n")
+            << Files{{"TEXT.TXT", "thre"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
         QTest::newRow("extract everything reports the problems and goes on")
             << QStringList{"extract", "@/a.dat", "@/out"} << 1 << QByteArray()
-            << QByteArray("quillmarrow-cli: a/b: unsafe name (contains a path separator)\n"
+            << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
+                          "name\n"
+                          "quillmarrow-cli: a/b: unsafe name (contains a path separator)\n"
                           "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
                           "bytes written)\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}, {"CUT", "reZZ"}};
@@ -459,7 +463,7 @@ private slots:
                 const bool unsafe = name.contains('/') || name.contains('\\') ||
                                     name.contains('\x01') || name.contains('\x7f');
                 const QByteArray bytes = data.mid(offset - base, size);
-                if (unsafe || bytes.size() < size)
+                if (unsafe || bytes.size() < size || expected.contains(QString::fromLatin1(name)))
                     problem = true;
                 if (!unsafe)
                     expected[QString::fromLatin1(name)] = bytes;

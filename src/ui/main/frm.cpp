@@ -253,6 +253,7 @@ QString frm::ArchivePathOfSelection() const {
 
 void frm::ListArchiveEntries(const QString& ArchivePath) {
     lstFiles->clear();
+    listedNames_.clear();
     const archive::Directory dir = archive::ReadDirectory(ToPath(ArchivePath), MaxListedEntries);
     if (dir.State == archive::Directory::Status::NotFound)
         return;
@@ -267,6 +268,7 @@ void frm::ListArchiveEntries(const QString& ArchivePath) {
     for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
         const std::string_view name = dir.Entries.Name(k);
         names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
+        listedNames_.emplace_back(name);
     }
     lstFiles->addItems(names);
     cmdSelectAll->setEnabled(true);
@@ -298,27 +300,38 @@ std::vector<int> frm::SelectedPositions() const {
 }
 
 void frm::ExtractSelectedEntries(const QString& ArchivePath, const QString& OutputFolder) {
+    const std::vector<int> positions = SelectedPositions();
+    std::vector<std::string_view> listed;
+    listed.reserve(positions.size());
+    for (const int k : positions)
+        listed.emplace_back(std::size_t(k) < listedNames_.size() ? listedNames_[std::size_t(k)]
+                                                                 : std::string_view());
+    archive::ExtractOptions options;
+    options.ListedNames = listed;
     const archive::ExtractReport report = archive::ExtractEntries(
-        ToPath(ArchivePath), ToPath(OutputFolder), SelectedPositions(), lstFiles->count());
+        ToPath(ArchivePath), ToPath(OutputFolder), positions, lstFiles->count(), options);
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
     }
 
     QStringList lines;
-    if (!report.ArchiveError.empty()) {
-        lines << ArchivePath + QStringLiteral(": ") + QString::fromStdString(report.ArchiveError)
+    if (report.ArchiveError || report.FolderError) {
+        const bool archiveFailed = bool(report.ArchiveError);
+        lines << (archiveFailed ? ArchivePath : OutputFolder) + QStringLiteral(": ") +
+                     QString::fromStdString(archive::Describe(archiveFailed ? report.ArchiveError
+                                                                            : report.FolderError))
               << QString() << QStringLiteral("No entry was extracted.");
     } else {
         int problems = 0;
         for (const auto& e : report.Entries) {
-            if (e.Result == archive::EntryResult::Outcome::Written)
+            if (e.Result == archive::EntryResult::Kind::Written)
                 continue;
             if (++problems > ProblemsShown)
                 continue;
             const QString name = e.Name.empty() ? lstFiles->item(e.Position)->text()
                                                 : QString::fromLocal8Bit(e.Name);
-            lines << name + QStringLiteral(": ") + QString::fromLocal8Bit(e.Reason);
+            lines << name + QStringLiteral(": ") + QString::fromStdString(archive::Describe(e));
         }
         if (problems > ProblemsShown)
             lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);

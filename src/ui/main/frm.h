@@ -3,6 +3,7 @@
 #include "winutil/clsForm.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -72,4 +73,7 @@ private:
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
+    // The name bytes of the listed entries, line k being record k: extraction checks that the
+    // records still hold them.
+    std::vector<std::string> listedNames_;
 };

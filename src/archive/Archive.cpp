@@ -1,0 +1,62 @@
+#include "archive/Archive.h"
+
+#include "FileIO.h"
+#include "RecordReader.h"
+
+namespace archive {
+
+std::string Describe(const OpenError& error) {
+    using Kind = OpenError::Kind;
+    const bool archive = error.Of == OpenError::Subject::Archive;
+    switch (error.What) {
+    case Kind::None:
+        return {};
+    case Kind::NotFound:
+        return archive ? "the archive does not exist" : "the folder does not exist";
+    case Kind::IsFolder:
+        return "is a folder";
+    case Kind::NotRegularFile:
+        return "is not a regular file";
+    case Kind::NotAFolder:
+        return "is not a folder";
+    case Kind::PermissionDenied:
+        return "permission denied";
+    case Kind::Unreadable:
+        break;
+    }
+    return (archive ? "cannot read the archive: " : "cannot open the folder: ") +
+           io::SystemMessage(error.Error);
+}
+
+Archive::Archive() = default;
+Archive::Archive(const std::filesystem::path& path) {
+    file_ = io::InputFile::Open(path, error_);
+}
+Archive::Archive(Archive&&) noexcept = default;
+Archive& Archive::operator=(Archive&&) noexcept = default;
+Archive::~Archive() = default;
+
+std::uint64_t Archive::Size() const {
+    return file_ ? file_->Size() : 0;
+}
+
+std::uint64_t
+Archive::WalkDirectory(const std::function<bool(int k, const ArchiveEntry& entry)>& visit,
+                       std::error_code& ec) const {
+    if (!file_)
+        return 0;
+    io::RecordReader records(*file_, 52428); // about 1 MiB a read
+    std::uint64_t k = 0;
+    while (k < static_cast<std::uint64_t>(MaxRecords)) {
+        const std::string_view record = records.Record(k, ec);
+        if (ec || record.empty() || EndsDirectory(static_cast<unsigned char>(record[0])))
+            break;
+        const ArchiveEntry entry = DecodeRecord(record);
+        ++k;
+        if (!visit(static_cast<int>(k - 1), entry) || !entry.Complete)
+            break;
+    }
+    return k;
+}
+
+} // namespace archive

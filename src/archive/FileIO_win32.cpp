@@ -1,0 +1,335 @@
+// The file layer on Windows: wide-character paths, files created exclusively under a
+// temporary name and moved over the entry's name when whole, the system's own error texts.
+// Entry names are bytes in the ANSI code page and become file names through it.
+
+#include "FileIO.h"
+
+#include "archive/Extract.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <string>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace archive::io {
+
+namespace {
+
+constexpr std::size_t ChunkSize = 4u << 20;
+
+std::error_code LastError() {
+    return {static_cast<int>(::GetLastError()), std::system_category()};
+}
+
+OpenError::Kind KindOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+        return OpenError::Kind::NotFound;
+    case ERROR_ACCESS_DENIED:
+        return OpenError::Kind::PermissionDenied;
+    default:
+        return OpenError::Kind::Unreadable;
+    }
+}
+
+bool IdOf(HANDLE h, FileId& id, std::uint64_t* size = nullptr) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info))
+        return false;
+    id.Device = info.dwVolumeSerialNumber;
+    id.Inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    if (size)
+        *size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return true;
+}
+
+std::wstring FromAnsi(const std::string& bytes) {
+    if (bytes.empty())
+        return {};
+    const int n =
+        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    return wide;
+}
+
+// The temporary file of the entry in progress, for RemovePartialFile.
+std::atomic<bool> partialSet{false};
+wchar_t partialPath[32768];
+
+void RegisterPartialFile(const std::wstring& path) {
+    partialSet.store(false);
+    const std::size_t n = std::min(path.size(), std::size(partialPath) - 1);
+    std::wmemcpy(partialPath, path.c_str(), n);
+    partialPath[n] = L'\0';
+    partialSet.store(true);
+}
+
+bool WriteAll(HANDLE h, const char* data, std::size_t n, std::error_code& ec) {
+    while (n > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+        DWORD put = 0;
+        if (!::WriteFile(h, data, want, &put, nullptr)) {
+            ec = LastError();
+            return false;
+        }
+        if (put == 0) {
+            ec = std::make_error_code(std::errc::io_error);
+            return false;
+        }
+        data += put;
+        n -= put;
+    }
+    return true;
+}
+
+} // namespace
+
+void ForgetPartialFile() noexcept {
+    partialSet.store(false);
+}
+
+std::string SystemMessage(const std::error_code& ec) {
+    if (ec.category() != std::system_category())
+        return ec.message();
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(ec.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n == 0 || !text)
+        return "error " + std::to_string(ec.value());
+    std::wstring wide(text, n);
+    ::LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' ||
+                             wide.back() == L' '))
+        wide.pop_back();
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                          nullptr, nullptr);
+    return utf8;
+}
+
+// --- InputFile
+
+std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
+    error = {OpenError::Kind::None, OpenError::Subject::Archive, {}};
+    const auto fail = [&](OpenError::Kind kind, std::error_code ec) {
+        error.What = kind;
+        error.Error = ec;
+        return nullptr;
+    };
+    if (path.empty())
+        return fail(OpenError::Kind::NotFound,
+                    std::make_error_code(std::errc::no_such_file_or_directory));
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = ::GetLastError();
+        return fail(KindOf(code), {static_cast<int>(code), std::system_category()});
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fail(OpenError::Kind::IsFolder, std::make_error_code(std::errc::is_a_directory));
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        return fail(KindOf(code), {static_cast<int>(code), std::system_category()});
+    }
+    std::unique_ptr<InputFile> file(new InputFile);
+    file->handle_ = h;
+    if (::GetFileType(h) != FILE_TYPE_DISK)
+        return fail(OpenError::Kind::NotRegularFile,
+                    std::make_error_code(std::errc::invalid_argument));
+    if (!IdOf(h, file->id_, &file->size_))
+        return fail(OpenError::Kind::Unreadable, LastError());
+    return file;
+}
+
+InputFile::~InputFile() {
+    if (handle_)
+        ::CloseHandle(handle_);
+}
+
+std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
+                              std::error_code& ec) const {
+    std::size_t done = 0;
+    while (done < n) {
+        OVERLAPPED at{};
+        const std::uint64_t from = pos + done;
+        at.Offset = static_cast<DWORD>(from & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(from >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
+        if (!::ReadFile(handle_, buffer + done, want, &got, &at)) {
+            if (::GetLastError() != ERROR_HANDLE_EOF)
+                ec = LastError();
+            break;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+// --- OutputFolder
+
+OutputFolder::~OutputFolder() {
+    if (handle_)
+        ::CloseHandle(handle_);
+}
+
+OpenError OutputFolder::Open(const std::filesystem::path& path) {
+    OpenError error{OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
+    if (path.empty()) {
+        error.What = OpenError::Kind::NotFound;
+        return error;
+    }
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = ::GetLastError();
+        error.What = KindOf(code);
+        error.Error = {static_cast<int>(code), std::system_category()};
+        return error;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error.What = OpenError::Kind::NotAFolder;
+        return error;
+    }
+    // Held open without delete sharing, the folder cannot be renamed or replaced while the
+    // entries are written into it.
+    HANDLE h = ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        error.What = KindOf(code);
+        error.Error = {static_cast<int>(code), std::system_category()};
+        return error;
+    }
+    handle_ = h;
+    path_ = path.native();
+    if (!path_.empty() && path_.back() != L'\\' && path_.back() != L'/')
+        path_ += L'\\';
+    return error;
+}
+
+void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
+    static std::atomic<unsigned> counter{0};
+    file.Discard();
+    file.folder_ = path_;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring temp = path_ + L".quillmarrow-" + std::to_wstring(::GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(counter++) + L".part";
+        RegisterPartialFile(temp);
+        HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            file.handle_ = h;
+            file.temp_ = std::move(temp);
+            return;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    ec = LastError();
+    ForgetPartialFile();
+}
+
+// --- NewFile
+
+bool NewFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
+    WriteAll(handle_, data, n, ec);
+}
+
+std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                                std::vector<char>& buffer,
+                                const std::function<bool(std::uint64_t)>& more,
+                                std::error_code& ec) {
+    std::uint64_t done = 0;
+    while (done < n) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize));
+        if (buffer.size() < want)
+            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(n, ChunkSize)));
+        const std::size_t got = in.ReadAt(buffer.data(), want, pos + done, ec);
+        if (ec || !WriteAll(handle_, buffer.data(), got, ec))
+            return done;
+        done += got;
+        if (got < want || !more(done))
+            break;
+    }
+    return done;
+}
+
+FileId NewFile::Id(std::error_code& ec) const {
+    FileId id;
+    if (!IdOf(handle_, id))
+        ec = LastError();
+    return id;
+}
+
+NewFile::Naming NewFile::Name(const std::string& name,
+                              const std::function<bool(const FileId&)>& mayReplace,
+                              FileId& replaced, std::error_code& ec) {
+    if (!::CloseHandle(handle_)) {
+        handle_ = nullptr;
+        ec = LastError();
+        Discard();
+        return Naming::Refused;
+    }
+    handle_ = nullptr;
+    const std::wstring target = folder_ + FromAnsi(name);
+    Naming naming = Naming::Named;
+    HANDLE old = ::CreateFileW(
+        target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (old != INVALID_HANDLE_VALUE) {
+        const bool known = IdOf(old, replaced);
+        ::CloseHandle(old);
+        if (known && !mayReplace(replaced)) {
+            Discard();
+            return Naming::Refused;
+        }
+        naming = Naming::Replaced;
+    }
+    if (!::MoveFileExW(temp_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ec = LastError();
+        Discard();
+        return Naming::Refused;
+    }
+    temp_.clear();
+    ForgetPartialFile();
+    return naming;
+}
+
+void NewFile::Discard() noexcept {
+    if (handle_)
+        ::CloseHandle(handle_);
+    handle_ = nullptr;
+    if (!temp_.empty()) {
+        ::DeleteFileW(temp_.c_str());
+        temp_.clear();
+        ForgetPartialFile();
+    }
+}
+
+} // namespace archive::io
+
+void archive::RemovePartialFile() noexcept {
+    if (archive::io::partialSet.exchange(false))
+        ::DeleteFileW(archive::io::partialPath);
+}
