@@ -16,7 +16,16 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <cstddef>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 using Files = QMap<QString, QByteArray>;
@@ -53,6 +62,36 @@ Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1)
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
+
+#ifdef Q_OS_LINUX
+// From here on, this process and the programs it runs see file systems without unnamed files:
+// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported.
+void RefuseUnnamedFiles() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // flags, low half
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+}
+#endif
+
+#ifdef Q_OS_UNIX
+constexpr bool Unix = true;
+bool Root() {
+    return ::geteuid() == 0;
+} // permissions do not hold root back
+#else
+constexpr bool Unix = false;
+bool Root() {
+    return false;
+}
+#endif
 
 // The test archive: two entries named TEXT.TXT, a hyphen name, an unsafe name and a cut one.
 QByteArray Archive() {
@@ -94,6 +133,12 @@ private slots:
         testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
         testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
         testfiles::Write(root.filePath("many.dat"), ManyEntries());
+#ifdef Q_OS_UNIX
+        if (!QFile::exists(root.filePath("fifo")))
+            QCOMPARE(::mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600), 0);
+        QDir().mkpath(root.filePath("locked")); // empty and closed to everyone but root
+        QFile::setPermissions(root.filePath("locked"), {});
+#endif
     }
 
     void run_data() {
@@ -134,7 +179,7 @@ private slots:
             << QByteArray("quillmarrow-cli: list takes one ARCHIVE\n") << Files{};
         QTest::newRow("list of a missing archive")
             << QStringList{"list", "@/none.dat"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
 
         QTest::newRow("extract by position")
             << QStringList{"extract", "@/a.dat", "@/out", "1"} << 0 << QByteArray() << QByteArray()
@@ -166,10 +211,30 @@ private slots:
             << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
         QTest::newRow("extract into a missing folder")
             << QStringList{"extract", "@/a.dat", "@/none"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none: the folder does not exist\n") << Files{};
         QTest::newRow("extract from a missing archive")
             << QStringList{"extract", "@/none.dat", "@/out"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
+
+        // Messages say what a path that cannot be used is.
+        QTest::newRow("list of a folder")
+            << QStringList{"list", "@/out"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/out: is a folder\n") << Files{};
+        QTest::newRow("list of a device")
+            << QStringList{"list", "/dev/zero"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: /dev/zero: is not a regular file\n") << Files{};
+        QTest::newRow("list of a FIFO")
+            << QStringList{"list", "@/fifo"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/fifo: is not a regular file\n") << Files{};
+        QTest::newRow("list in a folder that may not be searched")
+            << QStringList{"list", "@/locked/a.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/locked/a.dat: permission denied\n") << Files{};
+        QTest::newRow("extract into a file")
+            << QStringList{"extract", "@/a.dat", "@/-odd.dat", "0"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/-odd.dat: is not a folder\n") << Files{};
+        QTest::newRow("extract into a folder that may not be written")
+            << QStringList{"extract", "@/a.dat", "@/locked"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/locked: permission denied\n") << Files{};
 
         // Messages escape control bytes, bytes that are not UTF-8 and the backslash, so that a
         // problem stays one line and nothing reaches the terminal as a command.
@@ -221,6 +286,10 @@ private slots:
         QFETCH(Files, files);
         if (!args.isEmpty() && args.last() == ">/dev/full" && !QFile::exists("/dev/full"))
             QSKIP("no /dev/full here");
+        for (const QString& a : args)
+            if ((a.startsWith("@/locked") && Root()) || (a == "@/fifo" && !Unix) ||
+                (a.startsWith("/dev/") && !QFile::exists(a)))
+                QSKIP("no such path or permission here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());
         err.replace("@/", QFile::encodeName(root.path()) + '/');
         const Result r = Run(args);
@@ -306,12 +375,16 @@ private slots:
     // older file of the entry's name keeps its bytes.
     void interrupted_data() {
         QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("older"); // out/BIG already holds "older"
+        QTest::addColumn<bool>("older");   // out/BIG already holds "older"
+        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
 #ifdef Q_OS_UNIX
-        QTest::newRow("SIGINT") << SIGINT << false;
-        QTest::newRow("SIGINT over an older file") << SIGINT << true;
-        QTest::newRow("SIGTERM over an older file") << SIGTERM << true;
-        QTest::newRow("SIGHUP over an older file") << SIGHUP << true;
+        QTest::newRow("SIGINT") << SIGINT << false << true;
+        QTest::newRow("SIGINT over an older file") << SIGINT << true << true;
+        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true;
+        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true;
+        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false;
+        QTest::newRow("SIGTERM over an older file, no unnamed files") << SIGTERM << true << false;
+        QTest::newRow("SIGHUP over an older file, no unnamed files") << SIGHUP << true << false;
 #endif
     }
     void interrupted() {
@@ -322,6 +395,7 @@ private slots:
             QSKIP("the signal must reach the program itself");
         QFETCH(int, signal);
         QFETCH(bool, older);
+        QFETCH(bool, unnamed);
         // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
         const QString archive = root.filePath("big.dat");
         testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
@@ -331,24 +405,31 @@ private slots:
             testfiles::Write(QDir(folder()).filePath("BIG"), "older");
 
         QProcess p;
+        if (!unnamed)
+            p.setChildProcessModifier(RefuseUnnamedFiles);
         p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
         QVERIFY(p.waitForStarted());
-        // It is writing the entry once it holds a file in the output folder open.
+        // It is writing the entry once it holds a file in the output folder open; an unnamed
+        // one shows as deleted.
         const std::string fds = "/proc/" + std::to_string(p.processId()) + "/fd";
         const std::string inFolder = testfiles::Path(folder()).string() + '/';
-        bool writing = false;
+        std::string writing;
         QElapsedTimer waited;
         waited.start();
-        while (!writing && waited.elapsed() < 30000 && p.state() == QProcess::Running) {
+        bool finished = false;
+        while (writing.empty() && waited.elapsed() < 30000 && !(finished = p.waitForFinished(0))) {
             std::error_code ec;
             for (const auto& fd : std::filesystem::directory_iterator(fds, ec))
-                writing |=
-                    std::filesystem::read_symlink(fd.path(), ec).string().starts_with(inFolder);
+                if (const auto target = std::filesystem::read_symlink(fd.path(), ec).string();
+                    target.starts_with(inFolder))
+                    writing = target;
             ::usleep(200);
         }
-        QVERIFY2(writing, "the entry was not seen being written");
+        QVERIFY2(!writing.empty(), "the entry was not seen being written");
+        if (!unnamed)
+            QVERIFY2(!writing.ends_with(" (deleted)"), writing.c_str());
         ::kill(static_cast<pid_t>(p.processId()), signal);
-        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(finished || p.waitForFinished(60000));
         QFile::remove(archive);
         QCOMPARE(testfiles::Contents(folder()).join(' '), older ? "BIG" : "");
         if (older)
