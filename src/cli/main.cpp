@@ -245,7 +245,7 @@ void Select(const archive::Archive& archive, const std::vector<std::string>& ent
 
 // A signal that ends the program while an entry is written still removes its temporary file
 // (where the system cannot make a file without a name), then ends the program as it would.
-extern "C" void RemovePartialFileAndEnd(int signal) {
+void RemovePartialFileAndEnd(int signal) {
     archive::RemovePartialFile();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
