@@ -10,8 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -90,6 +92,18 @@ bool Root() {
 constexpr bool Unix = false;
 bool Root() {
     return false;
+}
+#endif
+
+#ifdef Q_OS_LINUX
+// What the open files of a running process are (the targets of /proc/PID/fd).
+std::vector<std::string> OpenFiles(qint64 pid) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+        files.push_back(std::filesystem::read_symlink(fd.path(), ec).string());
+    return files;
 }
 #endif
 
@@ -411,18 +425,15 @@ private slots:
         QVERIFY(p.waitForStarted());
         // It is writing the entry once it holds a file in the output folder open; an unnamed
         // one shows as deleted.
-        const std::string fds = "/proc/" + std::to_string(p.processId()) + "/fd";
         const std::string inFolder = testfiles::Path(folder()).string() + '/';
         std::string writing;
         QElapsedTimer waited;
         waited.start();
         bool finished = false;
         while (writing.empty() && waited.elapsed() < 30000 && !(finished = p.waitForFinished(0))) {
-            std::error_code ec;
-            for (const auto& fd : std::filesystem::directory_iterator(fds, ec))
-                if (const auto target = std::filesystem::read_symlink(fd.path(), ec).string();
-                    target.starts_with(inFolder))
-                    writing = target;
+            for (const std::string& file : OpenFiles(p.processId()))
+                if (file.starts_with(inFolder))
+                    writing = file;
             ::usleep(200);
         }
         QVERIFY2(!writing.empty(), "the entry was not seen being written");
@@ -458,7 +469,6 @@ private slots:
         QVERIFY(p.waitForStarted());
         // Replace the archive once the program has read its directory and does not hold it
         // open (reading counts from /proc/PID/io).
-        const std::string proc = "/proc/" + std::to_string(p.processId());
         const std::string path = testfiles::Path(archive).string();
         const qint64 directoryBytes = 100000 * 20;
         bool open = false, finished = false;
@@ -466,11 +476,9 @@ private slots:
         QElapsedTimer waited;
         waited.start();
         do {
-            open = false;
-            std::error_code ec;
-            for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd", ec))
-                open |= std::filesystem::read_symlink(fd.path(), ec) == path;
-            const QByteArray io = testfiles::Read(QString::fromStdString(proc + "/io"));
+            const auto files = OpenFiles(p.processId());
+            open = std::find(files.begin(), files.end(), path) != files.end();
+            const QByteArray io = testfiles::Read(QString("/proc/%1/io").arg(p.processId()));
             read = io.mid(io.indexOf("rchar: ") + 7).split('\n').value(0).toLongLong();
         } while ((read < directoryBytes || open) && !(finished = p.waitForFinished(0)) &&
                  waited.elapsed() < 30000);
