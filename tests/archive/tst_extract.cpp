@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stop_token>
+#include <string_view>
 #include <vector>
 
 #ifndef _WIN32
@@ -41,10 +43,11 @@ private:
     QString archivePath;
     QString out;
 
-    archive::ExtractReport extract(const QList<int>& selected, int listCount) {
+    archive::ExtractReport extract(const QList<int>& selected, int listCount,
+                                   const archive::ExtractOptions& options = {}) {
         const std::vector<int> positions(selected.begin(), selected.end());
         return archive::ExtractEntries(testfiles::Path(archivePath), testfiles::Path(out),
-                                       positions, listCount);
+                                       positions, listCount, options);
     }
     Files outputFiles() const {
         Files files;
@@ -211,6 +214,173 @@ private slots:
                                                     testfiles::Path(out + "/"), all, 3);
         QVERIFY(report.AllWritten());
         QCOMPARE(testfiles::Contents(out).size(), 3);
+    }
+
+    // The archive lies in the output folder under the name of one of its entries (the
+    // window's default folder is the archive's own).
+    void archiveWouldReplaceItself_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("the archive itself") << "same";
+        QTest::newRow("a hard link to the archive") << "hard link";
+        QTest::newRow("the folder through a symbolic link") << "linked folder";
+    }
+    void archiveWouldReplaceItself() {
+        QFETCH(QString, how);
+        const QByteArray bytes = testfiles::Archive({{"GAME.DAT", "entry"}, {"B", "b"}});
+        const QString inFolder = QDir(out).filePath("GAME.DAT");
+        testfiles::Write(how == "hard link" ? archivePath : inFolder, bytes);
+        if (how == "hard link")
+            QVERIFY(::link(QFile::encodeName(archivePath), QFile::encodeName(inFolder)) == 0);
+        else
+            archivePath = inFolder;
+        const QString folder = out;
+        if (how == "linked folder") {
+            out = root.filePath("linked");
+            QVERIFY(QFile::link(folder, out));
+        }
+        const auto report = extract({0, 1}, 2);
+        QCOMPARE(report.Entries[0].Result, Kind::WouldReplaceArchive);
+        QCOMPARE(report.Entries[1].Result, Kind::Written);
+        QVERIFY(!report.AllWritten());
+        QCOMPARE(testfiles::Read(inFolder), bytes);
+        QFile::remove(root.filePath("linked"));
+    }
+
+    void listedNames_data() {
+        QTest::addColumn<QList<QByteArray>>("listed");
+        QTest::addColumn<Outcomes>("outcomes");
+        QTest::addColumn<Files>("files");
+        const int W = int(Kind::Written), X = int(Kind::ArchiveChanged);
+        QTest::newRow("as listed")
+            << QList<QByteArray>{"A.TXT", "B.TXT", "C.TXT"} << Outcomes{W, W, W}
+            << Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
+        QTest::newRow("a record now holds another entry: that one is left, the rest go on")
+            << QList<QByteArray>{"A.TXT", "Z.TXT", "C.TXT"} << Outcomes{W, X, W}
+            << Files{{"A.TXT", "alpha"}, {"C.TXT", "charlie"}};
+        QTest::newRow("a listed name longer than the record's")
+            << QList<QByteArray>{"A.TXTX", "B.TXT", "C.TXT"} << Outcomes{X, W, W}
+            << Files{{"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
+    }
+    void listedNames() {
+        QFETCH(QList<QByteArray>, listed);
+        QFETCH(Outcomes, outcomes);
+        QFETCH(Files, files);
+        testfiles::Write(archivePath, ThreeEntries());
+        std::vector<std::string_view> names;
+        for (const QByteArray& name : listed)
+            names.emplace_back(name.constData(), std::size_t(name.size()));
+        archive::ExtractOptions options;
+        options.ListedNames = names;
+        const auto report = extract({0, 1, 2}, 3, options);
+        Outcomes got;
+        for (const auto& e : report.Entries)
+            got << int(e.Result);
+        QCOMPARE(got, outcomes);
+        QCOMPARE(outputFiles(), files);
+    }
+
+    // The directory and the entries come from the file as it was opened, whatever happens
+    // to its path in between.
+    void extractsFromTheOpenArchive() {
+        testfiles::Write(archivePath, ThreeEntries());
+        const archive::Archive opened(testfiles::Path(archivePath));
+        QVERIFY(opened.IsOpen());
+        QCOMPARE(archive::ReadDirectory(opened).Entries.size(), 3u);
+        const QString other = root.filePath("other.dat");
+        testfiles::Write(other, testfiles::Archive({{"Z", "zulu"}}));
+        QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(archivePath)) == 0);
+        const std::vector<int> first{0};
+        QVERIFY(archive::ExtractEntries(opened, testfiles::Path(out), first, 3).AllWritten());
+        QVERIFY(archive::ExtractEveryEntry(opened, testfiles::Path(out)).AllWritten());
+        QCOMPARE(outputFiles(),
+                 (Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}}));
+    }
+
+    // The output folder's path is replaced by a link after the first entry: the later ones
+    // still go into the folder that was opened.
+    void outputFolderSwapped() {
+        testfiles::Write(archivePath, ThreeEntries());
+        const QString moved = root.filePath("moved"), elsewhere = root.filePath("elsewhere");
+        QVERIFY(QDir().mkdir(elsewhere));
+        archive::ExtractOptions options;
+        options.OnResult = [&](const archive::EntryResult& e) {
+            if (e.Position == 0) {
+                QVERIFY(QDir().rename(out, moved));
+                QVERIFY(QFile::link(elsewhere, out));
+            }
+        };
+        QVERIFY(extract({0, 1, 2}, 3, options).AllWritten());
+        QCOMPARE(testfiles::Contents(elsewhere), QStringList{});
+        QCOMPARE(testfiles::Contents(moved), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+        QFile::remove(out);
+        QDir(moved).removeRecursively();
+        QDir(elsewhere).removeRecursively();
+    }
+
+    // A folder path so long that only the entry's own name still fits after it.
+    void outputPathNearPathMax() {
+        testfiles::Write(archivePath, testfiles::Archive({{"TWELVE.CHARS", "x"}}));
+        QString deep = out;
+        while (deep.size() < 4095 - 1 - 12 - 100)
+            deep += "/" + QString(99, 'd');
+        deep += "/" + QString(4095 - 1 - 12 - 1 - int(deep.size()), 'e');
+        QCOMPARE(deep.size() + 1 + 12, 4095);
+        QVERIFY(QDir().mkpath(deep));
+        const std::vector<int> first{0};
+        const auto report =
+            archive::ExtractEntries(testfiles::Path(archivePath), testfiles::Path(deep), first, 1);
+        QCOMPARE(report.Entries[0].Result, Kind::Written);
+        QCOMPARE(testfiles::Contents(deep), QStringList{"TWELVE.CHARS"});
+    }
+
+    // Results and progress delivered as they come, so the caller need not keep them.
+    void resultsAndProgressAsTheyCome() {
+        testfiles::Write(archivePath,
+                         testfiles::Archive({{"SAME", "1"}, {"B", "22"}, {"SAME", "333"}}));
+        QList<QPair<int, int>> results; // position, kind
+        QList<QList<quint64>> progress; // entries done, count, bytes done, total
+        archive::ExtractOptions options;
+        options.OnResult = [&](const archive::EntryResult& e) {
+            results << qMakePair(e.Position, int(e.Result));
+            if (e.Result == Kind::ReplacedByLater)
+                QCOMPARE(e.ReplacedBy, 2);
+        };
+        options.OnProgress = [&](const archive::ExtractProgress& p) {
+            progress << QList<quint64>{p.EntriesDone, p.EntryCount, p.BytesDone, p.TotalBytes};
+        };
+        const auto report = extract({0, 1, 2}, 3, options);
+        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
+        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {1, W}, {0, R}, {2, W}}));
+        QVERIFY(report.Entries.empty());
+        QCOMPARE(report.EntryCount, 3u);
+        QCOMPARE(report.Problems, 1u);
+        QVERIFY(!report.AllWritten());
+        QCOMPARE(progress, (QList<QList<quint64>>{{1, 3, 1, 6}, {2, 3, 3, 6}, {3, 3, 6, 6}}));
+    }
+
+    // A stop asked for inside a large entry: it leaves nothing (not even a temporary file
+    // while it was being written), an old file of its name keeps its bytes, and it and the
+    // rest are Cancelled.
+    void stopInsideLargeEntry() {
+        const QByteArray big(9 * 1024 * 1024, 'b');
+        testfiles::Write(archivePath, testfiles::Archive({{"BIG", big}, {"NEXT", "n"}}));
+        const QString old = QDir(out).filePath("BIG");
+        testfiles::Write(old, "old bytes");
+        std::stop_source stop;
+        QStringList seen;
+        archive::ExtractOptions options;
+        options.Stop = stop.get_token();
+        options.OnProgress = [&](const archive::ExtractProgress& p) {
+            if (p.EntriesDone == 0) {
+                seen = testfiles::Contents(out);
+                stop.request_stop();
+            }
+        };
+        const auto report = extract({0, 1}, 2, options);
+        QCOMPARE(seen, QStringList{"BIG"});
+        QCOMPARE(report.Entries[0].Result, Kind::Cancelled);
+        QCOMPARE(report.Entries[1].Result, Kind::Cancelled);
+        QCOMPARE(outputFiles(), (Files{{"BIG", "old bytes"}}));
     }
 
     // What the archive or the output folder turned out to be when either cannot be used:
