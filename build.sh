@@ -9,6 +9,8 @@ cd "$(dirname "$0")"
 
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev)
+# GNU tar and bsdtar are the peers of the small-entry benchmark.
+bench_packages=(tar libarchive-tools)
 
 install_missing() {
     local missing=()
@@ -56,6 +58,7 @@ test)
     fuzz/run build-fuzz
     ;;
 bench)
+    packages+=("${bench_packages[@]}")
     install_missing
     build build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLMARROW_TESTS=OFF
     bench/run build-bench

@@ -1,6 +1,7 @@
 // Extraction of arbitrary bytes with every listed entry selected. Nothing may appear outside the
 // output folder; inside it only plain files named after entries that were written, no
 // temporary file, and each holding as many bytes as reported for the last entry of its name.
+// Walking the directory while extracting, with results delivered one by one, reports the same.
 
 #include "FuzzSupport.h"
 #include "archive/Directory.h"
@@ -42,6 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             e.Result == Kind::ReplacedByLater)
             expected[e.Name] = e.BytesWritten;
     }
+
+    // The same extraction again, walking the directory, with results as they come; a second
+    // result for a position is its file being replaced later.
+    const fs::path again = jail / "again";
+    fs::create_directories(again);
+    std::map<int, Kind> kinds;
+    archive::ExtractOptions options;
+    options.OnResult = [&](const archive::EntryResult& e) { kinds[e.Position] = e.Result; };
+    const archive::ExtractReport walked =
+        archive::ExtractEveryEntry(archive::Archive(archivePath), again, options);
+    fuzz::Check(walked.EntryCount == report.Entries.size() && walked.Entries.empty(),
+                "the walk reported another number of entries");
+    for (const auto& e : report.Entries)
+        fuzz::Check(kinds[e.Position] == e.Result, "the walk reported another result");
+    fuzz::Check(walked.AllWritten() == report.AllWritten(), "the walk's summary differs");
+    fs::remove_all(again);
 
     fuzz::Check(fuzz::Contents(fuzz::ScratchFolder()) == std::vector<std::string>{"jail"},
                 "something appeared beside the archive's folder");

@@ -165,13 +165,16 @@ private:
             e.BytesWritten = 0;
             return;
         }
-        const io::FileId id = ec ? io::FileId{} : file.Id(ec);
         io::FileId replaced;
+        const Written* earlier = nullptr;
+        const auto mayReplace = [&](const io::FileId& old) {
+            if (old == in.Id())
+                return false;
+            earlier = WrittenAs(old, e.Position);
+            return true;
+        };
         const io::NewFile::Naming naming =
-            ec ? io::NewFile::Naming::Refused
-               : file.Name(
-                     e.Name, [&](const io::FileId& old) { return !(old == in.Id()); }, replaced,
-                     ec);
+            ec ? io::NewFile::Naming::Refused : file.Name(e.Name, mayReplace, replaced, ec);
         if (ec) {
             file.Discard();
             e.Result = Kind::WriteFailed;
@@ -186,14 +189,42 @@ private:
         }
         e.Result =
             e.BytesWritten < static_cast<std::uint64_t>(e.Size) ? Kind::CutShort : Kind::Written;
-        if (naming == io::NewFile::Naming::Replaced) {
-            const auto earlier = written_.find(replaced);
-            if (earlier != written_.end()) {
-                MarkReplaced(earlier->second, e.Position);
-                written_.erase(earlier);
-            }
+        if (naming == io::NewFile::Naming::Replaced && earlier) {
+            MarkReplaced(*earlier, e.Position);
+            writtenHere_[static_cast<std::size_t>(earlier->Position)] = false;
+            written_.erase(replaced);
         }
-        written_[id] = {e.Position, e.Result == Kind::Written};
+        const auto k = static_cast<std::size_t>(e.Position);
+        if (writtenHere_.size() <= k) {
+            writtenHere_.resize(std::max(k + 1, writtenHere_.size() * 2));
+            writtenWhole_.resize(writtenHere_.size());
+        }
+        writtenHere_[k] = true;
+        writtenWhole_[k] = e.Result == Kind::Written;
+    }
+
+    // The entry of this run whose file has this identity, if any. The files are identified
+    // only when a name turns out to be taken by a file changed since the run began, and
+    // then only those written since the last time: no file is looked at twice, and files
+    // that were there before cost nothing.
+    const Written* WrittenAs(const io::FileId& id, int before) {
+        auto it = written_.find(id);
+        if (it == written_.end() && id.Recent && identifiedUpTo_ < before) {
+            const auto end =
+                std::min<std::size_t>(static_cast<std::size_t>(before), writtenHere_.size());
+            for (auto k = static_cast<std::size_t>(identifiedUpTo_); k < end; ++k) {
+                if (!writtenHere_[k])
+                    continue;
+                std::error_code ec;
+                const ArchiveEntry entry = DecodeRecord(records_.Record(k, ec));
+                io::FileId found;
+                if (!ec && folder_.Identify(entry.Name, found))
+                    written_[found] = {static_cast<int>(k), bool(writtenWhole_[k])};
+            }
+            identifiedUpTo_ = before;
+            it = written_.find(id);
+        }
+        return it == written_.end() ? nullptr : &it->second;
     }
 
     // An earlier entry's file was replaced by the one of `by`.
@@ -251,9 +282,12 @@ private:
     std::vector<char> buffer_;
     std::uint64_t windowAt_ = 0;
     std::size_t windowLength_ = 0;
-    // The files written in this run, by identity, so that one replaced by a later entry
-    // (the same name, or one the file system folds to it) is found.
+    // The files written in this run, so that one replaced by a later entry (the same name,
+    // or one the file system folds to it) is found by its identity: which positions wrote a
+    // file (whole or not), and the identities of those before identifiedUpTo_.
+    std::vector<bool> writtenHere_, writtenWhole_;
     std::unordered_map<io::FileId, Written, io::FileIdHash> written_;
+    int identifiedUpTo_ = 0;
     ExtractProgress progress_;
     Clock::time_point lastProgress_;
 };

@@ -19,7 +19,12 @@ namespace archive::io {
 // What makes a file the same file: device (or volume) and inode (or file index).
 struct FileId {
     std::uint64_t Device = 0, Inode = 0;
-    bool operator==(const FileId&) const = default;
+    // Its status changed since the folder was opened (or a moment before): it may be a file
+    // of this run. Not part of the identity.
+    bool Recent = false;
+    bool operator==(const FileId& other) const {
+        return Device == other.Device && Inode == other.Inode;
+    }
 };
 
 struct FileIdHash {
@@ -68,6 +73,8 @@ public:
     // Starts a file in the folder that has no name yet (a hidden temporary name where the
     // system cannot make a file without one).
     void Create(NewFile& file, std::error_code& ec) const;
+    // The identity of the file (or link, not followed) of that name; false when there is none.
+    bool Identify(const std::string& name, FileId& id) const;
 
 private:
     friend class NewFile;
@@ -77,6 +84,7 @@ private:
 #else
     int fd_ = -1;
 #endif
+    std::int64_t openedAt_ = 0; // the system's time, less a moment, in its file-time units
 };
 
 // A file being written. It becomes visible under its name only through Name(); dropping it
@@ -96,7 +104,6 @@ public:
     std::uint64_t CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
                            std::vector<char>& buffer,
                            const std::function<bool(std::uint64_t)>& more, std::error_code& ec);
-    FileId Id(std::error_code& ec) const;
 
     enum class Naming { Named, Replaced, Refused };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
@@ -117,6 +124,7 @@ private:
     int dir_ = -1;
     std::string temp_; // the temporary name, when the file has one
 #endif
+    std::int64_t folderOpenedAt_ = 0;
 };
 
 // The system's description of an error code, in UTF-8.

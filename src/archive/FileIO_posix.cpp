@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace archive::io {
@@ -25,6 +26,23 @@ std::error_code LastError() {
 
 FileId IdOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+bool IdentifyAt(int folder, const std::string& name, FileId& id, std::int64_t since) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    id = IdOf(st);
+    id.Recent = Nanoseconds(st.st_ctim) >= since;
+    return true;
+}
+
+OpenError Failure(OpenError::Subject of, OpenError::Kind kind, int code) {
+    return {kind, of, {code, std::generic_category()}};
 }
 
 OpenError::Kind KindOf(int error) {
@@ -85,10 +103,9 @@ std::string SystemMessage(const std::error_code& ec) {
 // --- InputFile
 
 std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
-    error = {OpenError::Kind::None, OpenError::Subject::Archive, {}};
+    error = {};
     const auto fail = [&](OpenError::Kind kind, int code) {
-        error.What = kind;
-        error.Error = {code, std::generic_category()};
+        error = Failure(OpenError::Subject::Archive, kind, code);
         return nullptr;
     };
     if (path.empty())
@@ -147,11 +164,8 @@ OutputFolder::~OutputFolder() {
 }
 
 OpenError OutputFolder::Open(const std::filesystem::path& path) {
-    OpenError error{OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
-    const auto fail = [&](OpenError::Kind kind, int code) {
-        error.What = kind;
-        error.Error = {code, std::generic_category()};
-        return error;
+    const auto fail = [](OpenError::Kind kind, int code) {
+        return Failure(OpenError::Subject::OutputFolder, kind, code);
     };
     if (path.empty())
         return fail(OpenError::Kind::NotFound, ENOENT);
@@ -165,14 +179,21 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     }
     if (::faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES)
         return fail(OpenError::Kind::PermissionDenied, EACCES);
-    return error;
+    // File times come from a coarse clock that may lag behind this one.
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    openedAt_ = Nanoseconds(now) - 1000000000;
+    return {OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
 }
 
 void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     file.Discard();
     file.dir_ = fd_;
+    file.folderOpenedAt_ = openedAt_;
 #ifdef O_TMPFILE
-    static std::atomic<bool> unnamedWorks{true};
+    // Naming an unnamed file goes through /proc/self/fd unless the process may link by
+    // descriptor; without /proc, use temporary files from the start.
+    static std::atomic<bool> unnamedWorks{::access("/proc/self/fd", X_OK) == 0};
     if (unnamedWorks) {
         file.fd_ = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (file.fd_ >= 0)
@@ -199,6 +220,10 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     }
     ec = LastError();
     ForgetPartialFile();
+}
+
+bool OutputFolder::Identify(const std::string& name, FileId& id) const {
+    return IdentifyAt(fd_, name, id, openedAt_);
 }
 
 // --- NewFile
@@ -258,13 +283,6 @@ std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uin
     return done;
 }
 
-FileId NewFile::Id(std::error_code& ec) const {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        ec = LastError();
-    return IdOf(st);
-}
-
 NewFile::Naming NewFile::Name(const std::string& name,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
@@ -273,13 +291,7 @@ NewFile::Naming NewFile::Name(const std::string& name,
         Discard();
         return Naming::Refused;
     };
-    const auto existing = [&](FileId& id) {
-        struct stat st {};
-        if (::fstatat(dir_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        id = IdOf(st);
-        return true;
-    };
+    const auto existing = [&](FileId& id) { return IdentifyAt(dir_, name, id, folderOpenedAt_); };
 
     if (!temp_.empty()) {
         // A temporary file: close it, then rename it over the name.

@@ -41,15 +41,32 @@ OpenError::Kind KindOf(DWORD error) {
     }
 }
 
-bool IdOf(HANDLE h, FileId& id, std::uint64_t* size = nullptr) {
+std::int64_t Ticks(const FILETIME& t) {
+    return static_cast<std::int64_t>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+}
+
+bool IdOf(HANDLE h, FileId& id, std::uint64_t* size = nullptr, std::int64_t since = 0) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info))
         return false;
     id.Device = info.dwVolumeSerialNumber;
     id.Inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    id.Recent = std::max(Ticks(info.ftCreationTime), Ticks(info.ftLastWriteTime)) >= since;
     if (size)
         *size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     return true;
+}
+
+// The identity of the file or link (not followed) at a path; false when there is none.
+bool IdentifyPath(const std::wstring& path, FileId& id, std::int64_t since) {
+    HANDLE h = ::CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = IdOf(h, id, nullptr, since);
+    ::CloseHandle(h);
+    return known;
 }
 
 std::wstring FromAnsi(const std::string& bytes) {
@@ -218,6 +235,9 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
         return error;
     }
     handle_ = h;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    openedAt_ = Ticks(now) - 10000000; // a second in 100 ns ticks
     path_ = path.native();
     if (!path_.empty() && path_.back() != L'\\' && path_.back() != L'/')
         path_ += L'\\';
@@ -228,6 +248,7 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     static std::atomic<unsigned> counter{0};
     file.Discard();
     file.folder_ = path_;
+    file.folderOpenedAt_ = openedAt_;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring temp = path_ + L".quillmarrow-" + std::to_wstring(::GetCurrentProcessId()) +
                             L"-" + std::to_wstring(counter++) + L".part";
@@ -244,6 +265,10 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
     }
     ec = LastError();
     ForgetPartialFile();
+}
+
+bool OutputFolder::Identify(const std::string& name, FileId& id) const {
+    return IdentifyPath(path_ + FromAnsi(name), id, openedAt_);
 }
 
 // --- NewFile
@@ -273,13 +298,6 @@ std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uin
             break;
     }
     return done;
-}
-
-FileId NewFile::Id(std::error_code& ec) const {
-    FileId id;
-    if (!IdOf(handle_, id))
-        ec = LastError();
-    return id;
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,

@@ -358,6 +358,23 @@ private slots:
         QCOMPARE(progress, (QList<QList<quint64>>{{1, 3, 1, 6}, {2, 3, 3, 6}, {3, 3, 6, 6}}));
     }
 
+    // Two names, one file (as on a file system that folds case): found by the file's
+    // identity, not by its name.
+    void replacedThroughAnotherName() {
+        testfiles::Write(archivePath, testfiles::Archive({{"A", "a"}, {"B", "b"}}));
+        QList<QPair<int, int>> results; // position, kind
+        archive::ExtractOptions options;
+        options.OnResult = [&](const archive::EntryResult& e) {
+            results << qMakePair(e.Position, int(e.Result));
+            if (e.Position == 0 && e.Result == Kind::Written)
+                QVERIFY(::link(QFile::encodeName(QDir(out).filePath("A")),
+                               QFile::encodeName(QDir(out).filePath("B"))) == 0);
+        };
+        QVERIFY(!extract({0, 1}, 2, options).AllWritten());
+        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
+        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {0, R}, {1, W}}));
+    }
+
     // A stop asked for inside a large entry: it leaves nothing (not even a temporary file
     // while it was being written), an old file of its name keeps its bytes, and it and the
     // rest are Cancelled.
