@@ -40,8 +40,8 @@ constexpr const char* Help =
     "  --version show the version\n"
     "\n"
     "Options come before the operands; -- ends them. Exit status: 0 when every entry was\n"
-    "written whole, 1 when an entry was cut short or not written, 2 for a usage error or a\n"
-    "missing archive or folder.\n";
+    "written whole, 1 when an entry was cut short or not written, 2 for a usage error or an\n"
+    "archive or folder that cannot be opened.\n";
 
 struct UsageError {
     std::string Message;
