@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 // Entries up to this size are served from one read of the archive into the buffer, which
 // covers the entries that follow too when they lie close together.
 constexpr std::size_t ReadAhead = 256u << 10;
+// Entries up to this size whose name is free are written under it directly (see Write).
+constexpr std::size_t SmallEntry = 64u << 10;
 constexpr auto ProgressEvery = std::chrono::milliseconds(50);
 
 bool IsWindowsReservedName(const std::string& name) {
@@ -118,11 +120,11 @@ private:
         const auto offset = static_cast<std::uint64_t>(e.Offset);
         std::error_code ec;
         io::NewFile file;
-        folder_.Create(file, ec);
         bool stopped = false;
-        if (!ec && present > 0 && present <= ReadAhead) {
+        if (present <= ReadAhead) {
             // Served from the buffer, which one read fills for this entry and its neighbours.
-            if (offset < windowAt_ || offset + present > windowAt_ + windowLength_) {
+            if (present > 0 &&
+                (offset < windowAt_ || offset + present > windowAt_ + windowLength_)) {
                 const auto want = static_cast<std::size_t>(
                     std::min<std::uint64_t>(ReadAhead, in.Size() - offset));
                 if (buffer_.size() < want)
@@ -138,10 +140,18 @@ private:
                 }
                 present = std::min<std::uint64_t>(present, windowLength_);
             }
-            file.Write(buffer_.data() + (offset - windowAt_), static_cast<std::size_t>(present),
-                       ec);
+            // A small entry whose name is free is created under it and written with one call,
+            // the fewest system calls there are; it is removed again on any failure. Otherwise
+            // it goes to a file without a name like any other.
+            const bool named = present <= SmallEntry && folder_.CreateNamed(file, e.Name, ec);
+            if (!named && !ec)
+                folder_.Create(file, ec);
+            if (!ec && present > 0)
+                file.Write(buffer_.data() + (offset - windowAt_), static_cast<std::size_t>(present),
+                           ec);
             e.BytesWritten = present;
-        } else if (!ec && present > 0) {
+        } else {
+            folder_.Create(file, ec);
             const auto more = [&](std::uint64_t done) {
                 if (options_.Stop.stop_requested()) {
                     stopped = true;
@@ -157,7 +167,8 @@ private:
                 }
                 return true;
             };
-            e.BytesWritten = file.CopyFrom(in, offset, present, buffer_, more, ec);
+            if (!ec)
+                e.BytesWritten = file.CopyFrom(in, offset, present, buffer_, more, ec);
         }
         if (stopped) {
             file.Discard();

@@ -73,6 +73,10 @@ public:
     // Starts a file in the folder that has no name yet (a hidden temporary name where the
     // system cannot make a file without one).
     void Create(NewFile& file, std::error_code& ec) const;
+    // Creates a file under its final name, for data written with one call right away: false
+    // when the name is taken (ec clear) or on an error (ec set). Until the file is named
+    // (closed) it is removed on any failure, and by RemovePartialFile.
+    bool CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const;
     // The identity of the file (or link, not followed) of that name; false when there is none.
     bool Identify(const std::string& name, FileId& id) const;
 
@@ -122,7 +126,8 @@ private:
 #else
     int fd_ = -1;
     int dir_ = -1;
-    std::string temp_; // the temporary name, when the file has one
+    std::string temp_;  // the temporary name, when the file has one
+    std::string named_; // the final name, for a file created under it and not yet closed
 #endif
     std::int64_t folderOpenedAt_ = 0;
 };

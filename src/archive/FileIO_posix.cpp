@@ -226,6 +226,24 @@ bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyAt(fd_, name, id, openedAt_);
 }
 
+bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const {
+    file.Discard();
+    const int fd =
+        ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno != EEXIST)
+            ec = LastError();
+        return false;
+    }
+    // Registered only once it is ours: the name may have been another file's until now.
+    RegisterPartialFile(fd_, name);
+    file.fd_ = fd;
+    file.dir_ = fd_;
+    file.folderOpenedAt_ = openedAt_;
+    file.named_ = name;
+    return true;
+}
+
 // --- NewFile
 
 bool NewFile::IsOpen() const {
@@ -293,6 +311,16 @@ NewFile::Naming NewFile::Name(const std::string& name,
     };
     const auto existing = [&](FileId& id) { return IdentifyAt(dir_, name, id, folderOpenedAt_); };
 
+    if (!named_.empty()) {
+        // Created under its name: closing it is all that is left.
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            return failed(errno);
+        named_.clear();
+        ForgetPartialFile();
+        return Naming::Named;
+    }
     if (!temp_.empty()) {
         // A temporary file: close it, then rename it over the name.
         const int fd = fd_;
@@ -369,9 +397,10 @@ void NewFile::Discard() noexcept {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty()) {
-        ::unlinkat(dir_, temp_.c_str(), 0);
+    if (!temp_.empty() || !named_.empty()) {
+        ::unlinkat(dir_, (temp_.empty() ? named_ : temp_).c_str(), 0);
         temp_.clear();
+        named_.clear();
         ForgetPartialFile();
     }
 }

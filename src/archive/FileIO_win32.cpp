@@ -271,6 +271,10 @@ bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyPath(path_ + FromAnsi(name), id, openedAt_);
 }
 
+bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) const {
+    return false; // every file goes through a temporary name here
+}
+
 // --- NewFile
 
 bool NewFile::IsOpen() const {

@@ -14,6 +14,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -230,7 +232,8 @@ private slots:
         const QString inFolder = QDir(out).filePath("GAME.DAT");
         testfiles::Write(how == "hard link" ? archivePath : inFolder, bytes);
         if (how == "hard link")
-            QVERIFY(::link(QFile::encodeName(archivePath), QFile::encodeName(inFolder)) == 0);
+            std::filesystem::create_hard_link(testfiles::Path(archivePath),
+                                              testfiles::Path(inFolder));
         else
             archivePath = inFolder;
         const QString folder = out;
@@ -367,13 +370,46 @@ private slots:
         options.OnResult = [&](const archive::EntryResult& e) {
             results << qMakePair(e.Position, int(e.Result));
             if (e.Position == 0 && e.Result == Kind::Written)
-                QVERIFY(::link(QFile::encodeName(QDir(out).filePath("A")),
-                               QFile::encodeName(QDir(out).filePath("B"))) == 0);
+                std::filesystem::create_hard_link(testfiles::Path(QDir(out).filePath("A")),
+                                                  testfiles::Path(QDir(out).filePath("B")));
         };
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
         const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
         QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {0, R}, {1, W}}));
     }
+
+#ifndef _WIN32
+    // A write that fails (here past the file-size limit) leaves nothing under the name, and
+    // an old file of that name keeps its bytes, whichever way the entry was written.
+    void failedWriteLeavesNothing_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("oldFile");
+        QTest::newRow("small entry, free name") << 1000 << false;
+        QTest::newRow("small entry, name taken") << 1000 << true;
+        QTest::newRow("large entry, free name") << 300 * 1024 << false;
+    }
+    void failedWriteLeavesNothing() {
+        QFETCH(int, size);
+        QFETCH(bool, oldFile);
+        testfiles::Write(archivePath,
+                         testfiles::Archive({{"BIG", QByteArray(size, 'b')}, {"OK", "ok"}}));
+        if (oldFile)
+            testfiles::Write(QDir(out).filePath("BIG"), "old");
+        rlimit limit{}, saved{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        limit = saved;
+        limit.rlim_cur = 100;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const auto report = extract({0, 1}, 2);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(report.Entries[0].Result, Kind::WriteFailed);
+        QCOMPARE(report.Entries[1].Result, Kind::Written);
+        QCOMPARE(outputFiles(),
+                 oldFile ? (Files{{"BIG", "old"}, {"OK", "ok"}}) : (Files{{"OK", "ok"}}));
+    }
+#endif
 
     // A stop asked for inside a large entry: it leaves nothing (not even a temporary file
     // while it was being written), an old file of its name keeps its bytes, and it and the
