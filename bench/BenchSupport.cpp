@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +33,7 @@ double Median(std::vector<double> values) {
     return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-ProgramRun Run(const std::vector<std::string>& command) {
+ProgramRun Run(const std::vector<std::string>& command, int expectedStatus, bool quiet) {
     std::vector<char*> argv;
     for (const auto& a : command)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -42,6 +43,10 @@ ProgramRun Run(const std::vector<std::string>& command) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (const int null = quiet ? ::open("/dev/null", O_WRONLY) : -1; null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+        }
         ::execvp(argv[0], argv.data());
         std::perror(argv[0]);
         ::_exit(127);
@@ -53,7 +58,7 @@ ProgramRun Run(const std::vector<std::string>& command) {
     result.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.PeakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
         throw std::runtime_error(command[0] + " failed");
     return result;
 }

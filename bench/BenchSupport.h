@@ -27,8 +27,9 @@ struct ProgramRun {
     double PeakMiB = 0; // the program's peak resident memory
 };
 
-// Runs a program and waits for it; stops the benchmark when it does not exit with 0.
-ProgramRun Run(const std::vector<std::string>& command);
+// Runs a program and waits for it; stops the benchmark when it does not exit with
+// expectedStatus. With quiet set, its standard output and error go to /dev/null.
+ProgramRun Run(const std::vector<std::string>& command, int expectedStatus = 0, bool quiet = false);
 
 // Seconds taken by `what`.
 template <class F> double Time(F&& what) {

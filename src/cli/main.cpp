@@ -1,15 +1,20 @@
 // quillmarrow-cli: lists and extracts archive entries from the command line.
 
-#include "archive/Directory.h"
+#include "archive/Archive.h"
 #include "archive/Extract.h"
 #include "cli/Platform.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <new>
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #ifndef QUILLMARROW_VERSION
@@ -36,39 +41,115 @@ constexpr const char* Help =
     "  --version show the version\n"
     "\n"
     "Options come before the operands; -- ends them. Exit status: 0 when every entry was\n"
-    "written whole, 1 when an entry was cut short or not written, 2 for a usage error or a\n"
-    "missing archive or folder.\n";
+    "written whole, 1 when an entry was cut short or not written, 2 for a usage error or an\n"
+    "archive or folder that cannot be opened.\n";
 
 struct UsageError {
     std::string Message;
 };
 
+// The length of the valid UTF-8 sequence at the start of `s` (no overlong forms, surrogates or
+// values past U+10FFFF), or 0 when it does not start with one.
+std::size_t Utf8Length(std::string_view s) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    if (length == 0 || s.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+// `text` fit for a terminal line: control characters (C0, DEL and the C1 range), bytes that are
+// not UTF-8 and the backslash become \xNN and \\, so nothing breaks the line or acts on the
+// terminal, and the original bytes can still be read off.
+std::string Escaped(std::string_view text) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto lead = static_cast<unsigned char>(text[0]);
+        std::size_t length = Utf8Length(text);
+        const bool c1 = lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[1]) < 0xA0;
+        if (lead == '\\') {
+            out += "\\\\";
+        } else if (length == 0 || lead < 32 || lead == 127 || c1) {
+            length = c1 ? 2 : 1;
+            for (std::size_t i = 0; i < length; ++i) {
+                const auto b = static_cast<unsigned char>(text[i]);
+                out.append({'\\', 'x', Hex[b >> 4], Hex[b & 15]});
+            }
+        } else {
+            out.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
 void Print(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
+// One line on standard error, escaped: "quillmarrow-cli: SUBJECT: MESSAGE".
 void Complain(std::string_view subject, std::string_view message) {
-    std::string line = "quillmarrow-cli: ";
+    std::string line;
     if (!subject.empty())
         line.append(subject).append(": ");
-    line.append(message).append("\n");
-    Print(stderr, line);
+    line.append(message);
+    Print(stderr, "quillmarrow-cli: " + Escaped(line) + "\n");
 }
 
-// Reads the archive's directory or reports why it cannot; the caller exits with 2 then.
-bool Load(const std::string& path, archive::Directory& dir) {
-    dir = archive::ReadDirectory(cli::PathArgument(path));
-    switch (dir.State) {
-    case archive::Directory::Status::Read:
-        return true;
-    case archive::Directory::Status::NotFound:
-        Complain(path, "no such archive");
-        return false;
-    case archive::Directory::Status::Unreadable:
-        Complain(path, "cannot read the archive: " + dir.Error);
-        return false;
+// Standard output with every write checked: after the first failure nothing more is written,
+// and Finish reports it once.
+class Output {
+public:
+    bool Ok() const { return error_ == 0; }
+
+    void Write(std::string_view text) {
+        if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+            error_ = errno != 0 ? errno : EIO;
     }
-    return false;
+
+    // Flushes what is buffered; the exit status: 0, or 1 after one message when any byte was
+    // not written.
+    int Finish() {
+        if (error_ == 0 && std::fflush(stdout) != 0)
+            error_ = errno != 0 ? errno : EIO;
+        if (error_ == 0)
+            return 0;
+        Complain({}, "cannot write to standard output: " + std::generic_category().message(error_));
+        return 1;
+    }
+
+private:
+    int error_ = 0;
+};
+
+// Opens the archive or reports why it cannot; the caller exits with 2 then.
+bool Open(const std::string& path, archive::Archive& archive) {
+    archive = archive::Archive(cli::PathArgument(path));
+    if (!archive.IsOpen())
+        Complain(path, archive::Describe(archive.Error()));
+    return archive.IsOpen();
+}
+
+// Reports a read error in the middle of the directory; the caller exits with 1 then.
+int ReadFailed(const std::string& path, std::error_code ec) {
+    Complain(path, archive::Describe(archive::OpenError{archive::OpenError::Kind::Unreadable,
+                                                        archive::OpenError::Subject::Archive, ec}));
+    return 1;
 }
 
 int List(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
@@ -80,57 +161,105 @@ int List(const std::vector<std::string>& options, const std::vector<std::string>
     }
     if (operands.size() != 1)
         throw UsageError{"list takes one ARCHIVE"};
-    archive::Directory dir;
-    if (!Load(operands[0], dir))
+    archive::Archive archive;
+    if (!Open(operands[0], archive))
         return 2;
+    // The directory is printed as it is read, so memory stays the same however long it is.
+    Output output;
     std::string out;
-    for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
-        if (longFormat) {
-            const archive::ArchiveEntry e = dir.Entries[k];
-            out += std::to_string(k) + '\t' + std::to_string(e.Offset) + '\t' +
-                   std::to_string(e.Size) + '\t';
-        }
-        out += dir.Entries.Name(k);
-        out += '\n';
-        if (out.size() >= (1u << 16)) {
-            Print(stdout, out);
-            out.clear();
-        }
-    }
-    Print(stdout, out);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    std::error_code ec;
+    archive.WalkDirectory(
+        [&](int k, const archive::ArchiveEntry& e) {
+            if (longFormat)
+                out.append(std::to_string(k))
+                    .append(1, '\t')
+                    .append(std::to_string(e.Offset))
+                    .append(1, '\t')
+                    .append(std::to_string(e.Size))
+                    .append(1, '\t');
+            out.append(e.Name).append(1, '\n');
+            if (out.size() >= (1u << 16)) {
+                output.Write(out);
+                out.clear();
+            }
+            return output.Ok();
+        },
+        ec);
+    output.Write(out);
+    const int status = output.Finish();
+    return ec ? ReadFailed(operands[0], ec) : status;
 }
 
-// Turns the ENTRY operands into ascending list positions; every entry when there are none.
-std::vector<int> SelectPositions(const archive::Directory& dir,
-                                 const std::vector<std::string>& entries) {
-    const int count = static_cast<int>(dir.Entries.size());
-    std::set<int> chosen;
-    for (const auto& entry : entries) {
-        if (!entry.empty() && entry[0] >= '0' && entry[0] <= '9') {
-            if (entry.find_first_not_of("0123456789") != std::string::npos)
-                throw UsageError{"not a position: " + entry};
-            const auto value = entry.size() > 10 ? -1LL : std::stoll(entry);
-            if (value < 0 || value >= count)
-                throw UsageError{"no entry at position " + entry + " (the archive has " +
-                                 std::to_string(count) + " entries)"};
-            chosen.insert(static_cast<int>(value));
-            continue;
-        }
-        bool found = false;
-        const std::string name = cli::EntryNameArgument(entry);
-        for (int k = 0; k < count; ++k)
-            if (dir.Entries.Name(static_cast<std::size_t>(k)) == name) {
-                chosen.insert(k);
-                found = true;
+// The entries that the ENTRY operands select, resolved in one walk of the directory: ascending
+// positions, each with the name it had then (a check that the records did not change since).
+struct Selection {
+    std::vector<int> Positions;
+    std::vector<std::string_view> Names;          // into the operands or into Numbered
+    std::map<std::int64_t, std::string> Numbered; // position operands and the names found there
+    int Count = 0;                                // the entries in the directory
+};
+
+// A position operand: digits only, below the entry count. Throws a usage error otherwise.
+std::int64_t ParsePosition(const std::string& entry) {
+    if (entry.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError{"not a position: " + entry};
+    return entry.size() > 10 ? archive::MaxRecords : std::stoll(entry);
+}
+
+// Fills s (which Names point into, so it stays where it is) from one walk of the directory.
+void Select(const archive::Archive& archive, const std::vector<std::string>& entries, Selection& s,
+            std::error_code& ec) {
+    // Position operands start with a digit, any other operand is a name.
+    std::map<std::int64_t, std::string>& numbered = s.Numbered;
+    std::set<std::string_view> names, found;
+    for (const auto& entry : entries)
+        if (!entry.empty() && entry[0] >= '0' && entry[0] <= '9')
+            numbered[ParsePosition(entry)];
+        else
+            names.insert(entry);
+
+    s.Count = static_cast<int>(archive.WalkDirectory(
+        [&](int k, const archive::ArchiveEntry& e) {
+            const auto byNumber = numbered.find(k);
+            if (byNumber != numbered.end())
+                byNumber->second = e.Name;
+            const auto byName = names.find(e.Name);
+            if (byName != names.end())
+                found.insert(*byName);
+            if (byNumber != numbered.end() || byName != names.end()) {
+                s.Positions.push_back(k);
+                s.Names.push_back(byName != names.end() ? *byName : byNumber->second);
             }
-        if (!found)
+            return true;
+        },
+        ec));
+    if (ec)
+        return;
+    for (const auto& entry : entries) {
+        if (names.contains(entry) && !found.contains(entry))
             throw UsageError{"no entry named " + entry};
+        if (!names.contains(entry) && ParsePosition(entry) >= s.Count)
+            throw UsageError{"no entry at position " + entry + " (the archive has " +
+                             std::to_string(s.Count) + " entries)"};
     }
-    if (entries.empty())
-        for (int k = 0; k < count; ++k)
-            chosen.insert(k);
-    return {chosen.begin(), chosen.end()};
+}
+
+// A signal that ends the program while an entry is written still removes its temporary file
+// (where the system cannot make a file without a name), then ends the program as it would.
+void RemovePartialFileAndEnd(int signal) {
+    archive::RemovePartialFile();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void RemovePartialFileOnSignals() {
+    for (const int signal : {SIGINT, SIGTERM,
+#ifdef SIGHUP
+                             SIGHUP
+#endif
+         })
+        if (std::signal(signal, RemovePartialFileAndEnd) == SIG_IGN)
+            std::signal(signal, SIG_IGN); // a signal the caller ignores (nohup) stays ignored
 }
 
 int Extract(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
@@ -138,25 +267,47 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
         throw UsageError{"unknown option for extract: " + options.front()};
     if (operands.size() < 2)
         throw UsageError{"extract takes ARCHIVE and FOLDER"};
-    archive::Directory dir;
-    if (!Load(operands[0], dir))
+    const std::string& path = operands[0];
+    // Names become entry-name bytes by the platform's rule; positions stay as given.
+    std::vector<std::string> entries;
+    for (auto it = operands.begin() + 2; it != operands.end(); ++it)
+        entries.push_back(!it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9'
+                              ? *it
+                              : cli::EntryNameArgument(*it));
+    // One open file for resolving the operands and for extracting, so that a file put in the
+    // archive's place meanwhile is never read.
+    archive::Archive archive;
+    if (!Open(path, archive))
         return 2;
-    const fs::path folder = cli::PathArgument(operands[1]);
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        Complain(operands[1], "no such folder");
+    Selection selection;
+    if (!entries.empty())
+        Select(archive, entries, selection, ec);
+    if (ec)
+        return ReadFailed(path, ec);
+
+    archive::ExtractOptions extract;
+    extract.ListedNames = selection.Names;
+    // Each problem is printed as it is found; nothing is kept for each entry. An output folder
+    // that cannot be opened is one message below, not one for each entry.
+    extract.OnResult = [](const archive::EntryResult& e) {
+        using Kind = archive::EntryResult::Kind;
+        if (e.Result != Kind::Written && e.Result != Kind::NotOpened)
+            Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : e.Name,
+                     archive::Describe(e));
+    };
+    RemovePartialFileOnSignals();
+    const fs::path folder = cli::PathArgument(operands[1]);
+    const archive::ExtractReport report =
+        entries.empty() ? archive::ExtractEveryEntry(archive, folder, extract)
+                        : archive::ExtractEntries(archive, folder, selection.Positions,
+                                                  selection.Count, extract);
+    if (report.FolderError) {
+        Complain(operands[1], archive::Describe(report.FolderError));
         return 2;
     }
-    const std::vector<int> positions = SelectPositions(dir, {operands.begin() + 2, operands.end()});
-    const archive::ExtractReport report = archive::ExtractEntries(
-        cli::PathArgument(operands[0]), folder, positions, static_cast<int>(dir.Entries.size()));
-    for (const auto& e : report.Entries) {
-        if (e.Result == archive::EntryResult::Kind::Written)
-            continue;
-        const std::string_view name =
-            e.Name.empty() ? dir.Entries.Name(static_cast<std::size_t>(e.Position)) : e.Name;
-        Complain(name, archive::Describe(e));
-    }
+    if (report.ArchiveError) // the archive is open: reading it failed on the way
+        Complain(path, archive::Describe(report.ArchiveError));
     return report.AllWritten() ? 0 : 1;
 }
 
@@ -169,13 +320,11 @@ int Run(const std::vector<std::string>& args) {
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--help") {
-                Print(stdout, std::string(Usage) + Help);
-                return 0;
-            }
-            if (arg == "--version") {
-                Print(stdout, "quillmarrow-cli " QUILLMARROW_VERSION "\n");
-                return 0;
+            if (arg == "--help" || arg == "--version") {
+                Output output;
+                output.Write(arg == "--help" ? std::string(Usage) + Help
+                                             : "quillmarrow-cli " QUILLMARROW_VERSION "\n");
+                return output.Finish();
             }
             options.push_back(arg);
         } else if (command.empty()) {
@@ -206,6 +355,9 @@ int main(int argc, char** argv) {
         Complain({}, e.Message);
         Print(stderr, Usage);
         return 2;
+    } catch (const std::bad_alloc&) {
+        Complain({}, "not enough memory to go on");
+        return 1;
     } catch (const std::exception& e) {
         Complain({}, e.what());
         return 2;

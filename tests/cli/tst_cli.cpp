@@ -3,14 +3,31 @@
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <cstddef>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 using Files = QMap<QString, QByteArray>;
@@ -42,19 +59,25 @@ void Start(QProcess& p, const QStringList& args) {
 }
 
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
-// (RLIMIT_FSIZE), as a disk that fills up would.
-Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
+// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
+// (RLIMIT_AS). A last argument ">FILE" sends standard output to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1) {
     QProcess p;
+    if (!args.isEmpty() && args.last().startsWith('>'))
+        p.setStandardOutputFile(args.takeLast().mid(1));
 #ifdef Q_OS_UNIX
-    if (fileSizeLimit >= 0)
-        p.setChildProcessModifier([fileSizeLimit] {
-            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            // A Windows program cannot ignore the signal itself; ignored, the write fails
-            // and Wine passes the error on to the program.
-            if (Windows)
-                std::signal(SIGXFSZ, SIG_IGN);
-        });
+    p.setChildProcessModifier([fileSizeLimit, memoryLimit] {
+        for (const auto& [resource, value] :
+             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
+            if (value >= 0) {
+                const rlimit limit{rlim_t(value), rlim_t(value)};
+                ::setrlimit(resource, &limit);
+            }
+        // A Windows program cannot ignore the signal itself; ignored, the write fails and
+        // Wine passes the error on to the program.
+        if (Windows && fileSizeLimit >= 0)
+            std::signal(SIGXFSZ, SIG_IGN);
+    });
 #endif
     Start(p, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
@@ -62,11 +85,69 @@ Result Run(const QStringList& args, qint64 fileSizeLimit = -1) {
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
+#ifdef Q_OS_LINUX
+// From here on, this process and the programs it runs see file systems without unnamed files:
+// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported.
+void RefuseUnnamedFiles() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // flags, low half
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+}
+#endif
+
+#ifdef Q_OS_UNIX
+constexpr bool Unix = true;
+bool Root() {
+    return ::geteuid() == 0;
+} // permissions do not hold root back
+#else
+constexpr bool Unix = false;
+bool Root() {
+    return false;
+}
+#endif
+
+#ifdef Q_OS_LINUX
+// What the open files of a running process are (the targets of /proc/PID/fd).
+std::vector<std::string> OpenFiles(qint64 pid) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+        files.push_back(std::filesystem::read_symlink(fd.path(), ec).string());
+    return files;
+}
+#endif
+
 // The test archive: two entries named TEXT.TXT, a hyphen name, an unsafe name and a cut one.
 QByteArray Archive() {
     using testfiles::Record;
     return Record("TEXT.TXT", 120, 3) + Record("-DASH", 123, 2) + Record("TEXT.TXT", 125, 4) +
            Record("a/b", 120, 1) + Record("CUT", 127, 50) + Record("", 0, 0) + "onetwthreZZ";
+}
+
+// Names that a terminal would act on or that are not UTF-8, all unsafe as file names.
+QByteArray EscapeArchive() {
+    using testfiles::Record;
+    return Record("a\nb", 140, 1) + Record("\x1b]0;X\x07", 140, 1) + Record("back\\slash", 140, 1) +
+           Record("\xff\xc3\x01", 140, 1) + Record("caf\xc3\xa9\x7f", 140, 1) +
+           Record("\xc2\x9b\x32J/", 140, 1) + Record("", 0, 0) + "x";
+}
+
+// Enough entries that their long listing fills several write buffers.
+QByteArray ManyEntries() {
+    QList<QPair<QByteArray, QByteArray>> entries;
+    for (int k = 0; k < 5000; ++k)
+        entries.append({"E" + QByteArray::number(k), {}});
+    return testfiles::Archive(entries);
 }
 
 } // namespace
@@ -84,13 +165,22 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         testfiles::Write(root.filePath("a.dat"), Archive());
         testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
+        testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
+        testfiles::Write(root.filePath("many.dat"), ManyEntries());
+#ifdef Q_OS_UNIX
+        if (!QFile::exists(root.filePath("fifo")))
+            QCOMPARE(::mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600), 0);
+        QDir().mkpath(root.filePath("locked")); // empty and closed to everyone but root
+        QFile::setPermissions(root.filePath("locked"), {});
+#endif
     }
 
     void run_data() {
         QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out");
-        QTest::addColumn<QByteArray>("err"); // the start of standard error
+        QTest::addColumn<QByteArray>("err"); // the start of standard error; all of it when
+                                             // it ends in a line feed and the exit code is 0 or 1
         QTest::addColumn<Files>("files");    // what the output folder holds afterwards
         const QByteArray usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n";
 
@@ -123,7 +213,7 @@ private slots:
             << QByteArray("quillmarrow-cli: list takes one ARCHIVE\n") << Files{};
         QTest::newRow("list of a missing archive")
             << QStringList{"list", "@/none.dat"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
 
         QTest::newRow("extract by position")
             << QStringList{"extract", "@/a.dat", "@/out", "1"} << 0 << QByteArray() << QByteArray()
@@ -155,10 +245,72 @@ private slots:
             << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
         QTest::newRow("extract into a missing folder")
             << QStringList{"extract", "@/a.dat", "@/none"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none: the folder does not exist\n") << Files{};
         QTest::newRow("extract from a missing archive")
             << QStringList{"extract", "@/none.dat", "@/out"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: ") << Files{};
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
+
+        // Messages say what a path that cannot be used is.
+        QTest::newRow("list of a folder")
+            << QStringList{"list", "@/out"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/out: is a folder\n") << Files{};
+        QTest::newRow("list of a device")
+            << QStringList{"list", "/dev/zero"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: /dev/zero: is not a regular file\n") << Files{};
+        QTest::newRow("list of a FIFO")
+            << QStringList{"list", "@/fifo"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/fifo: is not a regular file\n") << Files{};
+        QTest::newRow("list in a folder that may not be searched")
+            << QStringList{"list", "@/locked/a.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/locked/a.dat: permission denied\n") << Files{};
+        QTest::newRow("extract into a file")
+            << QStringList{"extract", "@/a.dat", "@/-odd.dat", "0"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/-odd.dat: is not a folder\n") << Files{};
+        QTest::newRow("extract into a folder that may not be written")
+            << QStringList{"extract", "@/a.dat", "@/locked"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/locked: permission denied\n") << Files{};
+
+        // Messages escape control bytes, bytes that are not UTF-8 and the backslash, so that a
+        // problem stays one line and nothing reaches the terminal as a command.
+        const QByteArray control = ": unsafe name (contains a control character)\n";
+        const QByteArray separator = ": unsafe name (contains a path separator)\n";
+        QTest::newRow("message with a line feed in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "0"} << 1 << QByteArray()
+            << "quillmarrow-cli: a\\x0ab" + control << Files{};
+        QTest::newRow("message with a terminal command in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "1"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\x1b]0;X\\x07" + control << Files{};
+        QTest::newRow("message with a backslash in a name")
+            << QStringList{"extract", "@/esc.dat", "@/out", "2"} << 1 << QByteArray()
+            << "quillmarrow-cli: back\\\\slash" + separator << Files{};
+        QTest::newRow("message with bytes that are not UTF-8")
+            << QStringList{"extract", "@/esc.dat", "@/out", "3"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\xff\\xc3\\x01" + control << Files{};
+        QTest::newRow("message keeps UTF-8 letters and escapes DEL")
+            << QStringList{"extract", "@/esc.dat", "@/out", "4"} << 1 << QByteArray()
+            << "quillmarrow-cli: caf\xc3\xa9\\x7f" + control << Files{};
+        QTest::newRow("message escapes the UTF-8 form of a C1 control")
+            << QStringList{"extract", "@/esc.dat", "@/out", "5"} << 1 << QByteArray()
+            << "quillmarrow-cli: \\xc2\\x9b2J/" + separator << Files{};
+        QTest::newRow("message with a line feed in a path")
+            << QStringList{"list", "@/new\nline.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/new\\x0aline.dat: ") << Files{};
+        QTest::newRow("list writes names as they are stored")
+            << QStringList{"list", "@/esc.dat"} << 0
+            << QByteArray("a\nb\n\x1b]0;X\x07\nback\\slash\n\xff\xc3\x01\ncaf\xc3\xa9\x7f\n"
+                          "\xc2\x9b\x32J/\n")
+            << QByteArray() << Files{};
+
+        // Output that cannot be written is one message and exit status 1.
+        const QByteArray lost = "quillmarrow-cli: cannot write to standard output: No space left "
+                                "on device\n";
+        QTest::newRow("list into a full disk")
+            << QStringList{"list", "@/a.dat", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
+        QTest::newRow("list --long of many entries into a full disk")
+            << QStringList{"list", "--long", "@/many.dat", ">/dev/full"} << 1 << QByteArray()
+            << lost << Files{};
+        QTest::newRow("--version into a full disk")
+            << QStringList{"--version", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
     }
     void run() {
         QFETCH(QStringList, args);
@@ -166,9 +318,18 @@ private slots:
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
         QFETCH(Files, files);
+        if (!args.isEmpty() && args.last() == ">/dev/full" && !QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
+        for (const QString& a : args)
+            if ((a.startsWith("@/locked") && Root()) || (a == "@/fifo" && !Unix) ||
+                (a.startsWith("/dev/") && !QFile::exists(a)))
+                QSKIP("no such path or permission here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());
+        err.replace("@/", QFile::encodeName(root.path()) + '/');
         const Result r = Run(args);
         QCOMPARE(r.out, out);
+        if (exitCode != 2 && err.endsWith('\n'))
+            QCOMPARE(r.err, err);
         QVERIFY2(r.err.startsWith(err), r.err.constData());
         if (exitCode == 2) // usage errors and missing files are one line, then the usage
             QVERIFY2(r.err.count('\n') == 1 || r.err.contains("\nusage: "), r.err.constData());
@@ -372,6 +533,158 @@ private slots:
         QCOMPARE(testfiles::Contents(folder()), QStringList{"BIG"});
         QCOMPARE(testfiles::Read(QDir(folder()).filePath("BIG")), QByteArray("older"));
 #endif
+    }
+
+    // A signal while a large entry is being written leaves no new file in the folder, and an
+    // older file of the entry's name keeps its bytes.
+    void interrupted_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("older");   // out/BIG already holds "older"
+        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
+#ifndef Q_OS_LINUX
+        QSKIP("needs POSIX signals and /proc");
+#else
+        QTest::newRow("SIGINT") << SIGINT << false << true;
+        QTest::newRow("SIGINT over an older file") << SIGINT << true << true;
+        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true;
+        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true;
+        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false;
+        QTest::newRow("SIGTERM over an older file, no unnamed files") << SIGTERM << true << false;
+        QTest::newRow("SIGHUP over an older file, no unnamed files") << SIGHUP << true << false;
+#endif
+    }
+    void interrupted() {
+#ifdef Q_OS_LINUX
+        if (!QString(QUILLMARROW_TEST_LAUNCHER).isEmpty())
+            QSKIP("the signal must reach the program itself");
+        QFETCH(int, signal);
+        QFETCH(bool, older);
+        QFETCH(bool, unnamed);
+        // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
+        const QString archive = root.filePath("big.dat");
+        testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
+                                      testfiles::Record("", 0, 0));
+        QVERIFY(QFile::resize(archive, INT32_MAX));
+        if (older)
+            testfiles::Write(QDir(folder()).filePath("BIG"), "older");
+
+        QProcess p;
+        if (!unnamed)
+            p.setChildProcessModifier(RefuseUnnamedFiles);
+        p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+        QVERIFY(p.waitForStarted());
+        // It is writing the entry once it holds a file in the output folder open; an unnamed
+        // one shows as deleted.
+        const std::string inFolder = testfiles::Path(folder()).string() + '/';
+        std::string writing;
+        QElapsedTimer waited;
+        waited.start();
+        bool finished = false;
+        while (writing.empty() && waited.elapsed() < 30000 && !(finished = p.waitForFinished(0))) {
+            for (const std::string& file : OpenFiles(p.processId()))
+                if (file.starts_with(inFolder))
+                    writing = file;
+            ::usleep(200);
+        }
+        QVERIFY2(!writing.empty(), "the entry was not seen being written");
+        if (!unnamed)
+            QVERIFY2(!writing.ends_with(" (deleted)"), writing.c_str());
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        QVERIFY(finished || p.waitForFinished(60000));
+        QFile::remove(archive);
+        QCOMPARE(testfiles::Contents(folder()).join(' '), older ? "BIG" : "");
+        if (older)
+            QCOMPARE(testfiles::Read(QDir(folder()).filePath("BIG")), QByteArray("older"));
+#endif
+    }
+
+    // The archive replaced by another while names are resolved: what is written comes from the
+    // file that was opened, never from its replacement.
+    void archiveReplacedWhileNamesResolve() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs /proc");
+#else
+        if (!QString(QUILLMARROW_TEST_LAUNCHER).isEmpty())
+            QSKIP("watches the program's own open files");
+        QList<QPair<QByteArray, QByteArray>> entries{{"A", "A"}};
+        for (int k = 0; k < 100000; ++k) // long enough that resolving the names takes a while
+            entries.append({"F" + QByteArray::number(k), {}});
+        const QString archive = root.filePath("replaced.dat");
+        testfiles::Write(archive, testfiles::Archive(entries));
+        entries[0].second = "Z";
+        testfiles::Write(root.filePath("other.dat"), testfiles::Archive(entries));
+
+        QProcess p;
+        p.start(QUILLMARROW_CLI, QStringList{"extract", archive, folder()} + QStringList(300, "A"));
+        QVERIFY(p.waitForStarted());
+        // Replace the archive once the program has read its directory and does not hold it
+        // open (reading counts from /proc/PID/io).
+        const std::string path = testfiles::Path(archive).string();
+        const qint64 directoryBytes = 100000 * 20;
+        bool open = false, finished = false;
+        qint64 read = 0;
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            const auto files = OpenFiles(p.processId());
+            open = std::find(files.begin(), files.end(), path) != files.end();
+            const QByteArray io = testfiles::Read(QString("/proc/%1/io").arg(p.processId()));
+            read = io.mid(io.indexOf("rchar: ") + 7).split('\n').value(0).toLongLong();
+        } while ((read < directoryBytes || open) && !(finished = p.waitForFinished(0)) &&
+                 waited.elapsed() < 30000);
+        std::filesystem::rename(testfiles::Path(root.filePath("other.dat")), path);
+        QVERIFY(finished || p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(testfiles::Contents(folder()), QStringList{"A"});
+        QCOMPARE(testfiles::Read(QDir(folder()).filePath("A")), QByteArray("A"));
+#endif
+    }
+
+    // A directory larger than the memory the program may use is still listed and extracted
+    // from: it is read in blocks and nothing is kept for each entry. Running out of memory is
+    // a message of the program's own.
+    void memoryLimit_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the archive, "@out" the folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("lines"); // on standard output
+        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000;
+        QTest::newRow("extract the last position")
+            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0;
+    }
+    void memoryLimit() {
+#if defined(__SANITIZE_ADDRESS__) || !defined(Q_OS_UNIX)
+        QSKIP("needs address-space limits, which the address sanitizer cannot run under");
+#endif
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(int, lines);
+        const QString archive = root.filePath("million.dat");
+        if (!QFile::exists(archive)) { // 20 MB of records, more than the 16 MiB limit
+            QByteArray records;
+            for (int k = 0; k < 1000000; ++k)
+                records += testfiles::Record("R" + QByteArray::number(k), 0, 0);
+            testfiles::Write(archive, records);
+        }
+        args.replaceInStrings(QRegularExpression("^@out$"), folder());
+        args.replaceInStrings(QRegularExpression("^@$"), archive);
+        const Result r = Run(args, -1, 16 << 20);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out.count('\n'), lines);
+
+        // Under tighter limits it either does the same or says that memory ran out (the
+        // loader failing before the program starts aside).
+        for (qint64 limit = 5 << 20; limit < 9 << 20; limit += 256 << 10) {
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+            const Result tight = Run(args, -1, limit);
+            if (tight.exitCode == 127)
+                continue;
+            if (tight.exitCode != exitCode || !tight.err.isEmpty())
+                QCOMPARE(tight.err, QByteArray("quillmarrow-cli: not enough memory to go on\n"));
+            else
+                QCOMPARE(tight.out.count('\n'), lines);
+        }
     }
 
     // Random archives: the listing and the extracted files follow from the records alone.
