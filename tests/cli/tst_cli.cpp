@@ -390,8 +390,10 @@ private slots:
         if (!file.isEmpty())
             args << file;
         const Result r = Run(args);
-        QVERIFY2(r.err.startsWith(file.isEmpty() ? "quillmarrow-cli: " + name + ": " + refusal
-                                                 : QByteArray()),
+        QVERIFY2(r.err.startsWith(
+                     file.isEmpty() ? "quillmarrow-cli: " + QByteArray(name).replace("\\", "\\\\") +
+                                          ": " + refusal
+                                    : QByteArray()),
                  r.err.constData());
         QCOMPARE(r.exitCode, file.isEmpty() ? 1 : 0);
         QCOMPARE(testfiles::Contents(dir.filePath("out")),

@@ -313,7 +313,7 @@ private slots:
         QVERIFY(ClickFile(*w, name));
         QCOMPARE(w->lstFiles->count(), 0);
         QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, QString("frm.ListArchiveEntries: Permission denied"));
+        QCOMPARE(dialogs->Messages[0].Prompt, QString("frm.ListArchiveEntries: permission denied"));
         QCOMPARE(dialogs->Messages[0].Buttons, 16);
         QCOMPARE(dialogs->Messages[0].Title, QString("Could not read archive"));
     }

@@ -94,30 +94,6 @@ private slots:
         w.setWindowState(Qt::WindowNoState);
         QTRY_COMPARE(modScreen::Top(w.cmdExtract), w.ScaleHeight() - 435);
     }
-
-    // A folder too long for the label is shown shortened, and widening the window keeps that
-    // caption although more of the path would now fit.
-    void captionIsNotRefitted() {
-        QTemporaryDir app;
-        const QString folder =
-            app.path() + QString("/a-folder-with-a-rather-long-name").repeated(4);
-        QVERIFY(QDir().mkpath(folder));
-        QFile ini(app.filePath("Quillmarrow.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[General]\r\nFolder=" + QFile::encodeName(folder) + "\r\n");
-        ini.close();
-        frm::SetAppPath(app.path());
-        DialogRecorder dialogs;
-        frm w;
-        frm::SetAppPath(appDir.path());
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const QString caption = w.lblFolder->text();
-        QVERIFY(caption.contains("...") && caption != folder);
-        w.resize(w.width() + 300, w.height());
-        QTRY_VERIFY(w.lblFolder->width() > 300 + QFontMetrics(w.font()).horizontalAdvance(caption));
-        QCOMPARE(w.lblFolder->text(), caption);
-    }
 };
 
 QTEST_MAIN(TestLayout)
