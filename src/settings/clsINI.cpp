@@ -74,25 +74,25 @@ void clsINI::Fail(const QString& Prompt) const {
 }
 
 bool clsINI::AllowSaveFile() const {
-    return AllowSaveFileFlag;
+    return allowSaveFile_;
 }
 
 void clsINI::SetAllowSaveFile(bool NewAllowSaveFile) {
-    AllowSaveFileFlag = NewAllowSaveFile;
+    allowSaveFile_ = NewAllowSaveFile;
 }
 
 bool clsINI::CreateFolder() const {
-    return CreateFolderFlag;
+    return createFolder_;
 }
 
 void clsINI::SetCreateFolder(bool NewCreateFolder) {
-    CreateFolderFlag = NewCreateFolder;
+    createFolder_ = NewCreateFolder;
 }
 
 void clsINI::SaveFile() {
-    if (!AllowSaveFileFlag)
+    if (!allowSaveFile_)
         return;
-    if (Unreadable) {
+    if (unreadable_) {
         Fail(QStringLiteral("clsINI.SaveFile: the file could not be read when it was loaded, so "
                             "it was left unchanged"));
         return;
@@ -102,15 +102,19 @@ void clsINI::SaveFile() {
     for (qsizetype s = 0; s < Sections.size(); ++s) {
         const INISection& section = Sections[s];
         text += u'[' + section.Name + QStringLiteral("]\r\n");
-        for (const INIKey& key : section.Keys)
-            text += key.Name + u'=' + key.Value + QStringLiteral("\r\n");
+        for (const INIKey& key : section.Keys) {
+            text += NameOf(key);
+            text += u'=';
+            text += ValueOf(key);
+            text += QStringLiteral("\r\n");
+        }
         if (s < Sections.size() - 1)
             text += QStringLiteral("\r\n");
     }
-    const QByteArray bytes = Encode(text, Latin1);
+    const QByteArray bytes = Encode(text, latin1_);
     text.clear();
 
-    if (CreateFolderFlag && !IniFileName.isEmpty())
+    if (createFolder_ && !IniFileName.isEmpty())
         QDir().mkpath(QFileInfo(IniFileName).absolutePath());
 
     // The file is replaced only once every byte has been written, so a failure leaves the old
@@ -138,8 +142,9 @@ void clsINI::SaveFile() {
 void clsINI::LoadINI(const QString& FileName) {
     Sections.clear();
     IniFileName = FileName;
-    Latin1 = false;
-    Unreadable = false;
+    textStore_.clear();
+    latin1_ = false;
+    unreadable_ = false;
     if (FileName.isEmpty())
         return;
     const QFileInfo info(FileName);
@@ -151,7 +156,7 @@ void clsINI::LoadINI(const QString& FileName) {
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        Unreadable = true; // an empty document, and the file is not written over
+        unreadable_ = true; // an empty document, and the file is not written over
         return;
     }
     file.close();
@@ -159,33 +164,28 @@ void clsINI::LoadINI(const QString& FileName) {
     QByteArrayView rest = bytes;
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3); // a UTF-8 byte-order mark
-    const QString text = Decode(rest, Latin1);
+    textStore_ = Decode(rest, latin1_);
     bytes.clear();
 
-    // Each section's keys are gathered in arrival order and placed once the section ends.
+    // Each section's keys are appended in arrival order and placed once the section ends;
+    // while every key would go to the end, arrival order is their order and nothing moves.
+    QChar* const text = textStore_.data();
+    const qsizetype size = textStore_.size();
     qint32 current = -1; // no section before the first header
-    std::vector<INIKey> arrived;
+    modKeyOrder::EndCheck inArrivalOrder;
     const auto endSection = [&] {
-        if (current < 0 || arrived.empty())
-            return;
-        std::vector<QStringView> names;
-        names.reserve(arrived.size());
-        for (const INIKey& key : arrived)
-            names.push_back(key.Name);
-        QList<INIKey>& keys = Sections[current].Keys;
-        keys.reserve(static_cast<qsizetype>(arrived.size()));
-        for (const qint32 k : modKeyOrder::Order(names))
-            keys.append(std::move(arrived[k]));
-        arrived.clear();
+        if (current >= 0 && !inArrivalOrder.Holds())
+            PlaceKeys(current);
     };
-
-    const QStringView all = text;
-    for (qsizetype start = 0; start < all.size();) {
+    for (qsizetype start = 0; start < size;) {
         qsizetype end = start;
-        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
+        while (end < size && text[end] != u'\r' && text[end] != u'\n')
             ++end;
-        const QStringView line = all.sliced(start, end - start);
-        start = end + (end + 1 < all.size() && all[end] == u'\r' && all[end + 1] == u'\n' ? 2 : 1);
+        const QStringView line(text + start, end - start);
+        const qsizetype lineStart = start;
+        start = end + (end + 1 < size && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
+        if (end < size)
+            text[end] = u'\n'; // a value ends at the first line feed
         if (line.isEmpty())
             continue;
         if (line.front() == u'[') {
@@ -198,15 +198,52 @@ void clsINI::LoadINI(const QString& FileName) {
                 last = 2;
             endSection();
             current = AddSection(line.sliced(1, line.size() - 1 - last).toString());
+            inArrivalOrder = {};
         } else if (line.front() != u';') {
             const qsizetype equals = line.indexOf(u'=');
             if (equals < 0 || current < 0)
                 continue;
-            arrived.push_back(
-                INIKey{line.first(equals).toString(), line.sliced(equals + 1).toString()});
+            Sections[current].Keys.append(INIKey{lineStart, lineStart + equals + 1});
+            inArrivalOrder.Add(line.first(equals));
         }
     }
     endSection();
+}
+
+// Puts the section's keys, appended in arrival order, in the order that adding them one by one
+// gives.
+void clsINI::PlaceKeys(qint32 SectionIndex) {
+    QList<INIKey>& keys = Sections[SectionIndex].Keys;
+    std::vector<QStringView> names;
+    names.reserve(static_cast<std::size_t>(keys.size()));
+    for (const INIKey& key : keys)
+        names.push_back(NameOf(key));
+    const std::vector<qint32> order = modKeyOrder::Order(names);
+    names = {};
+    QList<INIKey> placed;
+    placed.reserve(keys.size());
+    for (const qint32 k : order)
+        placed.append(keys[k]);
+    keys = std::move(placed);
+}
+
+QStringView clsINI::NameOf(const INIKey& key) const {
+    return QStringView(textStore_).sliced(key.Name, key.Value - 1 - key.Name);
+}
+
+QStringView clsINI::ValueOf(const INIKey& key) const {
+    const qsizetype end = textStore_.indexOf(u'\n', key.Value);
+    return QStringView(textStore_).sliced(key.Value,
+                                          (end < 0 ? textStore_.size() : end) - key.Value);
+}
+
+clsINI::INIKey clsINI::Store(QStringView name, QStringView value) {
+    const INIKey key{textStore_.size(), textStore_.size() + name.size() + 1};
+    textStore_.append(name);
+    textStore_.append(u'=');
+    textStore_.append(value);
+    textStore_.append(u'\n');
+    return key;
 }
 
 void clsINI::DeleteSection(const QString& SectionName) {
@@ -234,7 +271,7 @@ QString clsINI::ReadString(const QString& SectionName, const QString& KeyName,
     const qint32 k = FindKey(s, KeyName);
     if (k == -1)
         return DefaultValue.toString();
-    return Sections[s].Keys[k].Value;
+    return ValueOf(Sections[s].Keys[k]).toString();
 }
 
 qint32 clsINI::ReadLong(const QString& SectionName, const QString& KeyName,
@@ -255,7 +292,7 @@ void clsINI::WriteValue(const QString& SectionName, const QString& KeyName, cons
     } else {
         const qint32 k = FindKey(s, KeyName);
         if (k != -1)
-            Sections[s].Keys[k].Value = Value;
+            Sections[s].Keys[k] = Store(KeyName, Value);
         else
             AddKey(s, KeyName, Value);
     }
@@ -273,7 +310,7 @@ qint32 clsINI::FindSection(const QString& SectionName) const {
 qint32 clsINI::FindKey(qint32 SectionIndex, const QString& KeyName) const {
     const QList<INIKey>& keys = Sections[SectionIndex].Keys;
     for (qsizetype k = 0; k < keys.size(); ++k) {
-        if (keys[k].Name == KeyName)
+        if (NameOf(keys[k]) == KeyName)
             return static_cast<qint32>(k);
     }
     return -1;
@@ -290,9 +327,9 @@ qint32 clsINI::AddKey(qint32 SectionIndex, const QString& KeyName, const QString
     const std::optional<qint32> number = modNumberParser::NumericName(KeyName);
     qsizetype p = 0;
     while (p < keys.size() &&
-           !modKeyOrder::StopsAt(keys[p].Name, modNumberParser::NumericName(keys[p].Name), KeyName,
-                                 number))
+           !modKeyOrder::StopsAt(NameOf(keys[p]), modNumberParser::NumericName(NameOf(keys[p])),
+                                 KeyName, number))
         ++p;
-    keys.insert(p, INIKey{KeyName, Value});
+    keys.insert(p, Store(KeyName, Value));
     return static_cast<qint32>(p);
 }

@@ -47,14 +47,23 @@ public:
     void WriteValue(const QString& SectionName, const QString& KeyName, const QString& Value);
 
 private:
+    // A key as positions in the document's text (textStore_): the name runs from Name up to the
+    // "=" before Value, the value from Value up to the next line feed. Positions instead of
+    // strings of their own keep the document of a large file close to the file's own size.
     struct INIKey {
-        QString Name;
-        QString Value;
+        qsizetype Name = 0;
+        qsizetype Value = 0;
     };
     struct INISection {
         QString Name;
         QList<INIKey> Keys;
     };
+
+    QStringView NameOf(const INIKey& key) const;
+    QStringView ValueOf(const INIKey& key) const;
+    // Appends "name=value" and a line feed to the text and returns the key that reads them.
+    INIKey Store(QStringView name, QStringView value);
+    void PlaceKeys(qint32 SectionIndex);
 
     qint32 FindSection(const QString& SectionName) const;
     qint32 FindKey(qint32 SectionIndex, const QString& KeyName) const;
@@ -65,8 +74,11 @@ private:
 
     QList<INISection> Sections;
     QString IniFileName;
-    bool AllowSaveFileFlag = true;
-    bool CreateFolderFlag = false;
-    bool Latin1 = false;     // the file was not valid UTF-8
-    bool Unreadable = false; // the file exists but could not be read
+    // The loaded file's text with every line ended by a line feed, then the text of each key
+    // set since; the keys point into it.
+    QString textStore_;
+    bool allowSaveFile_ = true;
+    bool createFolder_ = false;
+    bool latin1_ = false;     // the file was not valid UTF-8
+    bool unreadable_ = false; // the file exists but could not be read
 };

@@ -29,13 +29,10 @@ public:
     explicit Placed(std::size_t count) { Nodes.reserve(count); }
 
     void Insert(const Key& key) {
-        Random ^= Random << 13; // xorshift: the balance owes nothing to the input
-        Random ^= Random >> 17;
-        Random ^= Random << 5;
         Node node;
-        node.Priority = Random;
-        node.Number = key.Number;
         node.Rank = key.Rank;
+        node.Numeric = key.Number.has_value();
+        node.Number = key.Number.value_or(0);
         Nodes.push_back(node);
         const qint32 added = static_cast<qint32>(Nodes.size() - 1);
         Update(added);
@@ -62,23 +59,32 @@ public:
     }
 
 private:
+    // 28 bytes, so that a descent touches few cache lines.
     struct Node {
         qint32 Left = -1;
         qint32 Right = -1;
-        qint32 Size = 1;
-        std::uint32_t Priority = 0;
         qint32 Rank = 0;
-        std::optional<qint32> Number;
+        qint32 Number = 0; // when Numeric
         qint32 MaxRank = 0;
         qint32 MaxNumber = 0;   // of the subtree's numeric names, when HasNumber
+        bool Numeric = false;
         bool HasNumber = false; // the subtree holds a numeric name
         bool AnyNonNumeric = false;
     };
 
-    static bool Stops(qint32 rank, std::optional<qint32> number, const Key& key) {
+    // A node's heap priority, from its arrival number: the balance owes nothing to the input.
+    static std::uint32_t Priority(qint32 t) {
+        std::uint32_t x = static_cast<std::uint32_t>(t + 1) * 0x9E3779B9u;
+        x ^= x >> 16;
+        x *= 0x85EBCA6Bu;
+        x ^= x >> 13;
+        return x;
+    }
+
+    static bool Stops(const Node& n, const Key& key) {
         if (key.Number)
-            return !number || *number > *key.Number;
-        return rank > key.Rank;
+            return !n.Numeric || n.Number > *key.Number;
+        return n.Rank > key.Rank;
     }
 
     bool SubtreeStops(qint32 t, const Key& key) const {
@@ -95,14 +101,16 @@ private:
     qint32 InsertInto(qint32 t, qint32 added, const Key& key) {
         if (t < 0)
             return added;
-        Node& n = Nodes[t];
-        if (SubtreeStops(n.Left, key) || Stops(n.Rank, n.Number, key)) {
-            n.Left = InsertInto(n.Left, added, key);
-            if (Nodes[n.Left].Priority > n.Priority)
+        // The node itself is looked at first, which spares reading its left child when it stops.
+        if (Stops(Nodes[t], key) || SubtreeStops(Nodes[t].Left, key)) {
+            const qint32 left = InsertInto(Nodes[t].Left, added, key);
+            Nodes[t].Left = left;
+            if (Priority(left) > Priority(t))
                 return Rotate(t, true);
         } else {
-            n.Right = InsertInto(n.Right, added, key);
-            if (Nodes[n.Right].Priority > n.Priority)
+            const qint32 right = InsertInto(Nodes[t].Right, added, key);
+            Nodes[t].Right = right;
+            if (Priority(right) > Priority(t))
                 return Rotate(t, false);
         }
         Update(t);
@@ -128,16 +136,14 @@ private:
 
     void Update(qint32 t) {
         Node& n = Nodes[t];
-        n.Size = 1;
         n.MaxRank = n.Rank;
-        n.HasNumber = n.Number.has_value();
-        n.MaxNumber = n.Number.value_or(0);
-        n.AnyNonNumeric = !n.HasNumber;
+        n.HasNumber = n.Numeric;
+        n.MaxNumber = n.Number;
+        n.AnyNonNumeric = !n.Numeric;
         for (const qint32 child : {n.Left, n.Right}) {
             if (child < 0)
                 continue;
             const Node& c = Nodes[child];
-            n.Size += c.Size;
             n.MaxRank = std::max(n.MaxRank, c.MaxRank);
             if (c.HasNumber)
                 n.MaxNumber = n.HasNumber ? std::max(n.MaxNumber, c.MaxNumber) : c.MaxNumber;
@@ -148,7 +154,6 @@ private:
 
     std::vector<Node> Nodes;
     qint32 Root = -1;
-    std::uint32_t Random = 0x9E3779B9u;
 };
 
 } // namespace
@@ -160,23 +165,69 @@ bool StopsAt(QStringView existing, std::optional<qint32> existingNumber, QString
     return Greater(existing, arriving);
 }
 
+void EndCheck::Add(QStringView name) {
+    if (!holds_)
+        return;
+    const std::optional<qint32> number = modNumberParser::NumericName(name);
+    if (any_) {
+        // A numeric key goes to the end when no key so far is non-numeric or larger, any other
+        // key when no name so far is greater.
+        holds_ = number ? !anyNonNumeric_ && (!largest_ || *largest_ <= *number)
+                        : !Greater(greatest_, name);
+    }
+    if (!any_ || Greater(name, greatest_))
+        greatest_ = name;
+    if (number)
+        largest_ = largest_ ? std::max(*largest_, *number) : *number;
+    else
+        anyNonNumeric_ = true;
+    any_ = true;
+}
+
 std::vector<qint32> Order(const std::vector<QStringView>& names) {
-    // The names' ranks: sorted once, so that the index compares whole numbers only.
-    std::vector<qint32> sorted(names.size());
-    std::iota(sorted.begin(), sorted.end(), 0);
-    std::sort(sorted.begin(), sorted.end(),
-              [&](qint32 a, qint32 b) { return Greater(names[b], names[a]); });
+    std::vector<qint32> order(names.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<std::optional<qint32>> numbers(names.size());
+    std::size_t numeric = 0;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        numbers[k] = modNumberParser::NumericName(names[k]);
+        numeric += numbers[k].has_value();
+    }
+    // Keys of one kind stay sorted as they are placed, each after the keys equal to it: by
+    // value when all are numeric, by name when none is.
+    if (numeric == names.size()) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](qint32 a, qint32 b) { return *numbers[a] < *numbers[b]; });
+        return order;
+    }
+    if (numeric == 0) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](qint32 a, qint32 b) { return Greater(names[b], names[a]); });
+        return order;
+    }
+
+    // Both kinds: the names' ranks, sorted once, so that the index compares whole numbers only.
+    // The names are sorted as they are rather than through their numbers, which keeps the
+    // comparisons close together in memory.
+    std::vector<std::pair<QStringView, qint32>> sorted(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k)
+        sorted[k] = {names[k], static_cast<qint32>(k)};
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return Greater(b.first, a.first);
+    });
     std::vector<Key> keys(names.size());
     qint32 rank = 0;
     for (std::size_t i = 0; i < sorted.size(); ++i) {
-        if (i > 0 && Greater(names[sorted[i]], names[sorted[i - 1]]))
+        if (i > 0 && Greater(sorted[i].first, sorted[i - 1].first))
             ++rank;
-        keys[sorted[i]].Rank = rank;
+        keys[sorted[i].second].Rank = rank;
     }
+    sorted = {};
+    order = {};
 
     Placed placed(names.size());
     for (std::size_t k = 0; k < names.size(); ++k) {
-        keys[k].Number = modNumberParser::NumericName(names[k]);
+        keys[k].Number = numbers[k];
         placed.Insert(keys[k]);
     }
     return placed.InOrder();

@@ -21,4 +21,21 @@ bool StopsAt(QStringView existing, std::optional<qint32> existingNumber, QString
 // in logarithmic time instead of by a scan of every key before it.
 std::vector<qint32> Order(const std::vector<QStringView>& names);
 
+// Follows keys as they arrive and tells whether each one so far went to the end, as in a file
+// whose keys stand in the order that loading gives them (one this program wrote, say). While
+// it holds, arrival order is the final order and Order is not needed. The names must stay
+// valid while the check is used.
+class EndCheck {
+public:
+    void Add(QStringView name);
+    bool Holds() const { return holds_; }
+
+private:
+    bool holds_ = true;
+    bool any_ = false;
+    QStringView greatest_;          // the greatest name so far
+    bool anyNonNumeric_ = false;
+    std::optional<qint32> largest_; // the largest numeric value so far
+};
+
 } // namespace modKeyOrder

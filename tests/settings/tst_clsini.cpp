@@ -505,21 +505,26 @@ private slots:
     }
 
     // Loading places every key as the rule's scan from the start would: 2,000 random key lists,
-    // one section each.
+    // one section each, of both kinds of name, of numbers only and of other names only.
     void keyOrderMatchesScan() {
-        const QStringList pool{
-            "1",  "2",          "10",         "9",          "-3",     "2.5", "2.4", " 7", "1e2",
-            "0",  "2147483647", "2147483648", "a",          "b",      "5a",  "10x", "",   "A",
-            "ab", "x1",         "\u00e9",     "\U0001F600", "\uFF21", "1.",  "+4"};
+        const QStringList numbers{"1",   "2",  "10", "9",          "-3", "2.5", "2.4",
+                                  " 7",  "1e2", "0", "2147483647", "1.", "+4"};
+        const QStringList names{"2147483648", "a",  "b",      "5a",         "10x",   "",
+                                "A",          "ab", "x1",     "\u00e9",     "\U0001F600", "\uFF21"};
         QRandomGenerator random(12);
         QString file;
         QString expected;
         for (int round = 0; round < 2000; ++round) {
+            const int kind = round % 3; // both, numbers only, names only
             QStringList arriving;
             const int count = random.bounded(40);
-            for (int k = 0; k < count; ++k)
-                arriving << (random.bounded(3) == 0 ? QString::number(random.bounded(-50, 50))
-                                                    : pool[random.bounded(pool.size())]);
+            for (int k = 0; k < count; ++k) {
+                const bool number = kind == 1 || (kind == 0 && random.bounded(2) == 0);
+                const QStringList& pool = number ? numbers : names;
+                arriving << (number && random.bounded(2) == 0
+                                 ? QString::number(random.bounded(-50, 50))
+                                 : pool[random.bounded(pool.size())]);
+            }
             const QString header = (round ? "\r\n[" : "[") + QString::number(round) + "]\r\n";
             file += header;
             expected += header;
