@@ -108,7 +108,9 @@ void FileListBox::Refresh() {
 
     std::vector<std::pair<QString, fs::path>> files; // shown name, name as given
     std::error_code ec;
-    if (!path_.isEmpty())
+    // Asked first, since a path is split into all its parts when it is made: a folder value of
+    // millions of parts, which can name no folder, would cost seconds.
+    if (!path_.isEmpty() && QFileInfo(path_).isDir())
         for (fs::directory_iterator it(NativePath(path_), ec), end; !ec && it != end;
              it.increment(ec)) {
             // Ordinary files and links to them; hidden files are left out, as the folder's own
