@@ -8,6 +8,7 @@
 
 #include "BenchSupport.h"
 
+#include "Version.h"
 #include "ui/main/frm.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 // Quillmarrow: starts into its main window, opening the file or folder named on its command line.
 
+#include "Version.h"
 #include "ui/main/frm.h"
 
 #include <QApplication>

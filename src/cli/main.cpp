@@ -1,5 +1,6 @@
 // quillmarrow-cli: lists and extracts archive entries from the command line.
 
+#include "Version.h"
 #include "archive/Archive.h"
 #include "archive/Extract.h"
 #include "cli/Platform.h"
@@ -16,10 +17,6 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
-
-#ifndef QUILLMARROW_VERSION
-#define QUILLMARROW_VERSION "0"
-#endif
 
 namespace {
 

@@ -1,6 +1,7 @@
 // quillmarrow-cli as scripts use it: arguments in, bytes, files and an exit status out.
 
 #include "TestFiles.h"
+#include "Version.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #include "ui/about/frmAbout.h"
 
+#include "Version.h"
 #include "winutil/modMouseOver.h"
 #include "winutil/modOpenFolder.h"
 #include "winutil/modScreen.h"
