@@ -2,7 +2,7 @@
 
 // Small helpers the tests share: archives and files made in code, and what a folder holds.
 
-#include "common/PathText.h"
+#include "ui/PathText.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -1,6 +1,6 @@
 #include "ui/main/FileListBox.h"
 
-#include "common/PathText.h"
+#include "ui/PathText.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "archive/Directory.h"
 #include "archive/Extract.h"
-#include "common/PathText.h"
 #include "settings/clsINI.h"
 #include "settings/modSettingsFile.h"
+#include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/FileListBox.h"
 #include "winutil/clsResizeLimits.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-// A path between Qt's text and the system's own form, header-only and Qt Core only, so that the
+// A path between Qt's text and the system's own form. Header-only and Qt Core only, so that the
 // windows and the tests convert alike without linking anything more. The archive core stays
 // free of Qt and takes only std::filesystem paths.
 
