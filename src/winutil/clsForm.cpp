@@ -2,11 +2,11 @@
 
 #include "winutil/modScreen.h"
 
-clsForm::clsForm(QWidget* parent) : QMainWindow(parent), scaleMode(modScreen::vbTwips) {}
+clsForm::clsForm(QWidget* parent) : QMainWindow(parent), scaleMode_(modScreen::vbTwips) {}
 
 void clsForm::SetScaleMode(int mode) {
     if (mode == modScreen::vbTwips || mode == modScreen::vbPixels)
-        scaleMode = mode;
+        scaleMode_ = mode;
 }
 
 const QWidget* clsForm::ClientArea() const {
@@ -14,11 +14,11 @@ const QWidget* clsForm::ClientArea() const {
 }
 
 double clsForm::ScaleWidth() const {
-    return modScreen::ScaleX(ClientArea()->width(), modScreen::vbPixels, scaleMode);
+    return modScreen::ScaleX(ClientArea()->width(), modScreen::vbPixels, scaleMode_);
 }
 
 double clsForm::ScaleHeight() const {
-    return modScreen::ScaleY(ClientArea()->height(), modScreen::vbPixels, scaleMode);
+    return modScreen::ScaleY(ClientArea()->height(), modScreen::vbPixels, scaleMode_);
 }
 
 int clsForm::WindowState() const {

@@ -17,7 +17,7 @@ public:
     explicit clsForm(QWidget* parent = nullptr);
 
     // A modScreen::ScaleMode; twips unless changed. Unknown modes are not taken.
-    int ScaleMode() const { return scaleMode; }
+    int ScaleMode() const { return scaleMode_; }
     void SetScaleMode(int mode);
 
     // The client area's size in the form's scale.
@@ -34,5 +34,5 @@ public:
 private:
     const QWidget* ClientArea() const;
 
-    int scaleMode;
+    int scaleMode_;
 };

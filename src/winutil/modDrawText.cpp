@@ -44,19 +44,19 @@ bool Fits(const QFontMetrics& metrics, int width, std::initializer_list<QStringV
 // The places between whole characters (grapheme clusters) where the path may be cut.
 class Cuts {
 public:
-    explicit Cuts(const QString& text) : finder(QTextBoundaryFinder::Grapheme, text) {}
+    explicit Cuts(const QString& text) : finder_(QTextBoundaryFinder::Grapheme, text) {}
     // The last cut at or before position, and the first at or after it.
     qsizetype Down(qsizetype position) { return Snap(position, false); }
     qsizetype Up(qsizetype position) { return Snap(position, true); }
 
 private:
     qsizetype Snap(qsizetype position, bool up) {
-        finder.setPosition(position);
-        if (finder.isAtBoundary())
+        finder_.setPosition(position);
+        if (finder_.isAtBoundary())
             return position;
-        return up ? finder.toNextBoundary() : finder.toPreviousBoundary();
+        return up ? finder_.toNextBoundary() : finder_.toPreviousBoundary();
     }
-    QTextBoundaryFinder finder;
+    QTextBoundaryFinder finder_;
 };
 
 // The first position in [low, high] where holds is false, high + 1 when there is none, for a

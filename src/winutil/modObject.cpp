@@ -1,7 +1,5 @@
 #include "winutil/modObject.h"
 
-#include "winutil/modScreen.h"
-
 #include <QMetaObject>
 #include <QWidget>
 
@@ -21,14 +19,6 @@ std::optional<QVariant> GetProperty(const QObject* Object, const char* Name) {
         return std::nullopt;
     if (std::strcmp(Name, "hWnd") == 0)
         return QVariant::fromValue(const_cast<QWidget*>(widget));
-    if (std::strcmp(Name, "Left") == 0)
-        return modScreen::Left(widget);
-    if (std::strcmp(Name, "Top") == 0)
-        return modScreen::Top(widget);
-    if (std::strcmp(Name, "Width") == 0)
-        return modScreen::Width(widget);
-    if (std::strcmp(Name, "Height") == 0)
-        return modScreen::Height(widget);
     return std::nullopt;
 }
 

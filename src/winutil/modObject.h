@@ -13,8 +13,6 @@ class QWidget;
 // Names an object offers:
 // - its Qt properties, declared (Q_PROPERTY) or dynamic (setProperty), e.g. a form's ScaleMode,
 //   ScaleWidth, ScaleHeight or a label's Tag;
-// - for every widget, the geometry that every control has: Left, Top, Width and Height in twips
-//   (see modScreen), unless it declares them itself;
 // - for every widget, hWnd: the widget itself, which is this program's window handle.
 // Methods are Q_INVOKABLE members, e.g. a form's ScaleX and ScaleY.
 namespace modObject {

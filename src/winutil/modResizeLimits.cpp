@@ -29,35 +29,35 @@ public:
     explicit LimitsWindowProc(QWidget* window) : QObject(window) {}
 
     void Install(QWidget* window) {
-        if (installed)
+        if (installed_)
             return; // already in place: installing it twice would lose what it keeps
-        previousMinimum = window->minimumSize();
-        previousMaximum = window->maximumSize();
+        previousMinimum_ = window->minimumSize();
+        previousMaximum_ = window->maximumSize();
         // A window sized by its program and not shown yet opens at that size: the limits hold
         // what the user can drag it to and never enlarge its first display, where the
         // platform's frame is thinner than the one the minimum counts on.
-        opening = !window->isVisible() && window->testAttribute(Qt::WA_Resized) ? window->size()
-                                                                                : QSize();
-        applied.reset();
-        installed = true;
+        opening_ = !window->isVisible() && window->testAttribute(Qt::WA_Resized) ? window->size()
+                                                                                 : QSize();
+        applied_.reset();
+        installed_ = true;
         window->installEventFilter(this);
     }
 
     void Remove(QWidget* window) {
-        if (!installed)
+        if (!installed_)
             return;
-        installed = false;
+        installed_ = false;
         window->removeEventFilter(this);
-        window->setMinimumSize(previousMinimum);
-        window->setMaximumSize(previousMaximum);
+        window->setMinimumSize(previousMinimum_);
+        window->setMaximumSize(previousMaximum_);
     }
 
-    bool IsInstalled() const { return installed; }
+    bool IsInstalled() const { return installed_; }
 
     // Applies the record's limits now; the next move or resize applies them only if they or
     // the frame changed.
     void Query(QWidget* window) {
-        applied.reset();
+        applied_.reset();
         Apply(window);
     }
 
@@ -78,8 +78,8 @@ protected:
 
 private:
     struct Sizes {
-        QSize minimum;
-        QSize maximum;
+        QSize Minimum;
+        QSize Maximum;
         bool operator==(const Sizes&) const = default;
     };
 
@@ -95,12 +95,12 @@ private:
         if (i < 0)
             return; // the list was reset under a subclassed window: leave it as it is
         const WindowLimits& limits = List()[static_cast<std::size_t>(i)];
-        const std::int64_t maxX =
-            limits.MaxX != 0 ? limits.MaxX
-                             : modScreen::IntDiv(modScreen::Width(), modScreen::TwipsPerPixelX());
-        const std::int64_t maxY =
-            limits.MaxY != 0 ? limits.MaxY
-                             : modScreen::IntDiv(modScreen::Height(), modScreen::TwipsPerPixelY());
+        const std::int64_t maxX = limits.MaxX != 0 ? limits.MaxX
+                                                   : modScreen::IntDiv(modScreen::Screen::Width(),
+                                                                       modScreen::TwipsPerPixelX());
+        const std::int64_t maxY = limits.MaxY != 0 ? limits.MaxY
+                                                   : modScreen::IntDiv(modScreen::Screen::Height(),
+                                                                       modScreen::TwipsPerPixelY());
         // The limits are for the whole window; Qt's sizes are those inside the frame.
         const QMargins frame = modScreen::Frame(window);
         const int frameX = frame.left() + frame.right();
@@ -108,20 +108,20 @@ private:
         Sizes sizes{{ClampSize(std::int64_t{limits.MinX} - frameX),
                      ClampSize(std::int64_t{limits.MinY} - frameY)},
                     {ClampSize(maxX - frameX), ClampSize(maxY - frameY)}};
-        if (opening.isValid())
-            sizes.minimum = sizes.minimum.boundedTo(opening);
-        if (applied == sizes)
+        if (opening_.isValid())
+            sizes.Minimum = sizes.Minimum.boundedTo(opening_);
+        if (applied_ == sizes)
             return;
-        applied = sizes;
-        window->setMinimumSize(sizes.minimum);
-        window->setMaximumSize(sizes.maximum);
+        applied_ = sizes;
+        window->setMinimumSize(sizes.Minimum);
+        window->setMaximumSize(sizes.Maximum);
     }
 
-    QSize previousMinimum;
-    QSize previousMaximum;
-    QSize opening;                // the size the window opens at; invalid when none
-    std::optional<Sizes> applied; // what Apply set last
-    bool installed = false;
+    QSize previousMinimum_;
+    QSize previousMaximum_;
+    QSize opening_;                // the size the window opens at; invalid when none
+    std::optional<Sizes> applied_; // what Apply set last
+    bool installed_ = false;
 };
 
 LimitsWindowProc* FindProc(const QWidget* window) {

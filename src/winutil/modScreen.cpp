@@ -68,10 +68,10 @@ int TwipsPerPixelY() {
     return TwipsPerPixel(Primary() ? Primary()->logicalDotsPerInchY() : 0);
 }
 
-double Width() {
+double Screen::Width() {
     return Primary() ? TwipsX(Primary()->geometry().width()) : 0;
 }
-double Height() {
+double Screen::Height() {
     return Primary() ? TwipsY(Primary()->geometry().height()) : 0;
 }
 
@@ -82,11 +82,11 @@ std::int64_t IntDiv(double a, double b) {
     return static_cast<std::int64_t>(std::trunc(std::nearbyint(a) / divisor));
 }
 
-double ScaleX(double Value, int FromScale, int ToScale) {
-    return Scale(Value, FromScale, ToScale, false);
+double ScaleX(double value, int fromScale, int toScale) {
+    return Scale(value, fromScale, toScale, false);
 }
-double ScaleY(double Value, int FromScale, int ToScale) {
-    return Scale(Value, FromScale, ToScale, true);
+double ScaleY(double value, int fromScale, int toScale) {
+    return Scale(value, fromScale, toScale, true);
 }
 
 double TwipsX(double pixels) {
@@ -115,14 +115,14 @@ double Height(const QWidget* control) {
     return TwipsY(Outer(control).height());
 }
 
-void SetLeft(QWidget* control, double Left) {
-    Move(control, Left);
+void SetLeft(QWidget* control, double left) {
+    Move(control, left);
 }
-void SetWidth(QWidget* control, double Width) {
-    Move(control, Left(control), Top(control), Width);
+void SetWidth(QWidget* control, double width) {
+    Move(control, Left(control), Top(control), width);
 }
-void SetHeight(QWidget* control, double Height) {
-    Move(control, Left(control), Top(control), Width(control), Height);
+void SetHeight(QWidget* control, double height) {
+    Move(control, Left(control), Top(control), Width(control), height);
 }
 
 QMargins Frame(const QWidget* window) {
@@ -130,16 +130,16 @@ QMargins Frame(const QWidget* window) {
     return handle ? handle->frameMargins() : QMargins();
 }
 
-void Move(QWidget* control, double Left, std::optional<double> Top, std::optional<double> Width,
-          std::optional<double> Height) {
+void Move(QWidget* control, double left, std::optional<double> top, std::optional<double> width,
+          std::optional<double> height) {
     QRect rect = Outer(control);
-    rect.moveLeft(PixelsX(Left));
-    if (Top)
-        rect.moveTop(PixelsY(*Top));
-    if (Width)
-        rect.setWidth(std::max(0, PixelsX(*Width)));
-    if (Height)
-        rect.setHeight(std::max(0, PixelsY(*Height)));
+    rect.moveLeft(PixelsX(left));
+    if (top)
+        rect.moveTop(PixelsY(*top));
+    if (width)
+        rect.setWidth(std::max(0, PixelsX(*width)));
+    if (height)
+        rect.setHeight(std::max(0, PixelsY(*height)));
     SetOuter(control, rect);
 }
 

@@ -16,7 +16,7 @@ private:
     QString archivePath() const { return dir.filePath("test.dat"); }
     archive::Directory read(const QByteArray& bytes, std::size_t max = SIZE_MAX) {
         testfiles::Write(archivePath(), bytes);
-        return archive::ReadDirectory(testfiles::Path(archivePath()), max);
+        return archive::ReadDirectory(testfiles::NativePath(archivePath()), max);
     }
     static QList<QByteArray> names(const archive::Directory& d) {
         QList<QByteArray> out;
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QString, path);
         QDir(dir.path()).mkpath("sub");
         const QString full = path.isEmpty() ? path : dir.filePath(path);
-        const auto d = archive::ReadDirectory(testfiles::Path(full));
+        const auto d = archive::ReadDirectory(testfiles::NativePath(full));
         QCOMPARE(d.State, archive::Directory::Status::NotFound);
         QVERIFY(d.Entries.empty());
     }

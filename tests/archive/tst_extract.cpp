@@ -23,7 +23,7 @@
 using testfiles::Record;
 using Kind = archive::EntryResult::Kind;
 using OpenKind = archive::OpenError::Kind;
-using Files = QMap<QString, QByteArray>;
+using testfiles::Files;
 using Outcomes = QList<int>;
 
 Q_DECLARE_METATYPE(Files)
@@ -48,15 +48,10 @@ private:
     archive::ExtractReport extract(const QList<int>& selected, int listCount,
                                    const archive::ExtractOptions& options = {}) {
         const std::vector<int> positions(selected.begin(), selected.end());
-        return archive::ExtractEntries(testfiles::Path(archivePath), testfiles::Path(out),
-                                       positions, listCount, options);
+        return archive::ExtractEntries(testfiles::NativePath(archivePath),
+                                       testfiles::NativePath(out), positions, listCount, options);
     }
-    Files outputFiles() const {
-        Files files;
-        for (const QString& name : testfiles::Contents(out))
-            files[name] = testfiles::Read(QDir(out).filePath(name));
-        return files;
-    }
+    Files outputFiles() const { return testfiles::FilesIn(out); }
 
 private slots:
     void init() {
@@ -212,8 +207,8 @@ private slots:
     void outputFolderTrailingSeparator() {
         testfiles::Write(archivePath, ThreeEntries());
         const std::vector<int> all{0, 1, 2};
-        const auto report = archive::ExtractEntries(testfiles::Path(archivePath),
-                                                    testfiles::Path(out + "/"), all, 3);
+        const auto report = archive::ExtractEntries(testfiles::NativePath(archivePath),
+                                                    testfiles::NativePath(out + "/"), all, 3);
         QVERIFY(report.AllWritten());
         QCOMPARE(testfiles::Contents(out).size(), 3);
     }
@@ -232,8 +227,8 @@ private slots:
         const QString inFolder = QDir(out).filePath("GAME.DAT");
         testfiles::Write(how == "hard link" ? archivePath : inFolder, bytes);
         if (how == "hard link")
-            std::filesystem::create_hard_link(testfiles::Path(archivePath),
-                                              testfiles::Path(inFolder));
+            std::filesystem::create_hard_link(testfiles::NativePath(archivePath),
+                                              testfiles::NativePath(inFolder));
         else
             archivePath = inFolder;
         const QString folder = out;
@@ -286,15 +281,15 @@ private slots:
     // to its path in between.
     void extractsFromTheOpenArchive() {
         testfiles::Write(archivePath, ThreeEntries());
-        const archive::Archive opened(testfiles::Path(archivePath));
+        const archive::Archive opened(testfiles::NativePath(archivePath));
         QVERIFY(opened.IsOpen());
         QCOMPARE(archive::ReadDirectory(opened).Entries.size(), 3u);
         const QString other = root.filePath("other.dat");
         testfiles::Write(other, testfiles::Archive({{"Z", "zulu"}}));
         QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(archivePath)) == 0);
         const std::vector<int> first{0};
-        QVERIFY(archive::ExtractEntries(opened, testfiles::Path(out), first, 3).AllWritten());
-        QVERIFY(archive::ExtractEveryEntry(opened, testfiles::Path(out)).AllWritten());
+        QVERIFY(archive::ExtractEntries(opened, testfiles::NativePath(out), first, 3).AllWritten());
+        QVERIFY(archive::ExtractEveryEntry(opened, testfiles::NativePath(out)).AllWritten());
         QCOMPARE(outputFiles(),
                  (Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}}));
     }
@@ -330,8 +325,8 @@ private slots:
         QCOMPARE(deep.size() + 1 + 12, 4095);
         QVERIFY(QDir().mkpath(deep));
         const std::vector<int> first{0};
-        const auto report =
-            archive::ExtractEntries(testfiles::Path(archivePath), testfiles::Path(deep), first, 1);
+        const auto report = archive::ExtractEntries(testfiles::NativePath(archivePath),
+                                                    testfiles::NativePath(deep), first, 1);
         QCOMPARE(report.Entries[0].Result, Kind::Written);
         QCOMPARE(testfiles::Contents(deep), QStringList{"TWELVE.CHARS"});
     }
@@ -370,8 +365,8 @@ private slots:
         options.OnResult = [&](const archive::EntryResult& e) {
             results << qMakePair(e.Position, int(e.Result));
             if (e.Position == 0 && e.Result == Kind::Written)
-                std::filesystem::create_hard_link(testfiles::Path(QDir(out).filePath("A")),
-                                                  testfiles::Path(QDir(out).filePath("B")));
+                std::filesystem::create_hard_link(testfiles::NativePath(QDir(out).filePath("A")),
+                                                  testfiles::NativePath(QDir(out).filePath("B")));
         };
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
         const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
@@ -514,7 +509,7 @@ private slots:
         QVERIFY(!(ofArchive ? report.FolderError : report.ArchiveError));
         QVERIFY(!archive::Describe(error).empty());
         if (ofArchive)
-            QCOMPARE(int(archive::Archive(testfiles::Path(archivePath)).Error().What), kind);
+            QCOMPARE(int(archive::Archive(testfiles::NativePath(archivePath)).Error().What), kind);
         QCOMPARE(int(report.Entries.size()), selected.size());
         for (const auto& e : report.Entries)
             QCOMPARE(e.Result, Kind::NotOpened);
@@ -540,7 +535,7 @@ private slots:
         QFETCH(int, archiveError);
         QFETCH(int, kind);
         testfiles::Write(archivePath, ThreeEntries());
-        const archive::Directory dir = archive::ReadDirectory(testfiles::Path(archivePath));
+        const archive::Directory dir = archive::ReadDirectory(testfiles::NativePath(archivePath));
         QCOMPARE(dir.Entries.size(), 3u);
         QVERIFY(QFile::remove(archivePath));
         if (change == "folder")

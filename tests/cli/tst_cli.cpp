@@ -31,7 +31,7 @@
 #include <sys/syscall.h>
 #endif
 
-using Files = QMap<QString, QByteArray>;
+using testfiles::Files;
 Q_DECLARE_METATYPE(Files)
 
 namespace {
@@ -336,10 +336,7 @@ private slots:
         if (exitCode == 2) // usage errors and missing files are one line, then the usage
             QVERIFY2(r.err.count('\n') == 1 || r.err.contains("\nusage: "), r.err.constData());
         QCOMPARE(r.exitCode, exitCode);
-        Files got;
-        for (const QString& name : testfiles::Contents(folder()))
-            got[name] = testfiles::Read(QDir(folder()).filePath(name));
-        QCOMPARE(got, files);
+        QCOMPARE(testfiles::FilesIn(folder()), files);
     }
 
     void help() {
@@ -441,10 +438,9 @@ private slots:
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(testfiles::Read(archive), bytes);
         Files got;
-        for (const QString& name : testfiles::Contents(folder()))
+        for (const auto& [name, bytes] : testfiles::FilesIn(folder()).asKeyValueRange())
             if (name != "GAME.DAT") // which case a replaced file keeps differs under Wine
-                got[Windows ? name.toLower() : name] =
-                    testfiles::Read(QDir(folder()).filePath(name));
+                got[Windows ? name.toLower() : name] = bytes;
         QCOMPARE(got, files);
     }
 
@@ -498,10 +494,7 @@ private slots:
         for (qsizetype i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].startsWith("quillmarrow-cli: " + reported[i] + ": cannot write it: "),
                      lines[i].constData());
-        Files got;
-        for (const QString& name : testfiles::Contents(folder()))
-            got[name] = testfiles::Read(QDir(folder()).filePath(name));
-        QCOMPARE(got, files);
+        QCOMPARE(testfiles::FilesIn(folder()), files);
     }
 
     // Ended from outside while a large entry is written, by Ctrl+C or killed, the Windows
@@ -579,7 +572,7 @@ private slots:
         QVERIFY(p.waitForStarted());
         // It is writing the entry once it holds a file in the output folder open; an unnamed
         // one shows as deleted.
-        const std::string inFolder = testfiles::Path(folder()).string() + '/';
+        const std::string inFolder = testfiles::NativePath(folder()).string() + '/';
         std::string writing;
         QElapsedTimer waited;
         waited.start();
@@ -623,7 +616,7 @@ private slots:
         QVERIFY(p.waitForStarted());
         // Replace the archive once the program has read its directory and does not hold it
         // open (reading counts from /proc/PID/io).
-        const std::string path = testfiles::Path(archive).string();
+        const std::string path = testfiles::NativePath(archive).string();
         const qint64 directoryBytes = 100000 * 20;
         bool open = false, finished = false;
         qint64 read = 0;
@@ -636,7 +629,7 @@ private slots:
             read = io.mid(io.indexOf("rchar: ") + 7).split('\n').value(0).toLongLong();
         } while ((read < directoryBytes || open) && !(finished = p.waitForFinished(0)) &&
                  waited.elapsed() < 30000);
-        std::filesystem::rename(testfiles::Path(root.filePath("other.dat")), path);
+        std::filesystem::rename(testfiles::NativePath(root.filePath("other.dat")), path);
         QVERIFY(finished || p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(testfiles::Contents(folder()), QStringList{"A"});
@@ -737,10 +730,7 @@ private slots:
             QCOMPARE(list.out, listing);
             const Result ex = Run({"extract", root.filePath("r.dat"), folder()});
             QCOMPARE(ex.exitCode, problem ? 1 : 0);
-            Files got;
-            for (const QString& name : testfiles::Contents(folder()))
-                got[name] = testfiles::Read(QDir(folder()).filePath(name));
-            QCOMPARE(got, expected);
+            QCOMPARE(testfiles::FilesIn(folder()), expected);
         }
     }
 };

@@ -38,12 +38,11 @@ QStringList Contents(const QString& folder) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-std::filesystem::path Path(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
+Files FilesIn(const QString& folder) {
+    Files files;
+    for (const QString& name : Contents(folder))
+        files[name] = Read(QDir(folder).filePath(name));
+    return files;
 }
 
 } // namespace testfiles

@@ -2,13 +2,14 @@
 
 // Small helpers the tests share: archives and files made in code, and what a folder holds.
 
+#include "ui/PathText.h"
+
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
-#include <filesystem>
-#include <string>
 
 namespace testfiles {
 
@@ -24,7 +25,11 @@ QByteArray Read(const QString& path);
 // The names in a folder, hidden ones included, sorted.
 QStringList Contents(const QString& folder);
 
-// A path the archive core takes, from a test's QString.
-std::filesystem::path Path(const QString& path);
+// What a folder holds: each name, hidden ones included, with the file's bytes.
+using Files = QMap<QString, QByteArray>;
+Files FilesIn(const QString& folder);
+
+// A path the archive core takes, from a test's QString, converted as the windows convert it.
+using pathtext::NativePath;
 
 } // namespace testfiles

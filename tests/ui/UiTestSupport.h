@@ -18,7 +18,15 @@ struct RecordedMessage {
     QString Prompt;
     int Buttons = 0;
     QString Title;
+    bool operator==(const RecordedMessage&) const = default;
 };
+Q_DECLARE_METATYPE(RecordedMessage)
+
+// How QCOMPARE shows a message that differs.
+inline char* toString(const RecordedMessage& m) {
+    return QTest::toString(QString("\"%1\" (buttons %2, title \"%3\")")
+                               .arg(m.Prompt, QString::number(m.Buttons), m.Title));
+}
 
 struct RecordedBrowse {
     QString InitialFolder;

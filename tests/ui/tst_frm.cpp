@@ -22,6 +22,15 @@
 
 using testfiles::Record;
 
+namespace {
+
+const RecordedMessage Complete{"Extraction complete.", 64, "Complete"};
+RecordedMessage Incomplete(const QString& problems) {
+    return {"Extraction finished with problems:\n\n" + problems, 48, "Extraction incomplete"};
+}
+
+} // namespace
+
 class TestFrm : public QObject {
     Q_OBJECT
 
@@ -31,12 +40,25 @@ private:
     std::unique_ptr<DialogRecorder> dialogs;
 
     QString iniPath() const { return appDir.filePath("Quillmarrow.ini"); }
-    std::unique_ptr<frm> open() {
+    // The start the tests share: the window opened, then showing folder when one is given
+    // (chosen with the browse button), then with the named file clicked. Null if a step fails.
+    std::unique_ptr<frm> open(const QString& folder = {}, const QString& file = {}) {
         auto window = std::make_unique<frm>();
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
             return nullptr;
+        if (!folder.isEmpty()) {
+            dialogs->Answers << folder;
+            window->cmdBrowse->click();
+        }
+        if (!file.isEmpty() && !ClickFile(*window, file))
+            return nullptr;
         return window;
+    }
+    // Extract, with folder answered to the output folder dialog.
+    void extractTo(frm& window, const QString& folder) {
+        dialogs->Answers << folder;
+        window.cmdExtract->click();
     }
     bool buttonsEnabled(const frm& w) const {
         return w.cmdSelectAll->isEnabled() && w.cmdExtract->isEnabled();
@@ -82,9 +104,8 @@ private slots:
 
     void chosenFolderIsRemembered() {
         {
-            auto w = open();
-            dialogs->Answers << dataDir.path();
-            w->cmdBrowse->click();
+            auto w = open(dataDir.path());
+            QVERIFY(w);
             QCOMPARE(dialogs->Browses.size(), 1);
             QCOMPARE(dialogs->Browses[0].InitialFolder, appDir.path());
             QCOMPARE(dialogs->Browses[0].Title, QString("Select a folder"));
@@ -111,10 +132,8 @@ private slots:
     }
 
     void listedStaleAndCleared() {
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "three.dat"));
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
         QCOMPARE(Lines(w->lstFiles), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
         QVERIFY(buttonsEnabled(*w));
 
@@ -138,10 +157,8 @@ private slots:
     }
 
     void listingAgainDropsTheSelection() {
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "three.dat"));
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
         ClickEntry(*w, 0);
         ClickEntry(*w, 2);
         QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
@@ -169,10 +186,8 @@ private slots:
         QFETCH(bool, selectAll);
         QFETCH(QList<int>, clicked);
         QFETCH(QList<int>, positions);
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "three.dat"));
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
         if (selectAll)
             w->cmdSelectAll->click();
         for (int k : clicked)
@@ -218,10 +233,8 @@ private slots:
                           std::ios::binary)
                 .write(c.data(), c.size());
         }
-        auto w = open();
-        dialogs->Answers << dir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "a.dat"));
+        auto w = open(dir.path(), "a.dat");
+        QVERIFY(w);
         ClickEntry(*w, 0);
 
         QWidget* view = w->File->viewport();
@@ -257,8 +270,7 @@ private slots:
         QCOMPARE(Lines(w->lstFiles), entries);
         w->cmdSelectAll->click();
         QTemporaryDir out;
-        dialogs->Answers << out.path();
-        w->cmdExtract->click();
+        extractTo(*w, out.path());
         QCOMPARE(testfiles::Contents(out.path()), entries);
     }
 
@@ -273,10 +285,8 @@ private slots:
         QFETCH(bool, f5);
         QTemporaryDir dir;
         testfiles::Write(dir.filePath("b.dat"), testfiles::Archive({{"B1", "b"}}));
-        auto w = open();
-        dialogs->Answers << dir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "b.dat"));
+        auto w = open(dir.path(), "b.dat");
+        QVERIFY(w);
         ClickEntry(*w, 0);
         testfiles::Write(dir.filePath("a.dat"), testfiles::Archive({{"A1", "a"}}));
         if (f5) {
@@ -307,87 +317,55 @@ private slots:
                 QFile(folder + "/" + name).open(QIODevice::ReadOnly))
                 QSKIP("no file here that cannot be opened");
         }
-        auto w = open();
-        dialogs->Answers << folder;
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, name));
+        auto w = open(folder, name);
+        QVERIFY(w);
         QCOMPARE(w->lstFiles->count(), 0);
-        QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, QString("frm.ListArchiveEntries: permission denied"));
-        QCOMPARE(dialogs->Messages[0].Buttons, 16);
-        QCOMPARE(dialogs->Messages[0].Title, QString("Could not read archive"));
-    }
-
-    void emptyListing() {
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "empty.dat"));
-        QCOMPARE(w->lstFiles->count(), 0);
-        QVERIFY(buttonsEnabled(*w));
-        w->cmdSelectAll->click();
-        QTemporaryDir out;
-        dialogs->Answers << out.path();
-        w->cmdExtract->click();
-        QCOMPARE(testfiles::Contents(out.path()), QStringList{});
-        QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, QString("Extraction complete."));
+        QCOMPARE(dialogs->Messages,
+                 QList<RecordedMessage>({{"frm.ListArchiveEntries: permission denied", 16,
+                                          "Could not read archive"}}));
     }
 
     void extract_data() {
         QTest::addColumn<QString>("archive");
+        QTest::addColumn<int>("lines");          // listed, also none: Extract is enabled even so
         QTest::addColumn<QList<int>>("clicked"); // entry lines clicked; empty: Select All
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("buttons");
-        QTest::addColumn<QString>("prompt");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("folder"); // the output folder answered, below a new one
-        QTest::newRow("entries 0 and 2")
-            << "three.dat" << QList<int>{0, 2} << QStringList{"A.TXT", "C.TXT"} << 64
-            << "Extraction complete."
-            << "Complete"
-            << "";
+        QTest::addColumn<RecordedMessage>("message"); // %1: the output folder
+        QTest::addColumn<QString>("folder");          // the output folder answered, below a new one
+        const QStringList abc{"A.TXT", "B.TXT", "C.TXT"};
+        QTest::newRow("entries 0 and 2") << "three.dat" << 3 << QList<int>{0, 2}
+                                         << QStringList{"A.TXT", "C.TXT"} << Complete << "";
         QTest::newRow("a typed folder is made with its missing parents")
-            << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
-            << "Extraction complete."
-            << "Complete"
-            << "new/deeper";
+            << "three.dat" << 3 << QList<int>{} << abc << Complete << "new/deeper";
         QTest::newRow("a folder that cannot be made is reported")
-            << "three.dat" << QList<int>{} << QStringList{} << 48
-            << "Extraction finished with problems:\n\n%1: cannot create the folder: Not a "
-               "directory\n\nNo entry was extracted."
-            << "Extraction incomplete"
+            << "three.dat" << 3 << QList<int>{} << QStringList{}
+            << Incomplete(
+                   "%1: cannot create the folder: Not a directory\n\nNo entry was extracted.")
             << "file/new";
-        QTest::newRow("select all")
-            << "three.dat" << QList<int>{} << QStringList{"A.TXT", "B.TXT", "C.TXT"} << 64
-            << "Extraction complete."
-            << "Complete" << "";
+        QTest::newRow("select all") << "three.dat" << 3 << QList<int>{} << abc << Complete << "";
+        QTest::newRow("an empty archive lists and writes nothing, and completes")
+            << "empty.dat" << 0 << QList<int>{} << QStringList{} << Complete << "";
         QTest::newRow("an unsafe name is reported, never as complete")
-            << "bad.dat" << QList<int>{} << QStringList{"GOOD"} << 48
-            << "Extraction finished with problems:\n\na/b: unsafe name (contains a path separator)"
-            << "Extraction incomplete"
-            << "";
+            << "bad.dat" << 2 << QList<int>{} << QStringList{"GOOD"}
+            << Incomplete("a/b: unsafe name (contains a path separator)") << "";
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
             twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
         QTest::newRow("the first 20 problems are named, the rest counted")
-            << "unsafe.dat" << QList<int>{} << QStringList{} << 48
-            << "Extraction finished with problems:\n\n" + twenty.join('\n') + "\n... and 5 more."
-            << "Extraction incomplete"
-            << "";
+            << "unsafe.dat" << 25 << QList<int>{} << QStringList{}
+            << Incomplete(twenty.join('\n') + "\n... and 5 more.") << "";
     }
     void extract() {
         QFETCH(QString, archive);
+        QFETCH(int, lines);
         QFETCH(QList<int>, clicked);
         QFETCH(QStringList, files);
-        QFETCH(int, buttons);
-        QFETCH(QString, prompt);
-        QFETCH(QString, title);
+        QFETCH(RecordedMessage, message);
         QFETCH(QString, folder);
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, archive));
+        auto w = open(dataDir.path(), archive);
+        QVERIFY(w);
+        QCOMPARE(w->lstFiles->count(), lines);
+        QVERIFY(buttonsEnabled(*w));
         if (clicked.isEmpty())
             w->cmdSelectAll->click();
         for (int k : clicked)
@@ -395,8 +373,7 @@ private slots:
         QTemporaryDir out;
         testfiles::Write(out.filePath("file"), "in the way");
         const QString output = folder.isEmpty() ? out.path() : out.filePath(folder);
-        dialogs->Answers << output;
-        w->cmdExtract->click();
+        extractTo(*w, output);
         QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
         QCOMPARE(dialogs->Browses.last().InitialFolder, dataDir.path());
         if (!QFileInfo(output).isDir())
@@ -404,10 +381,9 @@ private slots:
         else
             QCOMPARE(testfiles::Contents(output),
                      files + (folder.isEmpty() ? QStringList{"file"} : QStringList{}));
-        QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, prompt.contains("%1") ? prompt.arg(output) : prompt);
-        QCOMPARE(dialogs->Messages[0].Buttons, buttons);
-        QCOMPARE(dialogs->Messages[0].Title, title);
+        if (message.Prompt.contains("%1"))
+            message.Prompt = message.Prompt.arg(output);
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{message});
         QVERIFY(buttonsEnabled(*w)); // extracting leaves the state as it was
     }
 
@@ -417,19 +393,17 @@ private slots:
     void extractInWorker_data() {
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("buttons");
-        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<RecordedMessage>("message");
         QTest::newRow("cancelled after the first entry")
-            << true << QStringList{"A.BIN"} << 48
-            << "Extraction finished with problems:\n\nCancelled: 3 entries were not extracted.";
-        QTest::newRow("runs to the end") << false << QStringList{"A.BIN", "B.BIN", "C.BIN", "D.BIN"}
-                                         << 64 << "Extraction complete.";
+            << true << QStringList{"A.BIN"}
+            << Incomplete("Cancelled: 3 entries were not extracted.");
+        QTest::newRow("runs to the end")
+            << false << QStringList{"A.BIN", "B.BIN", "C.BIN", "D.BIN"} << Complete;
     }
     void extractInWorker() {
         QFETCH(bool, cancel);
         QFETCH(QStringList, files);
-        QFETCH(int, buttons);
-        QFETCH(QString, prompt);
+        QFETCH(RecordedMessage, message);
         const QList<QPair<QByteArray, QByteArray>> entries = {{"A.BIN", QByteArray(4 << 20, 'a')},
                                                               {"B.BIN", QByteArray(12 << 20, 'b')},
                                                               {"C.BIN", "c"},
@@ -474,15 +448,13 @@ private slots:
         QCOMPARE(testfiles::Contents(out.path()), files);
         for (int k = 0; k < files.size(); ++k)
             QCOMPARE(testfiles::Read(out.filePath(files[k])), entries[k].second);
-        QCOMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0].Prompt, prompt);
-        QCOMPARE(dialogs->Messages[0].Buttons, buttons);
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{message});
         QFile::remove(dataDir.filePath("large.dat"));
     }
 
     void cancelledExtractShowsNothing() {
-        auto w = open();
-        QVERIFY(ClickFile(*w, "beside.dat"));
+        auto w = open({}, "beside.dat");
+        QVERIFY(w);
         w->cmdSelectAll->click();
         w->cmdExtract->click(); // cancelled
         QCOMPARE(dialogs->Browses.size(), 1);
@@ -497,8 +469,7 @@ private slots:
         w->cmdSelectAll->click();
         QVERIFY(QFile::remove(appDir.filePath("brief.dat")));
         QTemporaryDir out;
-        dialogs->Answers << out.path();
-        w->cmdExtract->click();
+        extractTo(*w, out.path());
         QCOMPARE(dialogs->Messages.size(), 1);
         QCOMPARE(dialogs->Messages[0].Buttons, 48);
         QVERIFY(dialogs->Messages[0].Prompt.contains("the archive does not exist"));
@@ -506,10 +477,8 @@ private slots:
 
     void folderWithTrailingSeparator() {
         // A root folder ends in a separator already; the doubled separator still names the file.
-        auto w = open();
-        dialogs->Answers << dataDir.path() + "/";
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "three.dat"));
+        auto w = open(dataDir.path() + "/", "three.dat");
+        QVERIFY(w);
         QCOMPARE(w->lstFiles->count(), 3);
     }
 
@@ -530,8 +499,8 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(bool, keypad);
         QFETCH(QString, title);
-        auto w = open();
-        QVERIFY(ClickFile(*w, "beside.dat"));
+        auto w = open({}, "beside.dat");
+        QVERIFY(w);
         auto* target = w->findChild<QWidget*>(focus);
         target->setFocus();
         if (keypad)
@@ -553,10 +522,8 @@ private slots:
         for (int k = 0; k < frm::MaxListedEntries + 5; ++k)
             directory += Record("E" + QByteArray::number(k), 0, 0);
         testfiles::Write(dataDir.filePath("huge.dat"), directory);
-        auto w = open();
-        dialogs->Answers << dataDir.path();
-        w->cmdBrowse->click();
-        QVERIFY(ClickFile(*w, "huge.dat"));
+        auto w = open(dataDir.path(), "huge.dat");
+        QVERIFY(w);
         QCOMPARE(w->lstFiles->count(), frm::MaxListedEntries);
         QCOMPARE(w->lstFiles->item(frm::MaxListedEntries - 1)->text(), QString("E32766"));
         QCOMPARE(dialogs->Messages.size(), 1);
@@ -706,9 +673,8 @@ private slots:
     void folderTooltipIsPlainText() {
         const QString folder = dataDir.filePath("<b>bold</b>" + QString(120, 'x'));
         QVERIFY(QDir().mkpath(folder));
-        auto w = open();
-        dialogs->Answers << folder;
-        w->cmdBrowse->click();
+        auto w = open(folder);
+        QVERIFY(w);
         QVERIFY(w->lblFolder->text() != folder);
         QCOMPARE(w->lblFolder->toolTip(), folder);
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->lblFolder->mapToGlobal(QPoint(5, 5)));
@@ -724,9 +690,8 @@ private slots:
     void folderIsFittedToTheLabel() {
         const QString folder = dataDir.filePath(QString(80, 'y'));
         QVERIFY(QDir().mkpath(folder));
-        auto w = open();
-        dialogs->Answers << folder;
-        w->cmdBrowse->click();
+        auto w = open(folder);
+        QVERIFY(w);
         const QSize design = w->size();
         QVERIFY(w->lblFolder->text().contains("..."));
         w->resize(design.width() + 400, design.height());

@@ -1,5 +1,7 @@
 #include "ui/main/FileListBox.h"
 
+#include "ui/PathText.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -11,6 +13,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using pathtext::NativePath;
+using pathtext::ShownPath;
 
 // Each line's name as the system gave it: bytes on POSIX, UTF-16 (lossless) on Windows.
 constexpr int NameRole = Qt::UserRole;
@@ -23,7 +27,7 @@ fs::path FromNative(const QVariant& name) {
     return fs::path(name.toString().toStdWString());
 }
 bool IsHidden(const fs::path& path) {
-    return QFileInfo(FileListBox::ShownPath(path)).isHidden();
+    return QFileInfo(ShownPath(path)).isHidden();
 }
 #else
 QVariant Native(const fs::path& name) {
@@ -38,22 +42,6 @@ bool IsHidden(const fs::path& path) {
 #endif
 
 } // namespace
-
-fs::path FileListBox::NativePath(const QString& path) {
-#ifdef _WIN32
-    return fs::path(path.toStdWString());
-#else
-    return fs::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-QString FileListBox::ShownPath(const fs::path& path) {
-#ifdef _WIN32
-    return QString::fromStdWString(path.native());
-#else
-    return QString::fromLocal8Bit(path.native());
-#endif
-}
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -30,12 +30,6 @@ public:
     // highlighted when it is still there.
     void Refresh();
 
-    // A path between Qt's text and the system's own form (bytes on POSIX, UTF-16 on Windows).
-    static std::filesystem::path NativePath(const QString& path);
-    // A path as it is shown: bytes not valid in the locale's encoding become replacement
-    // characters.
-    static QString ShownPath(const std::filesystem::path& path);
-
 signals:
     void Click();
     void PathChange();

@@ -4,6 +4,7 @@
 #include "archive/Extract.h"
 #include "settings/clsINI.h"
 #include "settings/modSettingsFile.h"
+#include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/FileListBox.h"
 #include "winutil/clsResizeLimits.h"
@@ -46,10 +47,6 @@ namespace {
 
 // How many problem entries the closing message names before it only counts the rest.
 constexpr int ProblemsShown = 20;
-
-std::filesystem::path ToPath(const QString& path) {
-    return FileListBox::NativePath(path);
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* button = new QPushButton(caption, parent);
@@ -337,7 +334,7 @@ void frm::cmdExtract_Click() {
     // The user may have typed a folder that does not exist yet: it is made now, with its
     // missing parents.
     std::error_code ec;
-    std::filesystem::create_directories(ToPath(output), ec);
+    std::filesystem::create_directories(pathtext::NativePath(output), ec);
     if (ec) {
         modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + output +
                               QStringLiteral(": cannot create the folder: ") +
@@ -420,7 +417,7 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     archive::ExtractOptions options;
     options.ListedNames = listed;
     const archive::ExtractReport report =
-        ExtractInWorker(ArchivePath, ToPath(OutputFolder), positions, options);
+        ExtractInWorker(ArchivePath, pathtext::NativePath(OutputFolder), positions, options);
     if (report.AllWritten()) {
         modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
         return;
@@ -429,7 +426,7 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     QStringList lines;
     if (report.ArchiveError || report.FolderError) {
         const bool archiveFailed = bool(report.ArchiveError);
-        lines << (archiveFailed ? FileListBox::ShownPath(ArchivePath) : OutputFolder) +
+        lines << (archiveFailed ? pathtext::ShownPath(ArchivePath) : OutputFolder) +
                      QStringLiteral(": ") +
                      QString::fromStdString(archive::Describe(archiveFailed ? report.ArchiveError
                                                                             : report.FolderError))
