@@ -238,6 +238,9 @@ QStringView clsINI::ValueOf(const INIKey& key) const {
 }
 
 clsINI::INIKey clsINI::Store(QStringView name, QStringView value) {
+    // A file's last line may have no line end; its value must not run into the text added.
+    if (!textStore_.isEmpty() && !textStore_.endsWith(u'\n'))
+        textStore_.append(u'\n');
     const INIKey key{textStore_.size(), textStore_.size() + name.size() + 1};
     textStore_.append(name);
     textStore_.append(u'=');

@@ -196,6 +196,8 @@ private slots:
         row("replace keeps place", "[S]\r\na=1\r\nb=2\r\n", {"W|S|a|9"}, "[S]\r\na=9\r\nb=2\r\n");
         row("section without keys", general, {"DK|General|Folder"}, "[General]\r\n");
         row("empty document truncates", general, {"DS|General"}, "");
+        row("last line without line end, then a write", "[A]\r\nz=3", {"W|A|k|1"},
+            "[A]\r\nk=1\r\nz=3\r\n");
         row("value with =", NoFile, {"W|S|a|b=c"}, "[S]\r\na=b=c\r\n");
         row("Latin-1 stays Latin-1", "[A]\r\nk=M\xFCller\r\n", {"W|A|j|x"},
             "[A]\r\nj=x\r\nk=M\xFCller\r\n");
