@@ -26,33 +26,33 @@ struct Key {
 // largest number (for a numeric key), and its greatest name (for any other).
 class Placed {
 public:
-    explicit Placed(std::size_t count) { Nodes.reserve(count); }
+    explicit Placed(std::size_t count) { nodes_.reserve(count); }
 
     void Insert(const Key& key) {
         Node node;
         node.Rank = key.Rank;
         node.Numeric = key.Number.has_value();
         node.Number = key.Number.value_or(0);
-        Nodes.push_back(node);
-        const qint32 added = static_cast<qint32>(Nodes.size() - 1);
+        nodes_.push_back(node);
+        const qint32 added = static_cast<qint32>(nodes_.size() - 1);
         Update(added);
-        Root = InsertInto(Root, added, key);
+        root_ = InsertInto(root_, added, key);
     }
 
     // The nodes (numbered by arrival) in their order.
     std::vector<qint32> InOrder() const {
         std::vector<qint32> order;
-        order.reserve(Nodes.size());
+        order.reserve(nodes_.size());
         std::vector<qint32> path;
-        for (qint32 t = Root; t >= 0 || !path.empty();) {
+        for (qint32 t = root_; t >= 0 || !path.empty();) {
             if (t >= 0) {
                 path.push_back(t);
-                t = Nodes[t].Left;
+                t = nodes_[t].Left;
             } else {
                 t = path.back();
                 path.pop_back();
                 order.push_back(t);
-                t = Nodes[t].Right;
+                t = nodes_[t].Right;
             }
         }
         return order;
@@ -90,7 +90,7 @@ private:
     bool SubtreeStops(qint32 t, const Key& key) const {
         if (t < 0)
             return false;
-        const Node& n = Nodes[t];
+        const Node& n = nodes_[t];
         if (key.Number)
             return n.AnyNonNumeric || (n.HasNumber && n.MaxNumber > *key.Number);
         return n.MaxRank > key.Rank;
@@ -102,14 +102,14 @@ private:
         if (t < 0)
             return added;
         // The node itself is looked at first, which spares reading its left child when it stops.
-        if (Stops(Nodes[t], key) || SubtreeStops(Nodes[t].Left, key)) {
-            const qint32 left = InsertInto(Nodes[t].Left, added, key);
-            Nodes[t].Left = left;
+        if (Stops(nodes_[t], key) || SubtreeStops(nodes_[t].Left, key)) {
+            const qint32 left = InsertInto(nodes_[t].Left, added, key);
+            nodes_[t].Left = left;
             if (Priority(left) > Priority(t))
                 return Rotate(t, true);
         } else {
-            const qint32 right = InsertInto(Nodes[t].Right, added, key);
-            Nodes[t].Right = right;
+            const qint32 right = InsertInto(nodes_[t].Right, added, key);
+            nodes_[t].Right = right;
             if (Priority(right) > Priority(t))
                 return Rotate(t, false);
         }
@@ -119,9 +119,9 @@ private:
 
     // Lifts t's left (or right) child above t; returns it.
     qint32 Rotate(qint32 t, bool left) {
-        Node& n = Nodes[t];
+        Node& n = nodes_[t];
         const qint32 child = left ? n.Left : n.Right;
-        Node& c = Nodes[child];
+        Node& c = nodes_[child];
         if (left) {
             n.Left = c.Right;
             c.Right = t;
@@ -135,7 +135,7 @@ private:
     }
 
     void Update(qint32 t) {
-        Node& n = Nodes[t];
+        Node& n = nodes_[t];
         n.MaxRank = n.Rank;
         n.HasNumber = n.Numeric;
         n.MaxNumber = n.Number;
@@ -143,7 +143,7 @@ private:
         for (const qint32 child : {n.Left, n.Right}) {
             if (child < 0)
                 continue;
-            const Node& c = Nodes[child];
+            const Node& c = nodes_[child];
             n.MaxRank = std::max(n.MaxRank, c.MaxRank);
             if (c.HasNumber)
                 n.MaxNumber = n.HasNumber ? std::max(n.MaxNumber, c.MaxNumber) : c.MaxNumber;
@@ -152,8 +152,8 @@ private:
         }
     }
 
-    std::vector<Node> Nodes;
-    qint32 Root = -1;
+    std::vector<Node> nodes_;
+    qint32 root_ = -1;
 };
 
 } // namespace
@@ -185,8 +185,6 @@ void EndCheck::Add(QStringView name) {
 }
 
 std::vector<qint32> Order(const std::vector<QStringView>& names) {
-    std::vector<qint32> order(names.size());
-    std::iota(order.begin(), order.end(), 0);
     std::vector<std::optional<qint32>> numbers(names.size());
     std::size_t numeric = 0;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -195,14 +193,15 @@ std::vector<qint32> Order(const std::vector<QStringView>& names) {
     }
     // Keys of one kind stay sorted as they are placed, each after the keys equal to it: by
     // value when all are numeric, by name when none is.
-    if (numeric == names.size()) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&](qint32 a, qint32 b) { return *numbers[a] < *numbers[b]; });
-        return order;
-    }
-    if (numeric == 0) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&](qint32 a, qint32 b) { return Greater(names[b], names[a]); });
+    if (numeric == names.size() || numeric == 0) {
+        std::vector<qint32> order(names.size());
+        std::iota(order.begin(), order.end(), 0);
+        if (numeric == 0)
+            std::stable_sort(order.begin(), order.end(),
+                             [&](qint32 a, qint32 b) { return Greater(names[b], names[a]); });
+        else
+            std::stable_sort(order.begin(), order.end(),
+                             [&](qint32 a, qint32 b) { return *numbers[a] < *numbers[b]; });
         return order;
     }
 
@@ -223,7 +222,6 @@ std::vector<qint32> Order(const std::vector<QStringView>& names) {
         keys[sorted[i].second].Rank = rank;
     }
     sorted = {};
-    order = {};
 
     Placed placed(names.size());
     for (std::size_t k = 0; k < names.size(); ++k) {
