@@ -41,22 +41,67 @@ bool Fits(const QFontMetrics& metrics, int width, std::initializer_list<QStringV
     return metrics.horizontalAdvance(text) <= width;
 }
 
-// The places between whole characters (grapheme clusters) where the path may be cut.
+// The places between whole characters (grapheme clusters) where the path may be cut. A cut is
+// found in a part of the text around its position, so that a long path costs no more than a short
+// one. The part starts at a character below U+0080: no rule that joins characters into one looks
+// back past such a character, so every cut inside the part is the cut of the whole text. Only a
+// cut at an edge of the part is in doubt, and then the part is widened; where no such character
+// lies near, the whole text is used.
 class Cuts {
 public:
-    explicit Cuts(const QString& text) : finder_(QTextBoundaryFinder::Grapheme, text) {}
+    explicit Cuts(const QString& text) : text_(text) {}
     // The last cut at or before position, and the first at or after it.
     qsizetype Down(qsizetype position) { return Snap(position, false); }
     qsizetype Up(qsizetype position) { return Snap(position, true); }
 
 private:
+    static constexpr qsizetype Margin = 64; // the part's first reach on each side
+    static constexpr qsizetype Reach = 1024;
+
     qsizetype Snap(qsizetype position, bool up) {
-        finder_.setPosition(position);
-        if (finder_.isAtBoundary())
-            return position;
-        return up ? finder_.toNextBoundary() : finder_.toPreviousBoundary();
+        for (qsizetype margin = Margin;; margin *= 2) {
+            qsizetype from = margin <= Reach ? Start(position - margin) : -1;
+            qsizetype to = std::min(text_.size(), position + margin);
+            if (from < 0 || Whole())
+                from = 0, to = text_.size();
+            Look(from, to);
+            finder_.setPosition(position - from);
+            qsizetype cut = position - from;
+            if (!finder_.isAtBoundary())
+                cut = up ? finder_.toNextBoundary() : finder_.toPreviousBoundary();
+            cut += from;
+            if ((cut > from || from == 0) && (cut < to || to == text_.size()))
+                return cut;
+        }
     }
+
+    // The last position at or before position that holds a character below U+0080, the start of
+    // the text, or -1 when neither is near.
+    qsizetype Start(qsizetype position) const {
+        if (position <= 0)
+            return 0;
+        for (const qsizetype last = position - Reach; position > last; --position) {
+            if (position == 0 || text_[position].unicode() < 0x80)
+                return position;
+        }
+        return -1;
+    }
+
+    bool Whole() const { return from_ == 0 && to_ == text_.size(); }
+
+    void Look(qsizetype from, qsizetype to) {
+        if (from == from_ && to == to_)
+            return;
+        finder_ = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, text_.constData() + from,
+                                      to - from);
+        from_ = from;
+        to_ = to;
+    }
+
+    const QString& text_;
     QTextBoundaryFinder finder_;
+    qsizetype from_ = 0;
+    qsizetype to_ = -1; // the part the finder covers, none yet
 };
 
 // The first position in [low, high] where holds is false, high + 1 when there is none, for a

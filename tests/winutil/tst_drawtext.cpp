@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -102,6 +103,37 @@ private slots:
         const QString longer = grown == "start" ? path.left(cut + 1) + fitted.mid(cut)
                                                 : fitted.left(cut + 3) + path.right(kept + 1);
         QVERIFY2(metrics.horizontalAdvance(longer) > pixels, qPrintable(longer));
+    }
+
+    // A long path is cut between whole characters, the same ones a look at the whole text finds,
+    // also inside long runs of characters that join (flags pair up from the run's start).
+    void wholeCharacters_data() {
+        QTest::addColumn<QString>("path");
+        const QString flag = QString::fromUtf8("\xF0\x9F\x87\xA9"); // a regional indicator
+        const QString family = QString::fromUtf8("\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+        QTest::newRow("an odd run of flags at the end") << "/home/x/b" + flag.repeated(101);
+        QTest::newRow("a run of flags longer than the look-back") << "/home/x/" + flag.repeated(1001);
+        QTest::newRow("a run of flags at the start") << flag.repeated(301) + "/x/Archives";
+        const QString accented = "e" + QString::fromUtf8("\xCC\x81").repeated(300);
+        QTest::newRow("letters with 300 combining marks") << accented + "/home/someone/x/" + QString(60, 'z') + accented + "z";
+        QTest::newRow("joined emoji and combining marks")
+            << "/x/" + (family + QString::fromUtf8("e\xCC\x81\xCC\x82")).repeated(200);
+    }
+    void wholeCharacters() {
+        QFETCH(QString, path);
+        const QFontMetrics metrics(QApplication::font());
+        QTextBoundaryFinder whole(QTextBoundaryFinder::Grapheme, path);
+        for (int width = 40; width <= 400; width += 9) {
+            const QString fitted = modDrawText::PathEllipsis(path, metrics, width);
+            const qsizetype start = fitted.indexOf(QStringLiteral("..."));
+            QVERIFY2(start >= 0, qPrintable(fitted));
+            const qsizetype end = path.size() - (fitted.size() - start - 3);
+            QCOMPARE(fitted, path.left(start) + "..." + path.mid(end));
+            for (const qsizetype cut : {start, end}) {
+                whole.setPosition(cut);
+                QVERIFY2(whole.isAtBoundary(), qPrintable(QString::number(cut)));
+            }
+        }
     }
 
     // Caption, tag and tooltip.
