@@ -3,8 +3,8 @@
 #include "settings/modNumberParser.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <numeric>
+#include <utility>
 
 namespace modKeyOrder {
 
@@ -15,145 +15,143 @@ bool Greater(QStringView a, QStringView b) {
 }
 
 // A key as the scan sees it: its name's place among all the section's names (equal names
-// share one) and its numeric value.
+// share one), and for a numeric key its value's place among the section's values. A key that is
+// not numeric has a value place above them all, since it stops every numeric key.
 struct Key {
     qint32 Rank = 0;
-    std::optional<qint32> Number;
+    qint32 Value = 0;
+    bool Numeric = false;
 };
 
-// The keys placed so far, in a treap ordered by position. Each subtree knows what decides
-// whether the scan stops somewhere inside it: whether it holds a non-numeric name and its
-// largest number (for a numeric key), and its greatest name (for any other).
+// Whether the scan for key stops at a key of these places, or somewhere in a group of keys
+// whose greatest places they are.
+bool Stops(const Key& key, qint32 rank, qint32 value) {
+    return key.Numeric ? value > key.Value : rank > key.Rank;
+}
+
+// The keys placed so far, in order, in a B-tree: a leaf holds keys, an inner node holds its
+// children with the greatest places in each. A descent takes the first child in which the scan
+// stops, or the last; a node is read in one sweep, and the tree has few levels.
 class Placed {
 public:
-    explicit Placed(std::size_t count) { nodes_.reserve(count); }
-
-    void Insert(const Key& key) {
-        Node node;
-        node.Rank = key.Rank;
-        node.Numeric = key.Number.has_value();
-        node.Number = key.Number.value_or(0);
-        nodes_.push_back(node);
-        const qint32 added = static_cast<qint32>(nodes_.size() - 1);
-        Update(added);
-        root_ = InsertInto(root_, added, key);
+    explicit Placed(std::size_t count) {
+        nodes_.reserve(count / (Fanout / 2) + 8);
+        nodes_.emplace_back();
     }
 
-    // The nodes (numbered by arrival) in their order.
+    void Insert(const Key& key, qint32 arrival) {
+        path_.clear();
+        qint32 t = root_;
+        while (!nodes_[t].Leaf) {
+            Node& n = nodes_[t];
+            qint32 slot = FirstStop(n, key);
+            slot = std::min(slot, n.Count - 1);
+            n.Rank[slot] = std::max(n.Rank[slot], key.Rank);
+            n.Value[slot] = std::max(n.Value[slot], key.Value);
+            path_.push_back({t, slot});
+            t = n.Item[slot];
+        }
+        Put(t, FirstStop(nodes_[t], key), arrival, key.Rank, key.Value);
+        // A node over its size splits, and its parent takes the new half after it.
+        while (nodes_[t].Count > Fanout) {
+            const qint32 upper = Split(t);
+            if (path_.empty()) {
+                const qint32 root = New(false);
+                Put(root, 0, t, 0, 0);
+                Put(root, 1, upper, 0, 0);
+                Sum(root, 0);
+                Sum(root, 1);
+                root_ = root;
+                break;
+            }
+            const auto [parent, slot] = path_.back();
+            path_.pop_back();
+            Sum(parent, slot);
+            Put(parent, slot + 1, upper, 0, 0);
+            Sum(parent, slot + 1);
+            t = parent;
+        }
+    }
+
+    // The arrival numbers in their order.
     std::vector<qint32> InOrder() const {
         std::vector<qint32> order;
-        order.reserve(nodes_.size());
-        std::vector<qint32> path;
-        for (qint32 t = root_; t >= 0 || !path.empty();) {
-            if (t >= 0) {
-                path.push_back(t);
-                t = nodes_[t].Left;
-            } else {
-                t = path.back();
-                path.pop_back();
-                order.push_back(t);
-                t = nodes_[t].Right;
-            }
-        }
+        Collect(root_, order);
         return order;
     }
 
 private:
-    // 28 bytes, so that a descent touches few cache lines.
+    static constexpr qint32 Fanout = 16;
+
     struct Node {
-        qint32 Left = -1;
-        qint32 Right = -1;
-        qint32 Rank = 0;
-        qint32 Number = 0; // when Numeric
-        qint32 MaxRank = 0;
-        qint32 MaxNumber = 0;   // of the subtree's numeric names, when HasNumber
-        bool Numeric = false;
-        bool HasNumber = false; // the subtree holds a numeric name
-        bool AnyNonNumeric = false;
+        bool Leaf = true;
+        qint32 Count = 0;
+        qint32 Item[Fanout + 1]; // arrival numbers in a leaf, children in an inner node
+        qint32 Rank[Fanout + 1]; // a key's places, or the greatest in a child
+        qint32 Value[Fanout + 1];
     };
 
-    // A node's heap priority, from its arrival number: the balance owes nothing to the input.
-    static std::uint32_t Priority(qint32 t) {
-        std::uint32_t x = static_cast<std::uint32_t>(t + 1) * 0x9E3779B9u;
-        x ^= x >> 16;
-        x *= 0x85EBCA6Bu;
-        x ^= x >> 13;
-        return x;
+    static qint32 FirstStop(const Node& n, const Key& key) {
+        qint32 slot = 0;
+        while (slot < n.Count && !Stops(key, n.Rank[slot], n.Value[slot]))
+            ++slot;
+        return slot;
     }
 
-    static bool Stops(const Node& n, const Key& key) {
-        if (key.Number)
-            return !n.Numeric || n.Number > *key.Number;
-        return n.Rank > key.Rank;
+    qint32 New(bool leaf) {
+        nodes_.emplace_back();
+        nodes_.back().Leaf = leaf;
+        return static_cast<qint32>(nodes_.size() - 1);
     }
 
-    bool SubtreeStops(qint32 t, const Key& key) const {
-        if (t < 0)
-            return false;
+    void Put(qint32 t, qint32 slot, qint32 item, qint32 rank, qint32 value) {
+        Node& n = nodes_[t];
+        for (qint32 i = n.Count; i > slot; --i) {
+            n.Item[i] = n.Item[i - 1];
+            n.Rank[i] = n.Rank[i - 1];
+            n.Value[i] = n.Value[i - 1];
+        }
+        n.Item[slot] = item;
+        n.Rank[slot] = rank;
+        n.Value[slot] = value;
+        ++n.Count;
+    }
+
+    // Moves the upper half of t into a new node; returns it.
+    qint32 Split(qint32 t) {
+        const qint32 upper = New(nodes_[t].Leaf);
+        Node& n = nodes_[t];
+        Node& u = nodes_[upper];
+        const qint32 keep = n.Count / 2;
+        u.Count = n.Count - keep;
+        std::copy(n.Item + keep, n.Item + n.Count, u.Item);
+        std::copy(n.Rank + keep, n.Rank + n.Count, u.Rank);
+        std::copy(n.Value + keep, n.Value + n.Count, u.Value);
+        n.Count = keep;
+        return upper;
+    }
+
+    // Sets the greatest places of parent's child in slot from the child's entries.
+    void Sum(qint32 parent, qint32 slot) {
+        Node& p = nodes_[parent];
+        const Node& c = nodes_[p.Item[slot]];
+        p.Rank[slot] = *std::max_element(c.Rank, c.Rank + c.Count);
+        p.Value[slot] = *std::max_element(c.Value, c.Value + c.Count);
+    }
+
+    void Collect(qint32 t, std::vector<qint32>& order) const {
         const Node& n = nodes_[t];
-        if (key.Number)
-            return n.AnyNonNumeric || (n.HasNumber && n.MaxNumber > *key.Number);
-        return n.MaxRank > key.Rank;
-    }
-
-    // Puts the node added before the first key of t's subtree at which the scan stops, or at
-    // the subtree's end, in one descent; returns the subtree's new root.
-    qint32 InsertInto(qint32 t, qint32 added, const Key& key) {
-        if (t < 0)
-            return added;
-        // The node itself is looked at first, which spares reading its left child when it stops.
-        if (Stops(nodes_[t], key) || SubtreeStops(nodes_[t].Left, key)) {
-            const qint32 left = InsertInto(nodes_[t].Left, added, key);
-            nodes_[t].Left = left;
-            if (Priority(left) > Priority(t))
-                return Rotate(t, true);
-        } else {
-            const qint32 right = InsertInto(nodes_[t].Right, added, key);
-            nodes_[t].Right = right;
-            if (Priority(right) > Priority(t))
-                return Rotate(t, false);
-        }
-        Update(t);
-        return t;
-    }
-
-    // Lifts t's left (or right) child above t; returns it.
-    qint32 Rotate(qint32 t, bool left) {
-        Node& n = nodes_[t];
-        const qint32 child = left ? n.Left : n.Right;
-        Node& c = nodes_[child];
-        if (left) {
-            n.Left = c.Right;
-            c.Right = t;
-        } else {
-            n.Right = c.Left;
-            c.Left = t;
-        }
-        Update(t);
-        Update(child);
-        return child;
-    }
-
-    void Update(qint32 t) {
-        Node& n = nodes_[t];
-        n.MaxRank = n.Rank;
-        n.HasNumber = n.Numeric;
-        n.MaxNumber = n.Number;
-        n.AnyNonNumeric = !n.Numeric;
-        for (const qint32 child : {n.Left, n.Right}) {
-            if (child < 0)
-                continue;
-            const Node& c = nodes_[child];
-            n.MaxRank = std::max(n.MaxRank, c.MaxRank);
-            if (c.HasNumber)
-                n.MaxNumber = n.HasNumber ? std::max(n.MaxNumber, c.MaxNumber) : c.MaxNumber;
-            n.HasNumber = n.HasNumber || c.HasNumber;
-            n.AnyNonNumeric = n.AnyNonNumeric || c.AnyNonNumeric;
+        for (qint32 i = 0; i < n.Count; ++i) {
+            if (n.Leaf)
+                order.push_back(n.Item[i]);
+            else
+                Collect(n.Item[i], order);
         }
     }
 
     std::vector<Node> nodes_;
-    qint32 root_ = -1;
+    qint32 root_ = 0;
+    std::vector<std::pair<qint32, qint32>> path_; // the inner nodes and slots of a descent
 };
 
 } // namespace
@@ -222,12 +220,24 @@ std::vector<qint32> Order(const std::vector<QStringView>& names) {
         keys[sorted[i].second].Rank = rank;
     }
     sorted = {};
+    // The values' places; a key that is not numeric takes the place above them all.
+    std::vector<qint32> values;
+    values.reserve(numeric);
+    for (const std::optional<qint32>& number : numbers)
+        if (number)
+            values.push_back(*number);
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        keys[k].Numeric = numbers[k].has_value();
+        keys[k].Value = static_cast<qint32>(
+            numbers[k] ? std::lower_bound(values.begin(), values.end(), *numbers[k]) - values.begin()
+                       : values.size());
+    }
 
     Placed placed(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        keys[k].Number = numbers[k];
-        placed.Insert(keys[k]);
-    }
+    for (std::size_t k = 0; k < names.size(); ++k)
+        placed.Insert(keys[k], static_cast<qint32>(k));
     return placed.InOrder();
 }
 
