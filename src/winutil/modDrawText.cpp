@@ -60,10 +60,13 @@ private:
 
     qsizetype Snap(qsizetype position, bool up) {
         for (qsizetype margin = Margin;; margin *= 2) {
-            qsizetype from = margin <= Reach ? Start(position - margin) : -1;
+            // The part around position, or the whole text once no part will do.
+            qsizetype from = Whole() || margin > Reach ? -1 : Start(position - margin);
             qsizetype to = std::min(text_.size(), position + margin);
-            if (from < 0 || Whole())
-                from = 0, to = text_.size();
+            if (from < 0) {
+                from = 0;
+                to = text_.size();
+            }
             Look(from, to);
             finder_.setPosition(position - from);
             qsizetype cut = position - from;
