@@ -10,8 +10,9 @@ cd "$(dirname "$0")"
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
 # build quillmarrow-cli for Windows and run it.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
-# dpkg-shlibdeps finds the Debian package's dependencies.
-packages+=(dpkg-dev)
+# dpkg-shlibdeps finds the Debian package's dependencies, lintian checks the package and man
+# checks the manual pages.
+packages+=(dpkg-dev lintian man-db groff-base)
 # GNU tar and bsdtar are the peers of the small-entry benchmark.
 bench_packages=(tar libarchive-tools)
 
@@ -66,7 +67,8 @@ test_windows_cli() (
 )
 
 # Makes the Debian package in build/ and checks it: every installed file is in it, its
-# dependencies were found, and quillmarrow-cli runs from an unpacked copy.
+# dependencies were found, lintian finds no error or warning, the manual pages format without
+# a warning, and quillmarrow-cli runs from an unpacked copy.
 check_package() {
     rm -f build/quillmarrow_*.deb
     (cd build && cpack -G DEB >/dev/null)
@@ -76,10 +78,18 @@ check_package() {
     contents=$(dpkg-deb -c "$deb")
     for f in bin/quillmarrow bin/quillmarrow-cli share/applications/quillmarrow.desktop \
         share/icons/hicolor/{16x16,32x32,48x48}/apps/quillmarrow.png \
-        share/icons/hicolor/scalable/apps/quillmarrow.svg; do
+        share/icons/hicolor/scalable/apps/quillmarrow.svg \
+        share/man/man1/quillmarrow{,-cli}.1.gz share/doc/quillmarrow/{copyright,changelog.gz} \
+        share/bash-completion/completions/quillmarrow-cli; do
         grep -q " \./usr/$f\$" <<<"$contents" || { echo "$deb lacks /usr/$f" >&2; return 1; }
     done
     dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "$deb: no Qt dependency" >&2; return 1; }
+    lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
+    local page warnings
+    for page in resources/man/*.1; do
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || { echo "$page: $warnings" >&2; return 1; }
+    done
     unpacked=$(mktemp -d)
     dpkg-deb -x "$deb" "$unpacked"
     "$unpacked/usr/bin/quillmarrow-cli" --version
