@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -58,16 +60,67 @@ OpenError::Kind KindOf(int error) {
     }
 }
 
-// The temporary file of the entry in progress, for RemovePartialFile. The name is written
-// before the folder is published, so a signal handler sees either no file or a whole name.
-std::atomic<int> partialFolder{-1};
+// The file of the entry in progress, for RemovePartialFile: a file this run made and has not
+// yet named or removed. A thread changes it only through PartialFileChange; a signal handler
+// removing it holds Removing meanwhile.
+enum PartialState : int { NoFile, Changing, Registered, Removing };
+std::atomic<int> partialState{NoFile};
+int partialFolder = -1;
 char partialName[64];
 
-void RegisterPartialFile(int folder, const std::string& name) {
-    partialFolder.store(-1);
-    std::memcpy(partialName, name.c_str(), std::min(name.size() + 1, sizeof partialName));
-    partialName[sizeof partialName - 1] = '\0';
-    partialFolder.store(folder);
+void Pause() {
+    const timespec millisecond{0, 1000000};
+    ::nanosleep(&millisecond, nullptr);
+}
+
+// Making or removing the file of the entry and registering or forgetting it, as one step for
+// a signal handler: this thread holds SIGINT, SIGTERM and SIGHUP back meanwhile, and a handler
+// on another thread waits until the step is done. So a handler never removes a name before it
+// is this run's file (or after it no longer is), and never misses a file that was made.
+class PartialFileChange {
+public:
+    PartialFileChange() {
+        sigset_t signals;
+        ::sigemptyset(&signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaddset(&signals, signal);
+        ::pthread_sigmask(SIG_BLOCK, &signals, &saved_);
+        int state = partialState.load();
+        while (state == Removing || !partialState.compare_exchange_weak(state, Changing)) {
+            if (state == Removing) {
+                Pause();
+                state = partialState.load();
+            }
+        }
+        registered_ = state == Registered;
+    }
+    PartialFileChange(const PartialFileChange&) = delete;
+    PartialFileChange& operator=(const PartialFileChange&) = delete;
+    ~PartialFileChange() {
+        partialState.store(registered_ ? Registered : NoFile);
+        ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+
+    void Register(int folder, const std::string& name) {
+        partialFolder = folder;
+        std::memcpy(partialName, name.c_str(), std::min(name.size() + 1, sizeof partialName));
+        partialName[sizeof partialName - 1] = '\0';
+        registered_ = true;
+    }
+    void Forget() { registered_ = false; }
+
+private:
+    sigset_t saved_;
+    bool registered_ = false;
+};
+
+// Gives a registered temporary file its final name, after which it is no longer removed.
+bool RenameRegistered(int folder, const std::string& temp, const std::string& name) {
+    PartialFileChange change;
+    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
+        return false;
+    change.Forget();
+    return true;
 }
 
 std::string TemporaryName(const char* prefix) {
@@ -93,7 +146,9 @@ bool WriteAll(int fd, const char* data, std::size_t n, std::error_code& ec) {
 } // namespace
 
 void ForgetPartialFile() noexcept {
-    partialFolder.store(-1);
+    // The file is whole and named: a handler may still remove it until here, no harm done.
+    int state = Registered;
+    partialState.compare_exchange_strong(state, NoFile);
 }
 
 std::string SystemMessage(const std::error_code& ec) {
@@ -207,19 +262,21 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
         unnamedWorks = false;
     }
 #endif
+    // Registered only once made: a file that had the name already is not this run's.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TemporaryName(".quillmarrow-") + ".part";
-        RegisterPartialFile(fd_, name);
+        PartialFileChange change;
         file.fd_ = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd_ >= 0) {
+            change.Register(fd_, name);
             file.temp_ = std::move(name);
             return;
         }
-        if (errno != EEXIST)
-            break;
+        if (errno != EEXIST || attempt == 99) {
+            ec = LastError();
+            return;
+        }
     }
-    ec = LastError();
-    ForgetPartialFile();
 }
 
 bool OutputFolder::Identify(const std::string& name, FileId& id) const {
@@ -228,6 +285,8 @@ bool OutputFolder::Identify(const std::string& name, FileId& id) const {
 
 bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const {
     file.Discard();
+    // Registered only once made: the name may have been another file's until now.
+    PartialFileChange change;
     const int fd =
         ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -235,8 +294,7 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
             ec = LastError();
         return false;
     }
-    // Registered only once it is ours: the name may have been another file's until now.
-    RegisterPartialFile(fd_, name);
+    change.Register(fd_, name);
     file.fd_ = fd;
     file.dir_ = fd_;
     file.folderOpenedAt_ = openedAt_;
@@ -335,10 +393,9 @@ NewFile::Naming NewFile::Name(const std::string& name,
             }
             naming = Naming::Replaced;
         }
-        if (::renameat(dir_, temp_.c_str(), dir_, name.c_str()) != 0)
+        if (!RenameRegistered(dir_, temp_, name))
             return failed(errno);
         temp_.clear();
-        ForgetPartialFile();
         return naming;
     }
 
@@ -371,21 +428,18 @@ NewFile::Naming NewFile::Name(const std::string& name,
     // file keeps its bytes until the new one replaces it whole.
     for (int attempt = 0;; ++attempt) {
         std::string temp = TemporaryName(".qm");
-        RegisterPartialFile(dir_, temp);
+        PartialFileChange change;
         if (link(temp.c_str())) {
+            change.Register(dir_, temp);
             temp_ = std::move(temp);
             break;
         }
-        if (errno != EEXIST || attempt == 100) {
-            const int code = errno;
-            ForgetPartialFile();
-            return failed(code);
-        }
+        if (errno != EEXIST || attempt == 100)
+            return failed(errno);
     }
-    if (::renameat(dir_, temp_.c_str(), dir_, name.c_str()) != 0)
+    if (!RenameRegistered(dir_, temp_, name))
         return failed(errno);
     temp_.clear();
-    ForgetPartialFile();
     Discard();
     return Naming::Replaced;
 #else
@@ -398,17 +452,29 @@ void NewFile::Discard() noexcept {
         ::close(fd_);
     fd_ = -1;
     if (!temp_.empty() || !named_.empty()) {
+        PartialFileChange change;
         ::unlinkat(dir_, (temp_.empty() ? named_ : temp_).c_str(), 0);
+        change.Forget();
         temp_.clear();
         named_.clear();
-        ForgetPartialFile();
     }
 }
 
 } // namespace archive::io
 
 void archive::RemovePartialFile() noexcept {
-    const int folder = archive::io::partialFolder.exchange(-1);
-    if (folder >= 0)
-        ::unlinkat(folder, archive::io::partialName, 0);
+    using namespace archive::io;
+    // A change under way on another thread is waited for (a second at most: the process is
+    // ending); one on this thread cannot be, as it holds the signals back.
+    for (int waited = 0; waited < 1000; ++waited) {
+        int state = Registered;
+        if (partialState.compare_exchange_strong(state, Removing)) {
+            ::unlinkat(partialFolder, partialName, 0);
+            partialState.store(NoFile);
+            return;
+        }
+        if (state != Changing && state != Removing)
+            return;
+        Pause();
+    }
 }

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -27,6 +29,8 @@
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #endif
@@ -87,21 +91,43 @@ Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1)
 }
 
 #ifdef Q_OS_LINUX
+// The descriptor under which a program started with HoldExclusiveCreates keeps the listener.
+constexpr int ListenerFd = 200;
+
 // From here on, this process and the programs it runs see file systems without unnamed files:
-// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported.
-void RefuseUnnamedFiles() {
+// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported. With
+// holdExclusiveCreates, each openat with O_EXCL also waits until the listener lets it go on
+// (see TakeListener).
+void RefuseUnnamedFiles(bool holdExclusiveCreates = false) {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 5),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // flags, low half
         BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_EXCL, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K,
+                 holdExclusiveCreates ? SECCOMP_RET_USER_NOTIF : SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+    const long listener =
+        ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER,
+                  holdExclusiveCreates ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0, &program);
+    if (holdExclusiveCreates && listener >= 0)
+        ::dup2(int(listener), ListenerFd);
 }
+
+// The listener of a program started with RefuseUnnamedFiles(true), or -1.
+int TakeListener(qint64 pid) {
+    const int process = int(::syscall(SYS_pidfd_open, pid, 0));
+    const int listener = process < 0 ? -1 : int(::syscall(SYS_pidfd_getfd, process, ListenerFd, 0));
+    if (process >= 0)
+        ::close(process);
+    return listener;
+}
+
 #endif
 
 #ifdef Q_OS_UNIX
@@ -159,6 +185,83 @@ class TestCli : public QObject {
 private:
     QTemporaryDir root;
     QString folder() const { return root.filePath("out"); }
+
+#ifdef Q_OS_LINUX
+    // 3,000 entries of a few bytes, signalled at random moments: every file left is whole.
+    void interruptSmallEntries(int signal, bool unnamed) {
+        QList<QPair<QByteArray, QByteArray>> entries;
+        for (int k = 0; k < 3000; ++k)
+            entries.append({"S" + QByteArray::number(k), "small " + QByteArray::number(k)});
+        const QString archive = root.filePath("small.dat");
+        testfiles::Write(archive, testfiles::Archive(entries));
+        QRandomGenerator rng(20261209);
+        int ended = 0;
+        for (int run = 0; run < 12; ++run) {
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+            QProcess p;
+            if (!unnamed)
+                p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
+            p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+            QVERIFY(p.waitForStarted());
+            QElapsedTimer waited;
+            waited.start();
+            while (QDir(folder()).isEmpty() && !p.waitForFinished(0) && waited.elapsed() < 30000)
+                ::usleep(100);
+            ::usleep(rng.bounded(100000));
+            ::kill(static_cast<pid_t>(p.processId()), signal);
+            QVERIFY(p.waitForFinished(60000));
+            ended += p.exitStatus() == QProcess::CrashExit;
+            for (const auto& [name, bytes] : testfiles::FilesIn(folder()).asKeyValueRange())
+                QVERIFY2(name.startsWith('S') &&
+                             bytes == "small " + QStringView(name).mid(1).toLatin1(),
+                         qPrintable(name));
+        }
+        QVERIFY(ended > 0);
+    }
+
+    // A file of the program's first temporary name is there before it starts: the signal that
+    // comes while the program tries that name leaves it alone.
+    void interruptWithTemporaryNameTaken(int signal) {
+        const QString archive = root.filePath("big.dat");
+        testfiles::Write(archive, testfiles::Archive({{ "BIG", QByteArray(300000, 'b') }}));
+        const QByteArray taken = QFile::encodeName(folder()) + "/.quillmarrow-%1-0.part";
+        QProcess p;
+        p.setChildProcessModifier([taken] {
+            const QByteArray path = QByteArray(taken).replace("%1", QByteArray::number(::getpid()));
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+            ::write(fd, "theirs", 6);
+            ::close(fd);
+            RefuseUnnamedFiles(true);
+        });
+        p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+        QVERIFY(p.waitForStarted());
+        const qint64 pid = p.processId();
+        const int listener = TakeListener(pid);
+        QVERIFY(listener >= 0);
+        // Each exclusive create waits for the test; the signal comes while the first waits.
+        bool signalled = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!p.waitForFinished(0) && waited.elapsed() < 30000) {
+            pollfd ready{listener, POLLIN, 0};
+            seccomp_notif call{};
+            if (::poll(&ready, 1, 10) != 1 || ::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call))
+                continue;
+            if (!std::exchange(signalled, true))
+                ::kill(static_cast<pid_t>(pid), signal);
+            seccomp_notif_resp go{};
+            go.id = call.id;
+            go.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+            ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &go); // fails for an interrupted call
+        }
+        ::close(listener);
+        QVERIFY(signalled);
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        const QString name = QString(".quillmarrow-%1-0.part").arg(pid);
+        QCOMPARE(testfiles::FilesIn(folder()), (Files{{ name, "theirs" }}));
+    }
+#endif
 
 private slots:
     void init() {
@@ -540,22 +643,31 @@ private slots:
 #endif
     }
 
-    // A signal while a large entry is being written leaves no new file in the folder, and an
-    // older file of the entry's name keeps its bytes.
+    // A signal while an entry is being written leaves no new file in the folder, and an older
+    // file of the entry's name keeps its bytes: a large entry; many small ones, each file left
+    // a whole entry; and a file that took the temporary name first is not this run's to remove.
     void interrupted_data() {
         QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("older");   // out/BIG already holds "older"
-        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
+        QTest::addColumn<bool>("older");      // out/BIG already holds "older"
+        QTest::addColumn<bool>("unnamed");    // the file system has unnamed files (O_TMPFILE)
+        QTest::addColumn<QString>("entries"); // "large", "small" or "temporary name taken"
 #ifndef Q_OS_LINUX
         QSKIP("needs POSIX signals and /proc");
 #else
-        QTest::newRow("SIGINT") << SIGINT << false << true;
-        QTest::newRow("SIGINT over an older file") << SIGINT << true << true;
-        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true;
-        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true;
-        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false;
-        QTest::newRow("SIGTERM over an older file, no unnamed files") << SIGTERM << true << false;
-        QTest::newRow("SIGHUP over an older file, no unnamed files") << SIGHUP << true << false;
+        QTest::newRow("SIGINT") << SIGINT << false << true << "large";
+        QTest::newRow("SIGINT over an older file") << SIGINT << true << true << "large";
+        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true << "large";
+        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true << "large";
+        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false << "large";
+        QTest::newRow("SIGTERM over an older file, no unnamed files")
+            << SIGTERM << true << false << "large";
+        QTest::newRow("SIGHUP over an older file, no unnamed files")
+            << SIGHUP << true << false << "large";
+        QTest::newRow("SIGINT among small entries") << SIGINT << false << true << "small";
+        QTest::newRow("SIGTERM among small entries, no unnamed files")
+            << SIGTERM << false << false << "small";
+        QTest::newRow("SIGINT while another file has the temporary name")
+            << SIGINT << false << false << "temporary name taken";
 #endif
     }
     void interrupted() {
@@ -565,6 +677,11 @@ private slots:
         QFETCH(int, signal);
         QFETCH(bool, older);
         QFETCH(bool, unnamed);
+        QFETCH(QString, entries);
+        if (entries == "small")
+            return interruptSmallEntries(signal, unnamed);
+        if (entries == "temporary name taken")
+            return interruptWithTemporaryNameTaken(signal);
         // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
         const QString archive = root.filePath("big.dat");
         testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
@@ -575,7 +692,7 @@ private slots:
 
         QProcess p;
         if (!unnamed)
-            p.setChildProcessModifier(RefuseUnnamedFiles);
+            p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
         p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
         QVERIFY(p.waitForStarted());
         // It is writing the entry once it holds a file in the output folder open; an unnamed
