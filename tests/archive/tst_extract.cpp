@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "archive/Directory.h"
 #include "archive/Extract.h"
+#include "archive/Names.h"
 
 #include <QDir>
 #include <QFile>
@@ -127,6 +128,15 @@ private slots:
         QTest::newRow("huge size is cut short without a huge buffer")
             << Record("HUGE", 40, INT32_MAX) + Record("", 0, 0) + data << QList<int>{0} << 1
             << Outcomes{C} << Files{{"HUGE", data}};
+        QByteArray mixed(300030, '\0');
+        for (qsizetype i = 0; i < mixed.size(); ++i)
+            mixed[i] = char(i * 131 % 251);
+        QTest::newRow("a large entry between two small ones that one read of the archive covers")
+            << Record("A", 80, 10) + Record("B", 90, 300000) + Record("C", 100, 10) +
+                   Record("", 0, 0) + mixed
+            << QList<int>{0, 1, 2} << 3 << Outcomes{W, W, W}
+            << Files{
+                   {"A", mixed.mid(0, 10)}, {"B", mixed.mid(10, 300000)}, {"C", mixed.mid(20, 10)}};
         QTest::newRow("directory record cut short by the end of the archive")
             << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2 << Outcomes{S}
             << Files{};
