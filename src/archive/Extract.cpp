@@ -177,9 +177,9 @@ private:
         io::FileId replaced;
         std::optional<io::WrittenFiles::Written> earlier;
         const auto mayReplace = [&](const io::FileId& old) {
-            if (old == archive_.File().Id())
+            if (old == archive_.File().Id() || folder_.NamesFile(e.Name, archive_.File()))
                 return false;
-            earlier = written_.Find(old, e.Position);
+            earlier = written_.Find(old, e.Name, e.Position);
             return true;
         };
         const io::NewFile::Naming naming =

@@ -27,6 +27,16 @@ struct FileId {
     }
 };
 
+// A name with its ASCII letters in lower case, as a folder that folds case compares names.
+// ASCII covers the file systems where names must be compared at all: those that give each
+// spelling of a name an identity of its own (FAT through FUSE) take ASCII names only.
+inline std::string FoldCase(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
 struct FileIdHash {
     std::size_t operator()(const FileId& id) const noexcept {
         return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
@@ -50,6 +60,7 @@ public:
 private:
     InputFile() = default;
     friend class NewFile;
+    friend class OutputFolder;
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
@@ -79,6 +90,14 @@ public:
     bool CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const;
     // The identity of the file (or link, not followed) of that name; false when there is none.
     bool Identify(const std::string& name, FileId& id) const;
+    // The folder folds case ("a" and "A" are one name), as far as known: found out from the
+    // first temporary file made in it. Some file systems that do give each spelling of a name
+    // an identity of its own, so that there only names, folded, tell that two are one file.
+    // Always false on Windows, where a file's identity is the file's whatever the spelling.
+    bool FoldsCase() const;
+    // Whether the file of that name in this folder is `file` by another spelling: the same
+    // folder and name, folded, in a folder that folds case.
+    bool NamesFile(const std::string& name, const InputFile& file) const;
 
 private:
     friend class NewFile;
@@ -87,6 +106,8 @@ private:
     void* handle_ = nullptr;
 #else
     int fd_ = -1;
+    mutable int foldsCase_ = -1;       // not known yet
+    mutable bool unnamedWorks_ = true; // files without a name can be made here
 #endif
     std::int64_t openedAt_ = 0; // the system's time, less a moment, in its file-time units
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -123,6 +124,28 @@ bool RenameRegistered(int folder, const std::string& temp, const std::string& na
     return true;
 }
 
+std::string Upper(std::string name) {
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
+// The path of an open file or folder, or "" where the system does not tell.
+std::string PathOf(int fd) {
+#ifdef __linux__
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), path, sizeof path);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof path ? std::string(path, n) : "";
+#elif defined(F_GETPATH)
+    char path[PATH_MAX];
+    return ::fcntl(fd, F_GETPATH, path) == 0 ? path : "";
+#else
+    return {};
+#endif
+}
+
 std::string TemporaryName(const char* prefix) {
     static std::atomic<unsigned> counter{0};
     return prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -234,10 +257,11 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     }
     if (::faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES)
         return fail(OpenError::Kind::PermissionDenied, EACCES);
-    // File times come from a coarse clock that may lag behind this one.
+    // File times come from a coarse clock that may lag behind this one, and some file systems
+    // (FAT) keep them in 2-second steps.
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    openedAt_ = Nanoseconds(now) - 1000000000;
+    openedAt_ = Nanoseconds(now) - 3000000000;
     return {OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
 }
 
@@ -248,8 +272,8 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
 #ifdef O_TMPFILE
     // Naming an unnamed file goes through /proc/self/fd unless the process may link by
     // descriptor; without /proc, use temporary files from the start.
-    static std::atomic<bool> unnamedWorks{::access("/proc/self/fd", X_OK) == 0};
-    if (unnamedWorks) {
+    static const bool procWorks = ::access("/proc/self/fd", X_OK) == 0;
+    if (procWorks && unnamedWorks_) {
         file.fd_ = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (file.fd_ >= 0)
             return;
@@ -257,9 +281,8 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
             ec = LastError();
             return;
         }
-        // This file system (or kernel) has no unnamed files; neither will the next one, most
-        // likely, so stop asking.
-        unnamedWorks = false;
+        // This folder's file system (or the kernel) has no unnamed files: stop asking.
+        unnamedWorks_ = false;
     }
 #endif
     // Registered only once made: a file that had the name already is not this run's.
@@ -269,6 +292,10 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
         file.fd_ = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd_ >= 0) {
             change.Register(fd_, name);
+            if (foldsCase_ < 0) { // only a folder that folds case knows the name in upper case
+                struct stat st {};
+                foldsCase_ = ::fstatat(fd_, Upper(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            }
             file.temp_ = std::move(name);
             return;
         }
@@ -281,6 +308,22 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
 
 bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyAt(fd_, name, id, openedAt_);
+}
+
+bool OutputFolder::FoldsCase() const {
+    return foldsCase_ > 0;
+}
+
+bool OutputFolder::NamesFile(const std::string& name, const InputFile& file) const {
+    struct stat folder {};
+    if (!FoldsCase() || ::fstat(fd_, &folder) != 0 || IdOf(folder).Device != file.Id().Device)
+        return false;
+    // Where the file and this folder are, as the system knows them.
+    const std::string at = PathOf(file.fd_), here = PathOf(fd_);
+    const std::size_t slash = at.rfind('/');
+    return slash != std::string::npos && !here.empty() &&
+           FoldCase(at.substr(0, std::max<std::size_t>(slash, 1))) == FoldCase(here) &&
+           FoldCase(at.substr(slash + 1)) == FoldCase(name);
 }
 
 bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const {

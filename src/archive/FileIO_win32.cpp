@@ -283,6 +283,15 @@ bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyPath(path_ + FromAnsi(name), id, openedAt_);
 }
 
+// A file's identity here is the file's, whichever spelling of its name finds it.
+bool OutputFolder::FoldsCase() const {
+    return false;
+}
+
+bool OutputFolder::NamesFile(const std::string&, const InputFile&) const {
+    return false;
+}
+
 bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) const {
     return false; // every file goes through a temporary name here
 }

@@ -7,6 +7,7 @@
 #include "RecordReader.h"
 
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -27,11 +28,12 @@ public:
     // Entry `position` wrote its file.
     void Add(int position, bool whole);
 
-    // The entry before `before` whose file has this identity, if any. The files are identified
-    // only when a name turns out to be taken by a file changed since the run began, and then
-    // only those written since the last time: no file is looked at twice, and files that were
-    // there before cost nothing.
-    std::optional<Written> Find(const FileId& id, int before);
+    // The entry before `before` whose file has this identity, or, in a folder that folds
+    // case, this name folded, if any. The files are identified only when a name turns out to be
+    // taken by a file changed since the run began (by any file where the folder folds case:
+    // there times may go in 2-second steps), and then only those written since the last time:
+    // no file is looked at twice, and files that were there before cost nothing.
+    std::optional<Written> Find(const FileId& id, const std::string& name, int before);
 
     // The file of `earlier`, which has this identity, was replaced by a later entry's.
     void Replaced(const Written& earlier, const FileId& id);
@@ -43,6 +45,7 @@ private:
     // identifiedUpTo_.
     std::vector<bool> here_, whole_;
     std::unordered_map<FileId, Written, FileIdHash> byId_;
+    std::unordered_map<std::string, Written> byName_; // by folded name, where the folder folds case
     int identifiedUpTo_ = 0;
 };
 

@@ -1,5 +1,6 @@
 // Extracting selected entries: which files appear, what they hold, and what is reported.
 
+#include "FatFolder.h"
 #include "TestFiles.h"
 #include "archive/Directory.h"
 #include "archive/Extract.h"
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <stop_token>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,7 @@ using Kind = archive::EntryResult::Kind;
 using OpenKind = archive::OpenError::Kind;
 using testfiles::Files;
 using Outcomes = QList<int>;
+using Results = QList<QPair<int, int>>; // position, kind
 
 Q_DECLARE_METATYPE(Files)
 
@@ -381,6 +384,64 @@ private slots:
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
         const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
         QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {0, R}, {1, W}}));
+    }
+
+    // A folder that folds case, on a file system that gives each spelling of a name an inode
+    // number of its own and keeps times in 2-second steps: names that fold to the same name
+    // are one file whatever the identities say, and a file of this run is known as one
+    // whatever its time says (each is made to look an hour old here). The archive GAME.DAT
+    // lies in the folder; its entries are OTHER and a second one.
+    void caseInsensitiveFolder_data() {
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("size"); // of each entry: OTHER holds 1s, the second 2s
+        QTest::addColumn<Results>("results");
+        QTest::addColumn<char>("kept"); // what the one file besides the archive holds
+        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater),
+                  A = int(Kind::WouldReplaceArchive);
+        const int large = 300 * 1024; // written through a temporary file
+        QTest::newRow("the archive's name")
+            << QByteArray("GAME.DAT") << 5 << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the archive's name in other case")
+            << QByteArray("game.dat") << 5 << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the archive's name in other case, large entries")
+            << QByteArray("Game.Dat") << large << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the first entry's name")
+            << QByteArray("OTHER") << 5 << Results{{0, W}, {0, R}, {1, W}} << '2';
+        QTest::newRow("the first entry's name in other case")
+            << QByteArray("other") << 5 << Results{{0, W}, {0, R}, {1, W}} << '2';
+        QTest::newRow("the first entry's name in other case, large entries")
+            << QByteArray("Other") << large << Results{{0, W}, {0, R}, {1, W}} << '2';
+    }
+    void caseInsensitiveFolder() {
+        QFETCH(QByteArray, second);
+        QFETCH(int, size);
+        QFETCH(Results, results);
+        QFETCH(char, kept);
+        const testfiles::FatFolder fat(root.path());
+        if (fat.Path().isEmpty())
+            QSKIP(qPrintable(fat.Unusable()));
+        out = fat.Path();
+        archivePath = out + "/GAME.DAT";
+        const QByteArray bytes =
+            testfiles::Archive({{"OTHER", QByteArray(size, '1')}, {second, QByteArray(size, '2')}});
+        testfiles::Write(archivePath, bytes);
+        Results got;
+        archive::ExtractOptions options;
+        options.OnResult = [&](const archive::EntryResult& e) {
+            got << qMakePair(e.Position, int(e.Result));
+            if (e.Result == Kind::Written)
+                std::filesystem::last_write_time(
+                    testfiles::NativePath(out + "/" + QString::fromLatin1(e.Name)),
+                    std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        };
+        extract({0, 1}, 2, options);
+        QCOMPARE(got, results);
+        QCOMPARE(testfiles::Read(archivePath), bytes);
+        Files files;
+        for (const auto& [name, data] : outputFiles().asKeyValueRange())
+            if (name != "GAME.DAT")
+                files[name.toLower()] = data;
+        QCOMPARE(files, (Files{{"other", QByteArray(size, kept)}}));
     }
 
 #ifndef _WIN32
