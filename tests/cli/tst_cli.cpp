@@ -241,6 +241,15 @@ private slots:
         QTest::newRow("extract an unknown name writes nothing")
             << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract a position with any number of leading zeros")
+            << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a position past every number writes nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 2
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: no entry at position 99999999999999999999999 (the "
+                          "archive has 5 entries)\n")
+            << Files{};
         QTest::newRow("extract a position with letters after the digits")
             << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
@@ -651,10 +660,15 @@ private slots:
     void memoryLimit_data() {
         QTest::addColumn<QStringList>("args"); // "@" stands for the archive, "@out" the folder
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<int>("lines"); // on standard output
-        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000;
+        QTest::addColumn<int>("lines");      // on standard output
+        QTest::addColumn<QByteArray>("err"); // "@out" stands for the folder
+        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000 << QByteArray();
         QTest::newRow("extract the last position")
-            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0;
+            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0 << QByteArray();
+        // Every record is named SAME: the names are resolved without a list of the matches.
+        QTest::newRow("extract a name every record has, into a missing folder")
+            << QStringList{"extract", "@", "@out/none", "SAME"} << 2 << 0
+            << QByteArray("quillmarrow-cli: @out/none: the folder does not exist\n");
     }
     void memoryLimit() {
 #if defined(__SANITIZE_ADDRESS__) || !defined(Q_OS_UNIX)
@@ -665,17 +679,20 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(int, lines);
-        const QString archive = root.filePath("million.dat");
+        QFETCH(QByteArray, err);
+        const bool same = args.contains("SAME");
+        const QString archive = root.filePath(same ? "same.dat" : "million.dat");
         if (!QFile::exists(archive)) { // 20 MB of records, more than the 16 MiB limit
             QByteArray records;
             for (int k = 0; k < 1000000; ++k)
-                records += testfiles::Record("R" + QByteArray::number(k), 0, 0);
+                records += testfiles::Record(same ? "SAME" : "R" + QByteArray::number(k), 0, 0);
             testfiles::Write(archive, records);
         }
-        args.replaceInStrings(QRegularExpression("^@out$"), folder());
+        args.replaceInStrings(QRegularExpression("^@out"), folder());
         args.replaceInStrings(QRegularExpression("^@$"), archive);
+        err.replace("@out", QFile::encodeName(folder()));
         const Result r = Run(args, -1, 16 << 20);
-        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.err, err);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.out.count('\n'), lines);
 
@@ -687,7 +704,7 @@ private slots:
             const Result tight = Run(args, -1, limit);
             if (tight.exitCode == 127)
                 continue;
-            if (tight.exitCode != exitCode || !tight.err.isEmpty())
+            if (tight.exitCode != exitCode || tight.err != err)
                 QCOMPARE(tight.err, QByteArray("quillmarrow-cli: not enough memory to go on\n"));
             else
                 QCOMPARE(tight.out.count('\n'), lines);
