@@ -92,18 +92,12 @@ private:
     void Write(EntryResult& e, std::uint64_t present) {
         io::NewFile file;
         std::error_code ec;
-        if (present <= ReadAhead) {
-            const std::string_view data =
-                FromWindow(static_cast<std::uint64_t>(e.Offset), present, ec);
-            if (ec) {
-                e.Result = Kind::ReadFailed;
-                e.Error = ec;
-                return;
-            }
-            WriteSmall(e, data, file, ec);
-        } else if (!WriteLarge(e, present, file, ec)) {
+        const Kind copied = present <= ReadAhead ? WriteSmall(e, present, file, ec)
+                                                 : WriteLarge(e, present, file, ec);
+        if (copied != Kind::Written) { // the archive could not be read, or a stop came
             file.Discard();
-            e.Result = Kind::Cancelled;
+            e.Result = copied;
+            e.Error = copied == Kind::ReadFailed ? ec : std::error_code();
             e.BytesWritten = 0;
             return;
         }
@@ -133,24 +127,29 @@ private:
         return {window_.data() + (offset - windowAt_), static_cast<std::size_t>(present)};
     }
 
-    // A small entry whose name is free is created under it and written with one call, the
-    // fewest system calls there are; it is removed again on any failure. Otherwise it goes to
-    // a file without a name like any other.
-    void WriteSmall(EntryResult& e, std::string_view data, io::NewFile& file, std::error_code& ec) {
+    // An entry served from the window. When its name is free and it is small, it is created
+    // under that name and written with one call, the fewest system calls there are; it is
+    // removed again on any failure. Otherwise it goes to a file without a name like any other.
+    // Written, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteSmall(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+        const std::string_view data = FromWindow(static_cast<std::uint64_t>(e.Offset), present, ec);
+        if (ec)
+            return Kind::ReadFailed;
         const bool named = data.size() <= SmallEntry && folder_.CreateNamed(file, e.Name, ec);
         if (!named && !ec)
             folder_.Create(file, ec);
         if (!ec && !data.empty())
             file.Write(data.data(), data.size(), ec);
         e.BytesWritten = data.size();
+        return Kind::Written;
     }
 
-    // Copies a large entry in chunks into a file without a name, with progress on the way;
-    // false when a stop was asked for.
-    bool WriteLarge(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+    // A large entry, copied in chunks into a file without a name, with progress on the way.
+    // Written, Cancelled, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteLarge(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
         folder_.Create(file, ec);
         if (ec)
-            return true;
+            return Kind::Written;
         bool stopped = false;
         const auto more = [&](std::uint64_t done) {
             if (options_.Stop.stop_requested()) {
@@ -167,9 +166,10 @@ private:
             }
             return true;
         };
-        e.BytesWritten = file.CopyFrom(archive_.File(), static_cast<std::uint64_t>(e.Offset),
-                                       present, copyBuffer_, more, ec);
-        return !stopped;
+        const io::NewFile::Copied copied = file.CopyFrom(
+            archive_.File(), static_cast<std::uint64_t>(e.Offset), present, copyBuffer_, more, ec);
+        e.BytesWritten = copied.Bytes;
+        return stopped ? Kind::Cancelled : copied.ReadFailed ? Kind::ReadFailed : Kind::Written;
     }
 
     // Gives the written file the entry's name, unless that would replace the archive itself.

@@ -52,41 +52,13 @@ bool WindowsDevice(const QByteArray& name) {
     return device.match(QString::fromLatin1(name)).hasMatch();
 }
 
-// Starts quillmarrow-cli, through the launcher when there is one.
-void Start(QProcess& p, const QStringList& args) {
-    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
-    command << QUILLMARROW_CLI << args;
-    p.start(command.takeFirst(), command);
-}
-
-// Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
-// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
-// (RLIMIT_AS). A last argument ">FILE" sends standard output to FILE.
-Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1) {
-    QProcess p;
-    if (!args.isEmpty() && args.last().startsWith('>'))
-        p.setStandardOutputFile(args.takeLast().mid(1));
-#ifdef Q_OS_UNIX
-    p.setChildProcessModifier([fileSizeLimit, memoryLimit] {
-        for (const auto& [resource, value] :
-             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
-            if (value >= 0) {
-                const rlimit limit{rlim_t(value), rlim_t(value)};
-                ::setrlimit(resource, &limit);
-            }
-        // A Windows program cannot ignore the signal itself; ignored, the write fails and
-        // Wine passes the error on to the program.
-        if (Windows && fileSizeLimit >= 0)
-            std::signal(SIGXFSZ, SIG_IGN);
-    });
-#endif
-    Start(p, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
-
 #ifdef Q_OS_LINUX
+void InstallSeccompFilter(sock_filter* filter, std::size_t length) {
+    const sock_fprog program{static_cast<unsigned short>(length), filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+}
+
 // From here on, this process and the programs it runs see file systems without unnamed files:
 // openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported.
 void RefuseUnnamedFiles() {
@@ -98,11 +70,66 @@ void RefuseUnnamedFiles() {
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
-    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+    InstallSeccompFilter(filter, std::size(filter));
+}
+
+// From here on, reads of 64 KiB or more from position `from` of a file on, as the archive's
+// data is read, fail with EIO as on a failing disk; smaller ones (the program loader's) and
+// those from before `from` (the directory's) go on.
+void FailReadsFrom(std::uint32_t from) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_pread64, 0, 5),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // count, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 65536, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])), // position, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, from, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    InstallSeccompFilter(filter, std::size(filter));
 }
 #endif
+
+// Starts quillmarrow-cli, through the launcher when there is one.
+void Start(QProcess& p, const QStringList& args) {
+    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
+    command << QUILLMARROW_CLI << args;
+    p.start(command.takeFirst(), command);
+}
+
+// Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
+// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
+// (RLIMIT_AS); readsFailFrom makes reading the archive's data fail from there on (Linux only).
+// A last argument ">FILE" sends standard output to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1,
+           qint64 readsFailFrom = -1) {
+    QProcess p;
+    if (!args.isEmpty() && args.last().startsWith('>'))
+        p.setStandardOutputFile(args.takeLast().mid(1));
+#ifdef Q_OS_UNIX
+    p.setChildProcessModifier([fileSizeLimit, memoryLimit, readsFailFrom] {
+        for (const auto& [resource, value] :
+             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
+            if (value >= 0) {
+                const rlimit limit{rlim_t(value), rlim_t(value)};
+                ::setrlimit(resource, &limit);
+            }
+        // A Windows program cannot ignore the signal itself; ignored, the write fails and
+        // Wine passes the error on to the program.
+        if (Windows && fileSizeLimit >= 0)
+            std::signal(SIGXFSZ, SIG_IGN);
+#ifdef Q_OS_LINUX
+        if (readsFailFrom >= 0)
+            FailReadsFrom(std::uint32_t(readsFailFrom));
+#endif
+    });
+#endif
+    Start(p, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
 
 #ifdef Q_OS_UNIX
 constexpr bool Unix = true;
@@ -224,6 +251,11 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}};
+        QTest::newRow("extract positions and a name: each entry once, in directory order")
+            << QStringList{"extract", "@/a.dat", "@/out", "2", "TEXT.TXT", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
+                          "name\n")
+            << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -503,6 +535,36 @@ private slots:
         for (qsizetype i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].startsWith("quillmarrow-cli: " + reported[i] + ": cannot write it: "),
                      lines[i].constData());
+        QCOMPARE(testfiles::FilesIn(folder()), files);
+    }
+
+    // Reading the archive fails with EIO: the entry is reported as not read (not as not
+    // written), nothing of it stays, and the entries before it are written.
+    void readFails_data() {
+        QTest::addColumn<int>("from"); // where reads start to fail
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<Files>("files");
+        const QByteArray eio = ": cannot read it: Input/output error\n";
+        // SMALL's byte lies at 60, BIG's data from 61 on, copied through a buffer in chunks.
+        QTest::newRow("inside a large entry, after its first chunk")
+            << 62 << "quillmarrow-cli: BIG" + eio << Files{{"SMALL", "s"}};
+        QTest::newRow("at a small entry")
+            << 60 << "quillmarrow-cli: SMALL" + eio + "quillmarrow-cli: BIG" + eio << Files{};
+    }
+    void readFails() {
+#ifndef Q_OS_LINUX
+        QSKIP("fails reads through a seccomp filter");
+#endif
+        if (Windows)
+            QSKIP("fails reads through a seccomp filter, under which Wine does not run");
+        QFETCH(int, from);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        testfiles::Write(root.filePath("eio.dat"),
+                         testfiles::Archive({{"SMALL", "s"}, {"BIG", QByteArray(5 << 20, 'b')}}));
+        const Result r = Run({"extract", root.filePath("eio.dat"), folder()}, -1, -1, from);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, 1);
         QCOMPARE(testfiles::FilesIn(folder()), files);
     }
 
