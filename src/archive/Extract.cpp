@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <span>
 
 namespace archive {
 
@@ -38,8 +39,8 @@ std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize)
 class Extractor {
 public:
     Extractor(const Archive& archive, const ExtractOptions& options, ExtractReport& report)
-        : archive_(archive), options_(options), report_(report), records_(archive.File(), 3277),
-          written_(folder_, records_) {}
+        : archive_(archive), options_(options), report_(report),
+          records_(archive.File(), io::LookupBlockRecords), written_(folder_, records_) {}
 
     // Opens the output folder; false (with the report's error set) when it cannot be.
     bool OpenFolder(const fs::path& path) {
@@ -91,18 +92,12 @@ private:
     void Write(EntryResult& e, std::uint64_t present) {
         io::NewFile file;
         std::error_code ec;
-        if (present <= ReadAhead) {
-            const std::string_view data =
-                FromWindow(static_cast<std::uint64_t>(e.Offset), present, ec);
-            if (ec) {
-                e.Result = Kind::ReadFailed;
-                e.Error = ec;
-                return;
-            }
-            WriteSmall(e, data, file, ec);
-        } else if (!WriteLarge(e, present, file, ec)) {
+        const Kind copied = present <= ReadAhead ? WriteSmall(e, present, file, ec)
+                                                 : WriteLarge(e, present, file, ec);
+        if (copied != Kind::Written) { // the archive could not be read, or a stop came
             file.Discard();
-            e.Result = Kind::Cancelled;
+            e.Result = copied;
+            e.Error = copied == Kind::ReadFailed ? ec : std::error_code();
             e.BytesWritten = 0;
             return;
         }
@@ -132,24 +127,29 @@ private:
         return {window_.data() + (offset - windowAt_), static_cast<std::size_t>(present)};
     }
 
-    // A small entry whose name is free is created under it and written with one call, the
-    // fewest system calls there are; it is removed again on any failure. Otherwise it goes to
-    // a file without a name like any other.
-    void WriteSmall(EntryResult& e, std::string_view data, io::NewFile& file, std::error_code& ec) {
+    // An entry served from the window. When its name is free and it is small, it is created
+    // under that name and written with one call, the fewest system calls there are; it is
+    // removed again on any failure. Otherwise it goes to a file without a name like any other.
+    // Written, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteSmall(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+        const std::string_view data = FromWindow(static_cast<std::uint64_t>(e.Offset), present, ec);
+        if (ec)
+            return Kind::ReadFailed;
         const bool named = data.size() <= SmallEntry && folder_.CreateNamed(file, e.Name, ec);
         if (!named && !ec)
             folder_.Create(file, ec);
         if (!ec && !data.empty())
             file.Write(data.data(), data.size(), ec);
         e.BytesWritten = data.size();
+        return Kind::Written;
     }
 
-    // Copies a large entry in chunks into a file without a name, with progress on the way;
-    // false when a stop was asked for.
-    bool WriteLarge(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+    // A large entry, copied in chunks into a file without a name, with progress on the way.
+    // Written, Cancelled, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteLarge(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
         folder_.Create(file, ec);
         if (ec)
-            return true;
+            return Kind::Written;
         bool stopped = false;
         const auto more = [&](std::uint64_t done) {
             if (options_.Stop.stop_requested()) {
@@ -166,9 +166,10 @@ private:
             }
             return true;
         };
-        e.BytesWritten = file.CopyFrom(archive_.File(), static_cast<std::uint64_t>(e.Offset),
-                                       present, copyBuffer_, more, ec);
-        return !stopped;
+        const io::NewFile::Copied copied = file.CopyFrom(
+            archive_.File(), static_cast<std::uint64_t>(e.Offset), present, copyBuffer_, more, ec);
+        e.BytesWritten = copied.Bytes;
+        return stopped ? Kind::Cancelled : copied.ReadFailed ? Kind::ReadFailed : Kind::Written;
     }
 
     // Gives the written file the entry's name, unless that would replace the archive itself.
@@ -267,6 +268,79 @@ private:
     Clock::time_point lastProgress_;
 };
 
+// The selected entries in ascending order, each once: the positions given, each record looked
+// up on its own, merged with the entries whose names byName accepts, found by walking the
+// directory. Both passes over a selection (the totals, then the extraction) go through it.
+class Selection {
+public:
+    struct Entry {
+        int Position = -1;
+        std::string_view Record; // its bytes; none when they end the directory or reading failed
+        const std::string_view* Listed = nullptr; // the name the caller listed for it, if any
+        std::error_code Error;                    // reading its record failed
+    };
+
+    Selection(const io::InputFile& file, std::span<const int> positions,
+              std::span<const std::string_view> listed, const NameFilter& byName, int listCount)
+        : positions_(positions), listed_(listed), byName_(byName ? &byName : nullptr),
+          listCount_(listCount), lookup_(file, io::LookupBlockRecords),
+          walk_(file, io::WalkBlockRecords) {}
+
+    // The next selected entry; false when there is none.
+    bool Next(Entry& e) {
+        while (i_ < positions_.size() && (positions_[i_] < 0 || positions_[i_] >= listCount_))
+            ++i_;
+        if (byName_ && match_ < 0)
+            FindMatch();
+        const int position = i_ < positions_.size() ? positions_[i_] : -1;
+        if (match_ < 0 && position < 0)
+            return false;
+        e = {};
+        if (match_ >= 0 && (position < 0 || match_ <= position)) {
+            e.Position = match_;
+            e.Record = matchBytes_;
+            match_ = -1;
+        } else {
+            e.Position = position;
+            e.Record = lookup_.DirectoryRecord(static_cast<std::uint64_t>(position), e.Error);
+        }
+        if (e.Position == position) {
+            if (i_ < listed_.size())
+                e.Listed = &listed_[i_];
+            ++i_;
+        }
+        return true;
+    }
+
+    // Set when the walk for names ended because reading the directory failed.
+    const std::error_code& WalkError() const { return walkError_; }
+
+private:
+    void FindMatch() {
+        for (std::string_view record; !(record = walk_.Next(walkError_)).empty();) {
+            const auto k = static_cast<int>(walk_.Walked() - 1);
+            if (k >= listCount_)
+                break;
+            if ((*byName_)(CutName(record))) {
+                match_ = k;
+                matchBytes_ = record;
+                return;
+            }
+        }
+        byName_ = nullptr; // the walk is over
+    }
+
+    std::span<const int> positions_;
+    std::span<const std::string_view> listed_;
+    const NameFilter* byName_;
+    const int listCount_;
+    std::size_t i_ = 0; // the next of positions_
+    io::RecordReader lookup_, walk_;
+    int match_ = -1; // the entry the walk found last, until it is handed out
+    std::string_view matchBytes_;
+    std::error_code walkError_;
+};
+
 } // namespace
 
 std::string Describe(const EntryResult& e) {
@@ -312,6 +386,13 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
 ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
                              const ExtractOptions& options) {
+    return ExtractEntries(archive, outputFolder, selectedPositions, NameFilter(), listCount,
+                          options);
+}
+
+ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolder,
+                             std::span<const int> selectedPositions, const NameFilter& byName,
+                             int listCount, const ExtractOptions& options) {
     ExtractReport report;
     const auto wanted = [&](int k) { return k >= 0 && k < listCount; };
     if (!archive.IsOpen()) {
@@ -327,95 +408,59 @@ ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolde
                 else
                     report.Entries.push_back(std::move(e));
             }
+        if (byName)
+            ++report.Problems; // the entries of those names are not even known
         return report;
     }
 
     Extractor x(archive, options, report);
-    const bool folderOpen = x.OpenFolder(outputFolder);
-    if (options.OnProgress && folderOpen) {
+    if (!x.OpenFolder(outputFolder)) {
+        for (const int k : selectedPositions)
+            if (wanted(k))
+                x.Skip(k, Kind::NotOpened);
+        if (byName)
+            ++report.Problems;
+        return report;
+    }
+    if (options.OnProgress) {
         // The totals come from a first pass over the selected records.
-        io::RecordReader records(archive.File(), 3277);
+        Selection totals(archive.File(), selectedPositions, {}, byName, listCount);
         std::uint64_t entries = 0, bytes = 0;
-        std::error_code ec;
         bool inDirectory = true;
-        for (const int k : selectedPositions) {
-            if (!wanted(k))
-                continue;
+        for (Selection::Entry e; totals.Next(e);) {
             ++entries;
-            const std::string_view record = records.Record(static_cast<std::uint64_t>(k), ec);
-            inDirectory = inDirectory && !ec && !record.empty() &&
-                          !EndsDirectory(static_cast<unsigned char>(record[0]));
+            inDirectory = inDirectory && !e.Record.empty();
             if (inDirectory)
-                bytes += PresentBytes(DecodeRecord(record), archive.Size());
+                bytes += PresentBytes(DecodeRecord(e.Record), archive.Size());
         }
         x.SetTotals(entries, bytes);
     }
 
-    for (std::size_t i = 0; i < selectedPositions.size(); ++i) {
-        const int k = selectedPositions[i];
-        if (!wanted(k))
-            continue;
-        if (!folderOpen) {
-            x.Skip(k, Kind::NotOpened);
-            continue;
-        }
+    Selection selection(archive.File(), selectedPositions, options.ListedNames, byName, listCount);
+    for (Selection::Entry e; selection.Next(e);) {
         if (report.StoppedAt >= 0) {
-            x.Skip(k, Kind::NotInDirectory);
-            continue;
+            x.Skip(e.Position, Kind::NotInDirectory);
+        } else if (e.Error) {
+            x.Skip(e.Position, Kind::ReadFailed, {}, e.Error);
+        } else if (e.Record.empty()) {
+            report.StoppedAt = e.Position;
+            x.Skip(e.Position, Kind::NotInDirectory);
+        } else {
+            x.Entry(e.Position, DecodeRecord(e.Record), e.Listed);
         }
-        std::error_code ec;
-        const std::string_view record = x.Records().Record(static_cast<std::uint64_t>(k), ec);
-        if (ec) {
-            x.Skip(k, Kind::ReadFailed, {}, ec);
-            continue;
-        }
-        if (record.empty() || EndsDirectory(static_cast<unsigned char>(record[0]))) {
-            report.StoppedAt = k;
-            x.Skip(k, Kind::NotInDirectory);
-            continue;
-        }
-        x.Entry(k, DecodeRecord(record),
-                i < options.ListedNames.size() ? &options.ListedNames[i] : nullptr);
+    }
+    if (selection.WalkError()) {
+        report.ArchiveError = {OpenError::Kind::Unreadable, OpenError::Subject::Archive,
+                               selection.WalkError()};
+        ++report.Problems;
     }
     return report;
 }
 
 ExtractReport ExtractEveryEntry(const Archive& archive, const fs::path& outputFolder,
                                 const ExtractOptions& options) {
-    ExtractReport report;
-    if (!archive.IsOpen()) {
-        report.ArchiveError = archive.Error();
-        report.Problems = 1; // the entries are not even known
-        return report;
-    }
-    Extractor x(archive, options, report);
-    if (!x.OpenFolder(outputFolder)) {
-        report.Problems = 1;
-        return report;
-    }
-    std::error_code ec;
-    if (options.OnProgress) {
-        std::uint64_t bytes = 0;
-        const std::uint64_t entries = archive.WalkDirectory(
-            [&](int, const ArchiveEntry& e) {
-                bytes += PresentBytes(e, archive.Size());
-                return true;
-            },
-            ec);
-        x.SetTotals(entries, bytes);
-    }
-    if (!ec)
-        archive.WalkDirectory(
-            [&](int k, const ArchiveEntry& e) {
-                x.Entry(k, e, nullptr);
-                return true;
-            },
-            ec);
-    if (ec) {
-        report.ArchiveError = {OpenError::Kind::Unreadable, OpenError::Subject::Archive, ec};
-        ++report.Problems;
-    }
-    return report;
+    const NameFilter every = [](std::string_view) { return true; };
+    return ExtractEntries(archive, outputFolder, {}, every, static_cast<int>(MaxRecords), options);
 }
 
 } // namespace archive

@@ -98,6 +98,14 @@ ExtractReport ExtractEntries(const std::filesystem::path& archivePath,
 ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
                              const ExtractOptions& options = {});
+// Accepts an entry by its name bytes.
+using NameFilter = std::function<bool(std::string_view name)>;
+// The entries at the selected positions and every entry whose name byName accepts, found by
+// walking the directory as they are extracted: no list of them is made, so memory does not
+// grow with the number that match. ListedNames go with the selected positions.
+ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path& outputFolder,
+                             std::span<const int> selectedPositions, const NameFilter& byName,
+                             int listCount, const ExtractOptions& options = {});
 // Every entry of the directory, walked as it is extracted: no list of positions is made.
 ExtractReport ExtractEveryEntry(const Archive& archive, const std::filesystem::path& outputFolder,
                                 const ExtractOptions& options = {});

@@ -121,14 +121,18 @@ public:
     NewFile& operator=(const NewFile&) = delete;
     ~NewFile() { Discard(); }
 
-    bool IsOpen() const;
     void Write(const char* data, std::size_t n, std::error_code& ec);
-    // Copies up to n bytes from pos of `in` to the end of this file; returns the bytes
-    // copied, fewer where the input ends. After each chunk, `more(bytes so far)` is asked
-    // whether to go on. `buffer` is reused between calls when the kernel cannot copy itself.
-    std::uint64_t CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
-                           std::vector<char>& buffer,
-                           const std::function<bool(std::uint64_t)>& more, std::error_code& ec);
+
+    struct Copied {
+        std::uint64_t Bytes = 0; // fewer than asked for where the input ends or on an error
+        bool ReadFailed = false; // the error (ec) came from reading the input, not from writing
+    };
+    // Copies up to n bytes from pos of `in` to the end of this file. After each chunk,
+    // `more(bytes so far)` is asked whether to go on. `buffer` is reused between calls when
+    // the kernel cannot copy itself.
+    Copied CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                    std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
+                    std::error_code& ec);
 
     enum class Naming { Named, Replaced, Refused };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
@@ -141,6 +145,10 @@ public:
 
 private:
     friend class OutputFolder;
+    // The kernel's own copy where the system has one and it fits: true when it did the whole
+    // copy (or was told to stop), false when the rest is for the copy through the buffer.
+    bool CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                      const std::function<bool(std::uint64_t)>& more, Copied& copied);
 #ifdef _WIN32
     void* handle_ = nullptr;
     std::wstring folder_, temp_;

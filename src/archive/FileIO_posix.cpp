@@ -21,7 +21,8 @@ namespace archive::io {
 
 namespace {
 
-constexpr std::size_t ChunkSize = 4u << 20;
+// The most that one call of the kernel's copy moves, so that a stop is seen in between.
+constexpr std::size_t KernelChunk = 4u << 20;
 
 std::error_code LastError() {
     return {errno, std::generic_category()};
@@ -347,59 +348,41 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
 
 // --- NewFile
 
-bool NewFile::IsOpen() const {
-    return fd_ >= 0;
-}
-
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
     WriteAll(fd_, data, n, ec);
 }
 
-std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
-                                std::vector<char>& buffer,
-                                const std::function<bool(std::uint64_t)>& more,
-                                std::error_code& ec) {
-    std::uint64_t done = 0;
+bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                           const std::function<bool(std::uint64_t)>& more, Copied& copied) {
 #if defined(__linux__)
     // Let the kernel move the bytes (no copy through user space; reflinks where the file
     // system shares extents), but only from a page-aligned position: from any other the
     // kernel copies page fragments and is slower than reading and writing through the
-    // buffer below (measured at about 1.5 times the time on ext4), and no file system can
-    // share extents there anyway. Entry data in an archive is rarely page-aligned.
-    const bool aligned = pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) == 0;
-    while (aligned && done < n) {
-        loff_t from = static_cast<loff_t>(pos + done);
+    // buffer (measured at about 1.5 times the time on ext4), and no file system can share
+    // extents there anyway. Entry data in an archive is rarely page-aligned. When the kernel
+    // cannot copy, or fails, the copy through the buffer goes on from there and tells whether
+    // reading or writing failed.
+    if (pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) != 0)
+        return false;
+    while (copied.Bytes < n) {
+        loff_t from = static_cast<loff_t>(pos + copied.Bytes);
         const ssize_t got = ::copy_file_range(
             in.fd_, &from, fd_, nullptr,
-            static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize)), 0);
+            static_cast<std::size_t>(std::min<std::uint64_t>(n - copied.Bytes, KernelChunk)), 0);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0 && done == 0 &&
-            (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
-            break; // not possible between these files: copy through the buffer below
-        if (got < 0) {
-            ec = LastError();
-            return done;
-        }
+        if (got < 0)
+            return false;
         if (got == 0)
-            return done; // the input ended
-        done += static_cast<std::uint64_t>(got);
-        if (!more(done))
-            return done;
+            return true; // the input ended
+        copied.Bytes += static_cast<std::uint64_t>(got);
+        if (!more(copied.Bytes))
+            return true;
     }
+    return true;
+#else
+    return false;
 #endif
-    while (done < n) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize));
-        if (buffer.size() < want)
-            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(n, ChunkSize)));
-        const std::size_t got = in.ReadAt(buffer.data(), want, pos + done, ec);
-        if (ec || !WriteAll(fd_, buffer.data(), got, ec))
-            return done;
-        done += got;
-        if (got < want || !more(done))
-            break; // the input ended, or the caller asked to stop
-    }
-    return done;
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,

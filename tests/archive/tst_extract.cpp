@@ -27,8 +27,8 @@ using testfiles::Record;
 using Kind = archive::EntryResult::Kind;
 using OpenKind = archive::OpenError::Kind;
 using testfiles::Files;
-using Outcomes = QList<int>;
-using Results = QList<QPair<int, int>>; // position, kind
+using Outcomes = QList<Kind>;
+using Results = QList<QPair<int, Kind>>; // position, kind
 
 Q_DECLARE_METATYPE(Files)
 
@@ -73,9 +73,9 @@ private slots:
         QTest::addColumn<int>("listCount");
         QTest::addColumn<Outcomes>("outcomes"); // one per selected position below listCount
         QTest::addColumn<Files>("files");       // everything the output folder holds afterwards
-        const int W = int(Kind::Written), C = int(Kind::CutShort), U = int(Kind::UnsafeName),
-                  R = int(Kind::ReplacedByLater), G = int(Kind::NegativeRange),
-                  S = int(Kind::RecordCutShort), D = int(Kind::NotInDirectory);
+        const Kind W = Kind::Written, C = Kind::CutShort, U = Kind::UnsafeName,
+                   R = Kind::ReplacedByLater, G = Kind::NegativeRange, S = Kind::RecordCutShort,
+                   D = Kind::NotInDirectory;
 
         QTest::newRow("entries 0 and 2 of three")
             << ThreeEntries() << QList<int>{0, 2} << 3 << Outcomes{W, W}
@@ -165,11 +165,11 @@ private slots:
         QVERIFY(!report.ArchiveError && !report.FolderError);
         Outcomes got;
         for (const auto& e : report.Entries) {
-            got << int(e.Result);
+            got << e.Result;
             QCOMPARE(archive::Describe(e).empty(), e.Result == Kind::Written);
         }
         QCOMPARE(got, outcomes);
-        QCOMPARE(report.AllWritten(), outcomes.count(int(Kind::Written)) == outcomes.size());
+        QCOMPARE(report.AllWritten(), outcomes.count(Kind::Written) == outcomes.size());
         QCOMPARE(outputFiles(), files);
         // Nothing appeared beside the output folder either.
         QCOMPARE(testfiles::Contents(root.path()), (QStringList{"archive.dat", "out"}));
@@ -261,7 +261,7 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("listed");
         QTest::addColumn<Outcomes>("outcomes");
         QTest::addColumn<Files>("files");
-        const int W = int(Kind::Written), X = int(Kind::ArchiveChanged);
+        const Kind W = Kind::Written, X = Kind::ArchiveChanged;
         QTest::newRow("as listed")
             << QList<QByteArray>{"A.TXT", "B.TXT", "C.TXT"} << Outcomes{W, W, W}
             << Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
@@ -285,7 +285,7 @@ private slots:
         const auto report = extract({0, 1, 2}, 3, options);
         Outcomes got;
         for (const auto& e : report.Entries)
-            got << int(e.Result);
+            got << e.Result;
         QCOMPARE(got, outcomes);
         QCOMPARE(outputFiles(), files);
     }
@@ -348,11 +348,11 @@ private slots:
     void resultsAndProgressAsTheyCome() {
         testfiles::Write(archivePath,
                          testfiles::Archive({{"SAME", "1"}, {"B", "22"}, {"SAME", "333"}}));
-        QList<QPair<int, int>> results; // position, kind
-        QList<QList<quint64>> progress; // entries done, count, bytes done, total
+        QList<QPair<int, Kind>> results; // position, kind
+        QList<QList<quint64>> progress;  // entries done, count, bytes done, total
         archive::ExtractOptions options;
         options.OnResult = [&](const archive::EntryResult& e) {
-            results << qMakePair(e.Position, int(e.Result));
+            results << qMakePair(e.Position, e.Result);
             if (e.Result == Kind::ReplacedByLater)
                 QCOMPARE(e.ReplacedBy, 2);
         };
@@ -360,8 +360,8 @@ private slots:
             progress << QList<quint64>{p.EntriesDone, p.EntryCount, p.BytesDone, p.TotalBytes};
         };
         const auto report = extract({0, 1, 2}, 3, options);
-        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
-        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {1, W}, {0, R}, {2, W}}));
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater;
+        QCOMPARE(results, (QList<QPair<int, Kind>>{{0, W}, {1, W}, {0, R}, {2, W}}));
         QVERIFY(report.Entries.empty());
         QCOMPARE(report.EntryCount, 3u);
         QCOMPARE(report.Problems, 1u);
@@ -373,17 +373,17 @@ private slots:
     // identity, not by its name.
     void replacedThroughAnotherName() {
         testfiles::Write(archivePath, testfiles::Archive({{"A", "a"}, {"B", "b"}}));
-        QList<QPair<int, int>> results; // position, kind
+        QList<QPair<int, Kind>> results; // position, kind
         archive::ExtractOptions options;
         options.OnResult = [&](const archive::EntryResult& e) {
-            results << qMakePair(e.Position, int(e.Result));
+            results << qMakePair(e.Position, e.Result);
             if (e.Position == 0 && e.Result == Kind::Written)
                 std::filesystem::create_hard_link(testfiles::NativePath(QDir(out).filePath("A")),
                                                   testfiles::NativePath(QDir(out).filePath("B")));
         };
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
-        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
-        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {0, R}, {1, W}}));
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater;
+        QCOMPARE(results, (QList<QPair<int, Kind>>{{0, W}, {0, R}, {1, W}}));
     }
 
     // A folder that folds case, on a file system that gives each spelling of a name an inode
@@ -396,8 +396,7 @@ private slots:
         QTest::addColumn<int>("size"); // of each entry: OTHER holds 1s, the second 2s
         QTest::addColumn<Results>("results");
         QTest::addColumn<char>("kept"); // what the one file besides the archive holds
-        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater),
-                  A = int(Kind::WouldReplaceArchive);
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater, A = Kind::WouldReplaceArchive;
         const int large = 300 * 1024; // written through a temporary file
         QTest::newRow("the archive's name")
             << QByteArray("GAME.DAT") << 5 << Results{{0, W}, {1, A}} << '1';
@@ -428,7 +427,7 @@ private slots:
         Results got;
         archive::ExtractOptions options;
         options.OnResult = [&](const archive::EntryResult& e) {
-            got << qMakePair(e.Position, int(e.Result));
+            got << qMakePair(e.Position, e.Result);
             if (e.Result == Kind::Written)
                 std::filesystem::last_write_time(
                     testfiles::NativePath(out + "/" + QString::fromLatin1(e.Name)),
@@ -509,41 +508,37 @@ private slots:
         QTest::addColumn<QString>("folder");  // what stands at the output folder's path
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<bool>("ofArchive");
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<OpenKind>("kind");
         const QList<int> two{0, 1};
         QTest::newRow("missing archive") << "missing"
-                                         << "folder" << two << true << int(OpenKind::NotFound);
+                                         << "folder" << two << true << OpenKind::NotFound;
         QTest::newRow("missing archive, nothing selected")
             << "missing"
-            << "folder" << QList<int>{} << true << int(OpenKind::NotFound);
+            << "folder" << QList<int>{} << true << OpenKind::NotFound;
         QTest::newRow("empty archive path") << ""
-                                            << "folder" << two << true << int(OpenKind::NotFound);
+                                            << "folder" << two << true << OpenKind::NotFound;
         QTest::newRow("archive is a folder") << "folder"
-                                             << "folder" << two << true << int(OpenKind::IsFolder);
+                                             << "folder" << two << true << OpenKind::IsFolder;
 #ifndef _WIN32
-        QTest::newRow("archive is a FIFO")
-            << "fifo"
-            << "folder" << two << true << int(OpenKind::NotRegularFile);
-        QTest::newRow("archive is a device")
-            << "/dev/zero"
-            << "folder" << two << true << int(OpenKind::NotRegularFile);
+        QTest::newRow("archive is a FIFO") << "fifo"
+                                           << "folder" << two << true << OpenKind::NotRegularFile;
+        QTest::newRow("archive is a device") << "/dev/zero"
+                                             << "folder" << two << true << OpenKind::NotRegularFile;
         QTest::newRow("archive in an unsearchable folder")
             << "unsearchable"
-            << "folder" << two << true << int(OpenKind::PermissionDenied);
+            << "folder" << two << true << OpenKind::PermissionDenied;
 #endif
-        QTest::newRow("missing output folder")
-            << "archive"
-            << "missing" << two << false << int(OpenKind::NotFound);
-        QTest::newRow("output folder is a file")
-            << "archive"
-            << "file" << two << false << int(OpenKind::NotAFolder);
+        QTest::newRow("missing output folder") << "archive"
+                                               << "missing" << two << false << OpenKind::NotFound;
+        QTest::newRow("output folder is a file") << "archive"
+                                                 << "file" << two << false << OpenKind::NotAFolder;
     }
     void openErrors() {
         QFETCH(QString, archive);
         QFETCH(QString, folder);
         QFETCH(QList<int>, selected);
         QFETCH(bool, ofArchive);
-        QFETCH(int, kind);
+        QFETCH(OpenKind, kind);
         if (archive == "archive") {
             testfiles::Write(archivePath, ThreeEntries());
         } else if (archive == "folder") {
@@ -576,11 +571,11 @@ private slots:
         QFile::setPermissions(root.filePath("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const archive::OpenError& error = ofArchive ? report.ArchiveError : report.FolderError;
-        QCOMPARE(int(error.What), kind);
+        QCOMPARE(error.What, kind);
         QVERIFY(!(ofArchive ? report.FolderError : report.ArchiveError));
         QVERIFY(!archive::Describe(error).empty());
         if (ofArchive)
-            QCOMPARE(int(archive::Archive(testfiles::NativePath(archivePath)).Error().What), kind);
+            QCOMPARE(archive::Archive(testfiles::NativePath(archivePath)).Error().What, kind);
         QCOMPARE(int(report.Entries.size()), selected.size());
         for (const auto& e : report.Entries)
             QCOMPARE(e.Result, Kind::NotOpened);
@@ -594,17 +589,16 @@ private slots:
     // not written and nothing is written.
     void archiveGoneAfterListing_data() {
         QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("archiveError");
-        QTest::addColumn<int>("kind"); // of each entry
-        QTest::newRow("deleted") << "delete" << int(OpenKind::NotFound) << int(Kind::NotOpened);
-        QTest::newRow("replaced by a folder")
-            << "folder" << int(OpenKind::IsFolder) << int(Kind::NotOpened);
-        QTest::newRow("emptied") << "empty" << int(OpenKind::None) << int(Kind::NotInDirectory);
+        QTest::addColumn<OpenKind>("archiveError");
+        QTest::addColumn<Kind>("kind"); // of each entry
+        QTest::newRow("deleted") << "delete" << OpenKind::NotFound << Kind::NotOpened;
+        QTest::newRow("replaced by a folder") << "folder" << OpenKind::IsFolder << Kind::NotOpened;
+        QTest::newRow("emptied") << "empty" << OpenKind::None << Kind::NotInDirectory;
     }
     void archiveGoneAfterListing() {
         QFETCH(QString, change);
-        QFETCH(int, archiveError);
-        QFETCH(int, kind);
+        QFETCH(OpenKind, archiveError);
+        QFETCH(Kind, kind);
         testfiles::Write(archivePath, ThreeEntries());
         const archive::Directory dir = archive::ReadDirectory(testfiles::NativePath(archivePath));
         QCOMPARE(dir.Entries.size(), 3u);
@@ -615,10 +609,10 @@ private slots:
             testfiles::Write(archivePath, {});
 
         const auto report = extract({0, 1, 2}, int(dir.Entries.size()));
-        QCOMPARE(int(report.ArchiveError.What), archiveError);
+        QCOMPARE(report.ArchiveError.What, archiveError);
         QCOMPARE(report.Entries.size(), 3u);
         for (const auto& e : report.Entries)
-            QCOMPARE(int(e.Result), kind);
+            QCOMPARE(e.Result, kind);
         QCOMPARE(outputFiles(), Files{});
     }
 

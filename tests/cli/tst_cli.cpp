@@ -56,42 +56,16 @@ bool WindowsDevice(const QByteArray& name) {
     return device.match(QString::fromLatin1(name)).hasMatch();
 }
 
-// Starts quillmarrow-cli, through the launcher when there is one.
-void Start(QProcess& p, const QStringList& args) {
-    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
-    command << QUILLMARROW_CLI << args;
-    p.start(command.takeFirst(), command);
-}
-
-// Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
-// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
-// (RLIMIT_AS). A last argument ">FILE" sends standard output to FILE.
-Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1) {
-    QProcess p;
-    if (!args.isEmpty() && args.last().startsWith('>'))
-        p.setStandardOutputFile(args.takeLast().mid(1));
-#ifdef Q_OS_UNIX
-    p.setChildProcessModifier([fileSizeLimit, memoryLimit] {
-        for (const auto& [resource, value] :
-             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
-            if (value >= 0) {
-                const rlimit limit{rlim_t(value), rlim_t(value)};
-                ::setrlimit(resource, &limit);
-            }
-        // A Windows program cannot ignore the signal itself; ignored, the write fails and
-        // Wine passes the error on to the program.
-        if (Windows && fileSizeLimit >= 0)
-            std::signal(SIGXFSZ, SIG_IGN);
-    });
-#endif
-    Start(p, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
-
 #ifdef Q_OS_LINUX
-// The descriptor under which a program started with HoldExclusiveCreates keeps the listener.
+// Installs a seccomp filter in this process; returns the listener's descriptor when `flags`
+// ask for one.
+long InstallSeccompFilter(sock_filter* filter, std::size_t length, unsigned flags = 0) {
+    const sock_fprog program{static_cast<unsigned short>(length), filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    return ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, flags, &program);
+}
+
+// The descriptor under which a program started with RefuseUnnamedFiles(true) keeps the listener.
 constexpr int ListenerFd = 200;
 
 // From here on, this process and the programs it runs see file systems without unnamed files:
@@ -110,13 +84,27 @@ void RefuseUnnamedFiles(bool holdExclusiveCreates = false) {
                  holdExclusiveCreates ? SECCOMP_RET_USER_NOTIF : SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
-    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    const long listener =
-        ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER,
-                  holdExclusiveCreates ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0, &program);
+    const long listener = InstallSeccompFilter(
+        filter, std::size(filter), holdExclusiveCreates ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0);
     if (holdExclusiveCreates && listener >= 0)
         ::dup2(int(listener), ListenerFd);
+}
+
+// From here on, reads of 64 KiB or more from position `from` of a file on, as the archive's
+// data is read, fail with EIO as on a failing disk; smaller ones (the program loader's) and
+// those from before `from` (the directory's) go on.
+void FailReadsFrom(std::uint32_t from) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_pread64, 0, 5),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // count, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 65536, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])), // position, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, from, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    InstallSeccompFilter(filter, std::size(filter));
 }
 
 // The listener of a program started with RefuseUnnamedFiles(true), or -1.
@@ -129,6 +117,46 @@ int TakeListener(qint64 pid) {
 }
 
 #endif
+
+// Starts quillmarrow-cli, through the launcher when there is one.
+void Start(QProcess& p, const QStringList& args) {
+    QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
+    command << QUILLMARROW_CLI << args;
+    p.start(command.takeFirst(), command);
+}
+
+// Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
+// (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
+// (RLIMIT_AS); readsFailFrom makes reading the archive's data fail from there on (Linux only).
+// A last argument ">FILE" sends standard output to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1,
+           qint64 readsFailFrom = -1) {
+    QProcess p;
+    if (!args.isEmpty() && args.last().startsWith('>'))
+        p.setStandardOutputFile(args.takeLast().mid(1));
+#ifdef Q_OS_UNIX
+    p.setChildProcessModifier([fileSizeLimit, memoryLimit, readsFailFrom] {
+        for (const auto& [resource, value] :
+             {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
+            if (value >= 0) {
+                const rlimit limit{rlim_t(value), rlim_t(value)};
+                ::setrlimit(resource, &limit);
+            }
+        // A Windows program cannot ignore the signal itself; ignored, the write fails and
+        // Wine passes the error on to the program.
+        if (Windows && fileSizeLimit >= 0)
+            std::signal(SIGXFSZ, SIG_IGN);
+#ifdef Q_OS_LINUX
+        if (readsFailFrom >= 0)
+            FailReadsFrom(std::uint32_t(readsFailFrom));
+#endif
+    });
+#endif
+    Start(p, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
 
 #ifdef Q_OS_UNIX
 constexpr bool Unix = true;
@@ -327,6 +355,11 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}};
+        QTest::newRow("extract positions and a name: each entry once, in directory order")
+            << QStringList{"extract", "@/a.dat", "@/out", "2", "TEXT.TXT", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
+                          "name\n")
+            << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -344,6 +377,15 @@ private slots:
         QTest::newRow("extract an unknown name writes nothing")
             << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract a position with any number of leading zeros")
+            << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a position past every number writes nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 2
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: no entry at position 99999999999999999999999 (the "
+                          "archive has 5 entries)\n")
+            << Files{};
         QTest::newRow("extract a position with letters after the digits")
             << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
@@ -600,6 +642,36 @@ private slots:
         QCOMPARE(testfiles::FilesIn(folder()), files);
     }
 
+    // Reading the archive fails with EIO: the entry is reported as not read (not as not
+    // written), nothing of it stays, and the entries before it are written.
+    void readFails_data() {
+        QTest::addColumn<int>("from"); // where reads start to fail
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<Files>("files");
+        const QByteArray eio = ": cannot read it: Input/output error\n";
+        // SMALL's byte lies at 60, BIG's data from 61 on, copied through a buffer in chunks.
+        QTest::newRow("inside a large entry, after its first chunk")
+            << 62 << "quillmarrow-cli: BIG" + eio << Files{{"SMALL", "s"}};
+        QTest::newRow("at a small entry")
+            << 60 << "quillmarrow-cli: SMALL" + eio + "quillmarrow-cli: BIG" + eio << Files{};
+    }
+    void readFails() {
+#ifndef Q_OS_LINUX
+        QSKIP("fails reads through a seccomp filter");
+#endif
+        if (Windows)
+            QSKIP("fails reads through a seccomp filter, under which Wine does not run");
+        QFETCH(int, from);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        testfiles::Write(root.filePath("eio.dat"),
+                         testfiles::Archive({{"SMALL", "s"}, {"BIG", QByteArray(5 << 20, 'b')}}));
+        const Result r = Run({"extract", root.filePath("eio.dat"), folder()}, -1, -1, from);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(testfiles::FilesIn(folder()), files);
+    }
+
     // Ended from outside while a large entry is written, by Ctrl+C or killed, the Windows
     // program leaves no file behind, and an older file of the entry's name keeps its bytes.
     void endedOnWindows_data() {
@@ -768,10 +840,15 @@ private slots:
     void memoryLimit_data() {
         QTest::addColumn<QStringList>("args"); // "@" stands for the archive, "@out" the folder
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<int>("lines"); // on standard output
-        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000;
+        QTest::addColumn<int>("lines");      // on standard output
+        QTest::addColumn<QByteArray>("err"); // "@out" stands for the folder
+        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000 << QByteArray();
         QTest::newRow("extract the last position")
-            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0;
+            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0 << QByteArray();
+        // Every record is named SAME: the names are resolved without a list of the matches.
+        QTest::newRow("extract a name every record has, into a missing folder")
+            << QStringList{"extract", "@", "@out/none", "SAME"} << 2 << 0
+            << QByteArray("quillmarrow-cli: @out/none: the folder does not exist\n");
     }
     void memoryLimit() {
 #if defined(__SANITIZE_ADDRESS__) || !defined(Q_OS_UNIX)
@@ -782,17 +859,20 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(int, lines);
-        const QString archive = root.filePath("million.dat");
+        QFETCH(QByteArray, err);
+        const bool same = args.contains("SAME");
+        const QString archive = root.filePath(same ? "same.dat" : "million.dat");
         if (!QFile::exists(archive)) { // 20 MB of records, more than the 16 MiB limit
             QByteArray records;
             for (int k = 0; k < 1000000; ++k)
-                records += testfiles::Record("R" + QByteArray::number(k), 0, 0);
+                records += testfiles::Record(same ? "SAME" : "R" + QByteArray::number(k), 0, 0);
             testfiles::Write(archive, records);
         }
-        args.replaceInStrings(QRegularExpression("^@out$"), folder());
+        args.replaceInStrings(QRegularExpression("^@out"), folder());
         args.replaceInStrings(QRegularExpression("^@$"), archive);
+        err.replace("@out", QFile::encodeName(folder()));
         const Result r = Run(args, -1, 16 << 20);
-        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.err, err);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.out.count('\n'), lines);
 
@@ -804,7 +884,7 @@ private slots:
             const Result tight = Run(args, -1, limit);
             if (tight.exitCode == 127)
                 continue;
-            if (tight.exitCode != exitCode || !tight.err.isEmpty())
+            if (tight.exitCode != exitCode || tight.err != err)
                 QCOMPARE(tight.err, QByteArray("quillmarrow-cli: not enough memory to go on\n"));
             else
                 QCOMPARE(tight.out.count('\n'), lines);
