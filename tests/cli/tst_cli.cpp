@@ -1,5 +1,6 @@
 // quillmarrow-cli as scripts use it: arguments in, bytes, files and an exit status out.
 
+#include "FatFolder.h"
 #include "TestFiles.h"
 #include "Version.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -554,38 +556,53 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("err");
         QTest::addColumn<Files>("files"); // besides GAME.DAT; in lower case on Windows
+        QTest::addColumn<bool>("fat");    // in a FAT folder, which folds case on any system
         const QByteArray replaced = "quillmarrow-cli: OTHER: replaced by entry 1, which has the "
                                     "same name\n";
         const QByteArray itself =
             "quillmarrow-cli: %1: not written: it would replace the archive itself\n";
         QTest::newRow("the archive's name")
             << QByteArray("GAME.DAT") << 1 << QByteArray(itself).replace("%1", "GAME.DAT")
-            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}});
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}}) << false;
         QTest::newRow("the archive's name in other case")
             << QByteArray("game.dat") << (Windows ? 1 : 0)
             << (Windows ? QByteArray(itself).replace("%1", "game.dat") : QByteArray())
-            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}});
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}})
+            << false;
         QTest::newRow("the first entry's name in other case")
             << QByteArray("other") << (Windows ? 1 : 0) << (Windows ? replaced : QByteArray())
-            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}});
+            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}})
+            << false;
+        QTest::newRow("the archive's name in other case, on FAT")
+            << QByteArray("game.dat") << 1 << QByteArray(itself).replace("%1", "game.dat")
+            << Files{{"other", "one"}} << true;
+        QTest::newRow("the first entry's name in other case, on FAT")
+            << QByteArray("other") << 1 << replaced << Files{{"other", "two"}} << true;
     }
     void sameFile() {
         QFETCH(QByteArray, second);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, err);
         QFETCH(Files, files);
-        const QString archive = QDir(folder()).filePath("GAME.DAT");
+        QFETCH(bool, fat);
+        std::optional<testfiles::FatFolder> fatFolder;
+        if (fat && Windows)
+            QSKIP("a Windows program folds case everywhere: see the rows above");
+        if (fat && fatFolder.emplace(root.path()).Path().isEmpty())
+            QSKIP(qPrintable(fatFolder->Unusable()));
+        const QString folder = fat ? fatFolder->Path() : this->folder();
+        const QString archive = QDir(folder).filePath("GAME.DAT");
         const QByteArray bytes = testfiles::Archive({{"OTHER", "one"}, {second, "two"}});
         testfiles::Write(archive, bytes);
 
-        const Result r = Run({"extract", archive, folder()});
+        const Result r = Run({"extract", archive, folder});
         QCOMPARE(r.err, err);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(testfiles::Read(archive), bytes);
         Files got;
-        for (const auto& [name, bytes] : testfiles::FilesIn(folder()).asKeyValueRange())
-            if (name != "GAME.DAT") // which case a replaced file keeps differs under Wine
-                got[Windows ? name.toLower() : name] = bytes;
+        for (const auto& [name, bytes] : testfiles::FilesIn(folder).asKeyValueRange())
+            if (name != "GAME.DAT") // which case a replaced file keeps differs
+                got[Windows || fat ? name.toLower() : name] = bytes;
         QCOMPARE(got, files);
     }
 
