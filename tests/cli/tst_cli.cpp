@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -268,7 +267,10 @@ private:
         QVERIFY(p.waitForStarted());
         const qint64 pid = p.processId();
         const int listener = TakeListener(pid);
-        QVERIFY(listener >= 0);
+        if (listener < 0) {
+            p.kill();
+            QSKIP("needs seccomp's user notification and pidfd_getfd (Linux 5.6)");
+        }
         // Each exclusive create waits for the test; the signal comes while the first waits.
         bool signalled = false;
         QElapsedTimer waited;
