@@ -45,18 +45,11 @@ Archive::WalkDirectory(const std::function<bool(int k, const ArchiveEntry& entry
                        std::error_code& ec) const {
     if (!file_)
         return 0;
-    io::RecordReader records(*file_, 52428); // about 1 MiB a read
-    std::uint64_t k = 0;
-    while (k < static_cast<std::uint64_t>(MaxRecords)) {
-        const std::string_view record = records.Record(k, ec);
-        if (ec || record.empty() || EndsDirectory(static_cast<unsigned char>(record[0])))
+    io::RecordReader records(*file_, io::WalkBlockRecords);
+    for (std::string_view record; !(record = records.Next(ec)).empty();)
+        if (!visit(static_cast<int>(records.Walked() - 1), DecodeRecord(record)))
             break;
-        const ArchiveEntry entry = DecodeRecord(record);
-        ++k;
-        if (!visit(static_cast<int>(k - 1), entry) || !entry.Complete)
-            break;
-    }
-    return k;
+    return records.Walked();
 }
 
 } // namespace archive

@@ -24,9 +24,13 @@ struct ArchiveEntry {
     bool Complete = true; // false when the end of the file cut the record short
 };
 
-// True when a record whose name begins with this byte ends the directory.
-constexpr bool EndsDirectory(unsigned char firstNameByte) {
-    return firstNameByte == 0 || (firstNameByte >= 46 && firstNameByte <= 57);
+// The end-of-directory rule, for the bytes found where a record should be: there are none (the
+// file ended before it), or the name begins with NUL or a byte from 46 to 57 ('.', '/', digits).
+constexpr bool EndsDirectory(std::string_view record) {
+    if (record.empty())
+        return true;
+    const auto first = static_cast<unsigned char>(record[0]);
+    return first == 0 || (first >= 46 && first <= 57);
 }
 
 // The name bytes up to the first NUL (all of them when there is none), at most 12.

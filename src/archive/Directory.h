@@ -60,14 +60,9 @@ private:
 };
 
 struct Directory {
-    enum class Status {
-        Read,       // the file was read (it may still list nothing)
-        NotFound,   // the path is empty or names no ordinary file
-        Unreadable, // the file exists but could not be opened or read
-    };
-    Status State = Status::NotFound;
-    std::string Error;    // the system's description when Unreadable
-    OpenError Problem;    // why the archive could not be opened or read, when it could not
+    // Why the archive could not be opened, or Unreadable when reading its directory failed;
+    // None when the directory was read (it may still list nothing).
+    OpenError Error;
     EntryList Entries;    // in directory order: entry k is record k
     bool LeftOut = false; // more entries followed than the caller asked for
 };
@@ -78,13 +73,8 @@ struct Directory {
 // LeftOut tells whether another entry followed them.
 Directory ReadDirectory(const std::filesystem::path& archivePath,
                         std::size_t maxEntries = std::numeric_limits<std::size_t>::max());
-// The same from an archive already open. A folder or a file that is not a regular file
-// counts as NotFound, any other open error as Unreadable.
+// The same from an archive already open (or not: then its open error is the directory's).
 Directory ReadDirectory(const Archive& archive,
                         std::size_t maxEntries = std::numeric_limits<std::size_t>::max());
-
-// True when the path names an existing ordinary file (following links), as both reading the
-// directory and extracting require.
-bool IsOrdinaryFile(const std::filesystem::path& path);
 
 } // namespace archive

@@ -2,14 +2,14 @@
 
 #include "FileIO.h"
 #include "RecordReader.h"
+#include "WrittenFiles.h"
 #include "archive/ArchiveEntry.h"
+#include "archive/Names.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <chrono>
-#include <memory>
-#include <unordered_map>
+#include <optional>
+#include <span>
 
 namespace archive {
 
@@ -26,29 +26,6 @@ constexpr std::size_t ReadAhead = 256u << 10;
 constexpr std::size_t SmallEntry = 64u << 10;
 constexpr auto ProgressEvery = std::chrono::milliseconds(50);
 
-bool IsWindowsReservedName(const std::string& name) {
-    // Device names stay reserved with any extension: "CON", "con.txt", "COM1.dat".
-    std::string stem = name.substr(0, name.find('.'));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    for (char& c : stem)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    static constexpr std::array<std::string_view, 6> Plain = {"CON", "PRN",    "AUX",
-                                                              "NUL", "CONIN$", "CONOUT$"};
-    if (std::find(Plain.begin(), Plain.end(), stem) != Plain.end())
-        return true;
-    if (!stem.starts_with("COM") && !stem.starts_with("LPT"))
-        return false;
-    // COM0 to COM9, and COM with a superscript 1, 2 or 3, which Windows takes for a digit:
-    // one byte in the Western code page, two in UTF-8.
-    const std::string_view digit = std::string_view(stem).substr(3);
-    const auto superscript = [](unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; };
-    return (digit.size() == 1 && ((digit[0] >= '0' && digit[0] <= '9') ||
-                                  superscript(static_cast<unsigned char>(digit[0])))) ||
-           (digit.size() == 2 && static_cast<unsigned char>(digit[0]) == 0xC2 &&
-            superscript(static_cast<unsigned char>(digit[1])));
-}
-
 // The bytes the archive holds for an entry: its size, less what lies past the end.
 std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize) {
     if (entry.Offset < 0 || entry.Size < 0)
@@ -62,7 +39,8 @@ std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize)
 class Extractor {
 public:
     Extractor(const Archive& archive, const ExtractOptions& options, ExtractReport& report)
-        : archive_(archive), options_(options), report_(report), records_(archive.File(), 3277) {}
+        : archive_(archive), options_(options), report_(report),
+          records_(archive.File(), io::LookupBlockRecords), written_(folder_, records_) {}
 
     // Opens the output folder; false (with the report's error set) when it cannot be.
     bool OpenFolder(const fs::path& path) {
@@ -110,78 +88,99 @@ public:
     }
 
 private:
-    struct Written {
-        int Position;
-        bool Whole;
-    };
-
+    // Writes the entry's file and gives it the entry's name; sets the result.
     void Write(EntryResult& e, std::uint64_t present) {
-        const io::InputFile& in = archive_.File();
-        const auto offset = static_cast<std::uint64_t>(e.Offset);
-        std::error_code ec;
         io::NewFile file;
-        bool stopped = false;
-        if (present <= ReadAhead) {
-            // Served from the buffer, which one read fills for this entry and its neighbours.
-            if (present > 0 &&
-                (offset < windowAt_ || offset + present > windowAt_ + windowLength_)) {
-                const auto want = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(ReadAhead, in.Size() - offset));
-                if (buffer_.size() < want)
-                    buffer_.resize(ReadAhead);
-                windowLength_ = 0;
-                windowLength_ = in.ReadAt(buffer_.data(), want, offset, ec);
-                windowAt_ = offset;
-                if (ec) {
-                    windowLength_ = 0;
-                    e.Result = Kind::ReadFailed;
-                    e.Error = ec;
-                    return;
-                }
-                present = std::min<std::uint64_t>(present, windowLength_);
-            }
-            // A small entry whose name is free is created under it and written with one call,
-            // the fewest system calls there are; it is removed again on any failure. Otherwise
-            // it goes to a file without a name like any other.
-            const bool named = present <= SmallEntry && folder_.CreateNamed(file, e.Name, ec);
-            if (!named && !ec)
-                folder_.Create(file, ec);
-            if (!ec && present > 0)
-                file.Write(buffer_.data() + (offset - windowAt_), static_cast<std::size_t>(present),
-                           ec);
-            e.BytesWritten = present;
-        } else {
-            folder_.Create(file, ec);
-            const auto more = [&](std::uint64_t done) {
-                if (options_.Stop.stop_requested()) {
-                    stopped = true;
-                    return false;
-                }
-                if (options_.OnProgress && Clock::now() - lastProgress_ >= ProgressEvery) {
-                    progress_.Position = e.Position;
-                    progress_.Name = e.Name;
-                    ExtractProgress now = progress_;
-                    now.BytesDone += done;
-                    options_.OnProgress(now);
-                    lastProgress_ = Clock::now();
-                }
-                return true;
-            };
-            if (!ec)
-                e.BytesWritten = file.CopyFrom(in, offset, present, buffer_, more, ec);
-        }
-        if (stopped) {
+        std::error_code ec;
+        const Kind copied = present <= ReadAhead ? WriteSmall(e, present, file, ec)
+                                                 : WriteLarge(e, present, file, ec);
+        if (copied != Kind::Written) { // the archive could not be read, or a stop came
             file.Discard();
-            e.Result = Kind::Cancelled;
+            e.Result = copied;
+            e.Error = copied == Kind::ReadFailed ? ec : std::error_code();
             e.BytesWritten = 0;
             return;
         }
-        io::FileId replaced;
-        const Written* earlier = nullptr;
-        const auto mayReplace = [&](const io::FileId& old) {
-            if (old == in.Id())
+        NameFile(e, file, ec);
+    }
+
+    // The bytes of an entry of up to ReadAhead bytes, fewer where the archive ends. One read
+    // fills the window for this entry and for those that follow when they lie close together.
+    std::string_view FromWindow(std::uint64_t offset, std::uint64_t present, std::error_code& ec) {
+        if (present == 0)
+            return {};
+        if (offset < windowAt_ || offset + present > windowAt_ + windowLength_) {
+            const io::InputFile& in = archive_.File();
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(ReadAhead, in.Size() - offset));
+            if (window_.size() < want)
+                window_.resize(ReadAhead);
+            windowLength_ = 0;
+            windowLength_ = in.ReadAt(window_.data(), want, offset, ec);
+            windowAt_ = offset;
+            if (ec) {
+                windowLength_ = 0;
+                return {};
+            }
+            present = std::min<std::uint64_t>(present, windowLength_);
+        }
+        return {window_.data() + (offset - windowAt_), static_cast<std::size_t>(present)};
+    }
+
+    // An entry served from the window. When its name is free and it is small, it is created
+    // under that name and written with one call, the fewest system calls there are; it is
+    // removed again on any failure. Otherwise it goes to a file without a name like any other.
+    // Written, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteSmall(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+        const std::string_view data = FromWindow(static_cast<std::uint64_t>(e.Offset), present, ec);
+        if (ec)
+            return Kind::ReadFailed;
+        const bool named = data.size() <= SmallEntry && folder_.CreateNamed(file, e.Name, ec);
+        if (!named && !ec)
+            folder_.Create(file, ec);
+        if (!ec && !data.empty())
+            file.Write(data.data(), data.size(), ec);
+        e.BytesWritten = data.size();
+        return Kind::Written;
+    }
+
+    // A large entry, copied in chunks into a file without a name, with progress on the way.
+    // Written, Cancelled, or ReadFailed (ec set); a failure to write is left in ec for NameFile.
+    Kind WriteLarge(EntryResult& e, std::uint64_t present, io::NewFile& file, std::error_code& ec) {
+        folder_.Create(file, ec);
+        if (ec)
+            return Kind::Written;
+        bool stopped = false;
+        const auto more = [&](std::uint64_t done) {
+            if (options_.Stop.stop_requested()) {
+                stopped = true;
                 return false;
-            earlier = WrittenAs(old, e.Position);
+            }
+            if (options_.OnProgress && Clock::now() - lastProgress_ >= ProgressEvery) {
+                progress_.Position = e.Position;
+                progress_.Name = e.Name;
+                ExtractProgress now = progress_;
+                now.BytesDone += done;
+                options_.OnProgress(now);
+                lastProgress_ = Clock::now();
+            }
+            return true;
+        };
+        const io::NewFile::Copied copied = file.CopyFrom(
+            archive_.File(), static_cast<std::uint64_t>(e.Offset), present, copyBuffer_, more, ec);
+        e.BytesWritten = copied.Bytes;
+        return stopped ? Kind::Cancelled : copied.ReadFailed ? Kind::ReadFailed : Kind::Written;
+    }
+
+    // Gives the written file the entry's name, unless that would replace the archive itself.
+    // An earlier entry's file that it replaces is reported.
+    void NameFile(EntryResult& e, io::NewFile& file, std::error_code& ec) {
+        io::FileId replaced;
+        std::optional<io::WrittenFiles::Written> earlier;
+        const auto mayReplace = [&](const io::FileId& old) {
+            if (old == archive_.File().Id() || folder_.NamesFile(e.Name, archive_.File()))
+                return false;
+            earlier = written_.Find(old, e.Name, e.Position);
             return true;
         };
         const io::NewFile::Naming naming =
@@ -202,44 +201,13 @@ private:
             e.BytesWritten < static_cast<std::uint64_t>(e.Size) ? Kind::CutShort : Kind::Written;
         if (naming == io::NewFile::Naming::Replaced && earlier) {
             MarkReplaced(*earlier, e.Position);
-            writtenHere_[static_cast<std::size_t>(earlier->Position)] = false;
-            written_.erase(replaced);
+            written_.Replaced(*earlier, replaced);
         }
-        const auto k = static_cast<std::size_t>(e.Position);
-        if (writtenHere_.size() <= k) {
-            writtenHere_.resize(std::max(k + 1, writtenHere_.size() * 2));
-            writtenWhole_.resize(writtenHere_.size());
-        }
-        writtenHere_[k] = true;
-        writtenWhole_[k] = e.Result == Kind::Written;
-    }
-
-    // The entry of this run whose file has this identity, if any. The files are identified
-    // only when a name turns out to be taken by a file changed since the run began, and
-    // then only those written since the last time: no file is looked at twice, and files
-    // that were there before cost nothing.
-    const Written* WrittenAs(const io::FileId& id, int before) {
-        auto it = written_.find(id);
-        if (it == written_.end() && id.Recent && identifiedUpTo_ < before) {
-            const auto end =
-                std::min<std::size_t>(static_cast<std::size_t>(before), writtenHere_.size());
-            for (auto k = static_cast<std::size_t>(identifiedUpTo_); k < end; ++k) {
-                if (!writtenHere_[k])
-                    continue;
-                std::error_code ec;
-                const ArchiveEntry entry = DecodeRecord(records_.Record(k, ec));
-                io::FileId found;
-                if (!ec && folder_.Identify(entry.Name, found))
-                    written_[found] = {static_cast<int>(k), bool(writtenWhole_[k])};
-            }
-            identifiedUpTo_ = before;
-            it = written_.find(id);
-        }
-        return it == written_.end() ? nullptr : &it->second;
+        written_.Add(e.Position, e.Result == Kind::Written);
     }
 
     // An earlier entry's file was replaced by the one of `by`.
-    void MarkReplaced(const Written& earlier, int by) {
+    void MarkReplaced(const io::WrittenFiles::Written& earlier, int by) {
         if (earlier.Whole)
             ++report_.Problems;
         if (!options_.OnResult) {
@@ -290,17 +258,87 @@ private:
     ExtractReport& report_;
     io::OutputFolder folder_;
     io::RecordReader records_;
-    std::vector<char> buffer_;
+    io::WrittenFiles written_;
+    // The read-ahead window: ReadAhead bytes of the archive from windowAt_, windowLength_ of
+    // them read. Large entries are copied through a buffer of their own.
+    std::vector<char> window_, copyBuffer_;
     std::uint64_t windowAt_ = 0;
     std::size_t windowLength_ = 0;
-    // The files written in this run, so that one replaced by a later entry (the same name,
-    // or one the file system folds to it) is found by its identity: which positions wrote a
-    // file (whole or not), and the identities of those before identifiedUpTo_.
-    std::vector<bool> writtenHere_, writtenWhole_;
-    std::unordered_map<io::FileId, Written, io::FileIdHash> written_;
-    int identifiedUpTo_ = 0;
     ExtractProgress progress_;
     Clock::time_point lastProgress_;
+};
+
+// The selected entries in ascending order, each once: the positions given, each record looked
+// up on its own, merged with the entries whose names byName accepts, found by walking the
+// directory. Both passes over a selection (the totals, then the extraction) go through it.
+class Selection {
+public:
+    struct Entry {
+        int Position = -1;
+        std::string_view Record; // its bytes; none when they end the directory or reading failed
+        const std::string_view* Listed = nullptr; // the name the caller listed for it, if any
+        std::error_code Error;                    // reading its record failed
+    };
+
+    Selection(const io::InputFile& file, std::span<const int> positions,
+              std::span<const std::string_view> listed, const NameFilter& byName, int listCount)
+        : positions_(positions), listed_(listed), byName_(byName ? &byName : nullptr),
+          listCount_(listCount), lookup_(file, io::LookupBlockRecords),
+          walk_(file, io::WalkBlockRecords) {}
+
+    // The next selected entry; false when there is none.
+    bool Next(Entry& e) {
+        while (i_ < positions_.size() && (positions_[i_] < 0 || positions_[i_] >= listCount_))
+            ++i_;
+        if (byName_ && match_ < 0)
+            FindMatch();
+        const int position = i_ < positions_.size() ? positions_[i_] : -1;
+        if (match_ < 0 && position < 0)
+            return false;
+        e = {};
+        if (match_ >= 0 && (position < 0 || match_ <= position)) {
+            e.Position = match_;
+            e.Record = matchBytes_;
+            match_ = -1;
+        } else {
+            e.Position = position;
+            e.Record = lookup_.DirectoryRecord(static_cast<std::uint64_t>(position), e.Error);
+        }
+        if (e.Position == position) {
+            if (i_ < listed_.size())
+                e.Listed = &listed_[i_];
+            ++i_;
+        }
+        return true;
+    }
+
+    // Set when the walk for names ended because reading the directory failed.
+    const std::error_code& WalkError() const { return walkError_; }
+
+private:
+    void FindMatch() {
+        for (std::string_view record; !(record = walk_.Next(walkError_)).empty();) {
+            const auto k = static_cast<int>(walk_.Walked() - 1);
+            if (k >= listCount_)
+                break;
+            if ((*byName_)(CutName(record))) {
+                match_ = k;
+                matchBytes_ = record;
+                return;
+            }
+        }
+        byName_ = nullptr; // the walk is over
+    }
+
+    std::span<const int> positions_;
+    std::span<const std::string_view> listed_;
+    const NameFilter* byName_;
+    const int listCount_;
+    std::size_t i_ = 0; // the next of positions_
+    io::RecordReader lookup_, walk_;
+    int match_ = -1; // the entry the walk found last, until it is handed out
+    std::string_view matchBytes_;
+    std::error_code walkError_;
 };
 
 } // namespace
@@ -338,27 +376,6 @@ std::string Describe(const EntryResult& e) {
     return "not extracted: the archive or the output folder could not be opened";
 }
 
-std::string UnsafeNameReason(const std::string& name, bool windowsRules) {
-    if (name.empty())
-        return "empty name";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\')
-            return "unsafe name (contains a path separator)";
-        if (byte < 32 || byte == 127)
-            return "unsafe name (contains a control character)";
-    }
-    if (!windowsRules)
-        return {};
-    if (name.find_first_of("<>:\"|?*") != std::string::npos)
-        return "unsafe name (contains a character Windows does not allow)";
-    if (name.back() == ' ' || name.back() == '.')
-        return "unsafe name (ends in a space or full stop)";
-    if (IsWindowsReservedName(name))
-        return "unsafe name (a device name Windows reserves)";
-    return {};
-}
-
 ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
                              const ExtractOptions& options) {
@@ -369,6 +386,13 @@ ExtractReport ExtractEntries(const fs::path& archivePath, const fs::path& output
 ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
                              const ExtractOptions& options) {
+    return ExtractEntries(archive, outputFolder, selectedPositions, NameFilter(), listCount,
+                          options);
+}
+
+ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolder,
+                             std::span<const int> selectedPositions, const NameFilter& byName,
+                             int listCount, const ExtractOptions& options) {
     ExtractReport report;
     const auto wanted = [&](int k) { return k >= 0 && k < listCount; };
     if (!archive.IsOpen()) {
@@ -384,95 +408,59 @@ ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolde
                 else
                     report.Entries.push_back(std::move(e));
             }
+        if (byName)
+            ++report.Problems; // the entries of those names are not even known
         return report;
     }
 
     Extractor x(archive, options, report);
-    const bool folderOpen = x.OpenFolder(outputFolder);
-    if (options.OnProgress && folderOpen) {
+    if (!x.OpenFolder(outputFolder)) {
+        for (const int k : selectedPositions)
+            if (wanted(k))
+                x.Skip(k, Kind::NotOpened);
+        if (byName)
+            ++report.Problems;
+        return report;
+    }
+    if (options.OnProgress) {
         // The totals come from a first pass over the selected records.
-        io::RecordReader records(archive.File(), 3277);
+        Selection totals(archive.File(), selectedPositions, {}, byName, listCount);
         std::uint64_t entries = 0, bytes = 0;
-        std::error_code ec;
         bool inDirectory = true;
-        for (const int k : selectedPositions) {
-            if (!wanted(k))
-                continue;
+        for (Selection::Entry e; totals.Next(e);) {
             ++entries;
-            const std::string_view record = records.Record(static_cast<std::uint64_t>(k), ec);
-            inDirectory = inDirectory && !ec && !record.empty() &&
-                          !EndsDirectory(static_cast<unsigned char>(record[0]));
+            inDirectory = inDirectory && !e.Record.empty();
             if (inDirectory)
-                bytes += PresentBytes(DecodeRecord(record), archive.Size());
+                bytes += PresentBytes(DecodeRecord(e.Record), archive.Size());
         }
         x.SetTotals(entries, bytes);
     }
 
-    for (std::size_t i = 0; i < selectedPositions.size(); ++i) {
-        const int k = selectedPositions[i];
-        if (!wanted(k))
-            continue;
-        if (!folderOpen) {
-            x.Skip(k, Kind::NotOpened);
-            continue;
-        }
+    Selection selection(archive.File(), selectedPositions, options.ListedNames, byName, listCount);
+    for (Selection::Entry e; selection.Next(e);) {
         if (report.StoppedAt >= 0) {
-            x.Skip(k, Kind::NotInDirectory);
-            continue;
+            x.Skip(e.Position, Kind::NotInDirectory);
+        } else if (e.Error) {
+            x.Skip(e.Position, Kind::ReadFailed, {}, e.Error);
+        } else if (e.Record.empty()) {
+            report.StoppedAt = e.Position;
+            x.Skip(e.Position, Kind::NotInDirectory);
+        } else {
+            x.Entry(e.Position, DecodeRecord(e.Record), e.Listed);
         }
-        std::error_code ec;
-        const std::string_view record = x.Records().Record(static_cast<std::uint64_t>(k), ec);
-        if (ec) {
-            x.Skip(k, Kind::ReadFailed, {}, ec);
-            continue;
-        }
-        if (record.empty() || EndsDirectory(static_cast<unsigned char>(record[0]))) {
-            report.StoppedAt = k;
-            x.Skip(k, Kind::NotInDirectory);
-            continue;
-        }
-        x.Entry(k, DecodeRecord(record),
-                i < options.ListedNames.size() ? &options.ListedNames[i] : nullptr);
+    }
+    if (selection.WalkError()) {
+        report.ArchiveError = {OpenError::Kind::Unreadable, OpenError::Subject::Archive,
+                               selection.WalkError()};
+        ++report.Problems;
     }
     return report;
 }
 
 ExtractReport ExtractEveryEntry(const Archive& archive, const fs::path& outputFolder,
                                 const ExtractOptions& options) {
-    ExtractReport report;
-    if (!archive.IsOpen()) {
-        report.ArchiveError = archive.Error();
-        report.Problems = 1; // the entries are not even known
-        return report;
-    }
-    Extractor x(archive, options, report);
-    if (!x.OpenFolder(outputFolder)) {
-        report.Problems = 1;
-        return report;
-    }
-    std::error_code ec;
-    if (options.OnProgress) {
-        std::uint64_t bytes = 0;
-        const std::uint64_t entries = archive.WalkDirectory(
-            [&](int, const ArchiveEntry& e) {
-                bytes += PresentBytes(e, archive.Size());
-                return true;
-            },
-            ec);
-        x.SetTotals(entries, bytes);
-    }
-    if (!ec)
-        archive.WalkDirectory(
-            [&](int k, const ArchiveEntry& e) {
-                x.Entry(k, e, nullptr);
-                return true;
-            },
-            ec);
-    if (ec) {
-        report.ArchiveError = {OpenError::Kind::Unreadable, OpenError::Subject::Archive, ec};
-        ++report.Problems;
-    }
-    return report;
+    const NameFilter every = [](std::string_view) { return true; };
+    return ExtractEntries(archive, outputFolder, {}, every, static_cast<int>(MaxRecords), options);
 }
 
 } // namespace archive

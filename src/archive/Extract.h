@@ -82,12 +82,14 @@ struct ExtractReport {
 
 // Copies the entries at the selected list positions (ascending, each once) into
 // outputFolder, one file per entry named after it. Positions at or above listCount are not
-// looked at. The folder is opened once and every file made relative to it. Each entry's data
+// looked at. The folder is opened once and every file made relative to it. An entry's data
 // goes to a file without a name (or a temporary one where the system has none) that gets
 // the entry's name only when whole, so a failure or a stop leaves nothing, a link planted
 // under the name is replaced rather than followed, and an existing file keeps its bytes
-// until the new one replaces it. Names that could reach outside the folder or that the
-// platform cannot store are refused, and so is replacing the archive itself.
+// until the new one replaces it. The exception is an entry of up to 64 KiB whose name is
+// free: it is created under its final name and written with one call, and removed again on
+// a failure (and by RemovePartialFile). Names that could reach outside the folder or that the
+// platform cannot store are refused (UnsafeNameReason), and so is replacing the archive itself.
 ExtractReport ExtractEntries(const std::filesystem::path& archivePath,
                              const std::filesystem::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
@@ -96,23 +98,21 @@ ExtractReport ExtractEntries(const std::filesystem::path& archivePath,
 ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
                              const ExtractOptions& options = {});
+// Accepts an entry by its name bytes.
+using NameFilter = std::function<bool(std::string_view name)>;
+// The entries at the selected positions and every entry whose name byName accepts, found by
+// walking the directory as they are extracted: no list of them is made, so memory does not
+// grow with the number that match. ListedNames go with the selected positions.
+ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path& outputFolder,
+                             std::span<const int> selectedPositions, const NameFilter& byName,
+                             int listCount, const ExtractOptions& options = {});
 // Every entry of the directory, walked as it is extracted: no list of positions is made.
 ExtractReport ExtractEveryEntry(const Archive& archive, const std::filesystem::path& outputFolder,
                                 const ExtractOptions& options = {});
 
-// For a signal handler: removes the temporary file of the entry being extracted, if it has
-// a name (only where the system cannot make files without one). Async-signal-safe.
+// For a signal handler: removes the file of the entry being written when it has a name: a
+// temporary one (where the system cannot make files without a name) or the final one of a
+// small entry. Async-signal-safe.
 void RemovePartialFile() noexcept;
-
-#ifdef _WIN32
-inline constexpr bool WindowsNameRules = true;
-#else
-inline constexpr bool WindowsNameRules = false;
-#endif
-
-// The reason an entry name cannot be written as a file in a folder, or "" when it can. Path
-// separators and control characters are refused everywhere; Windows also reserves device
-// names, some punctuation and a trailing space or full stop.
-std::string UnsafeNameReason(const std::string& name, bool windowsRules = WindowsNameRules);
 
 } // namespace archive

@@ -27,6 +27,16 @@ struct FileId {
     }
 };
 
+// A name with its ASCII letters in lower case, as a folder that folds case compares names.
+// ASCII covers the file systems where names must be compared at all: those that give each
+// spelling of a name an identity of its own (FAT through FUSE) take ASCII names only.
+inline std::string FoldCase(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
 struct FileIdHash {
     std::size_t operator()(const FileId& id) const noexcept {
         return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
@@ -50,6 +60,7 @@ public:
 private:
     InputFile() = default;
     friend class NewFile;
+    friend class OutputFolder;
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
@@ -79,6 +90,14 @@ public:
     bool CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const;
     // The identity of the file (or link, not followed) of that name; false when there is none.
     bool Identify(const std::string& name, FileId& id) const;
+    // The folder folds case ("a" and "A" are one name), as far as known: found out from the
+    // first temporary file made in it. Some file systems that do give each spelling of a name
+    // an identity of its own, so that there only names, folded, tell that two are one file.
+    // Always false on Windows, where a file's identity is the file's whatever the spelling.
+    bool FoldsCase() const;
+    // Whether the file of that name in this folder is `file` by another spelling: the same
+    // folder and name, folded, in a folder that folds case.
+    bool NamesFile(const std::string& name, const InputFile& file) const;
 
 private:
     friend class NewFile;
@@ -87,6 +106,8 @@ private:
     void* handle_ = nullptr;
 #else
     int fd_ = -1;
+    mutable int foldsCase_ = -1;       // not known yet
+    mutable bool unnamedWorks_ = true; // files without a name can be made here
 #endif
     std::int64_t openedAt_ = 0; // the system's time, less a moment, in its file-time units
 };
@@ -100,14 +121,18 @@ public:
     NewFile& operator=(const NewFile&) = delete;
     ~NewFile() { Discard(); }
 
-    bool IsOpen() const;
     void Write(const char* data, std::size_t n, std::error_code& ec);
-    // Copies up to n bytes from pos of `in` to the end of this file; returns the bytes
-    // copied, fewer where the input ends. After each chunk, `more(bytes so far)` is asked
-    // whether to go on. `buffer` is reused between calls when the kernel cannot copy itself.
-    std::uint64_t CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
-                           std::vector<char>& buffer,
-                           const std::function<bool(std::uint64_t)>& more, std::error_code& ec);
+
+    struct Copied {
+        std::uint64_t Bytes = 0; // fewer than asked for where the input ends or on an error
+        bool ReadFailed = false; // the error (ec) came from reading the input, not from writing
+    };
+    // Copies up to n bytes from pos of `in` to the end of this file. After each chunk,
+    // `more(bytes so far)` is asked whether to go on. `buffer` is reused between calls when
+    // the kernel cannot copy itself.
+    Copied CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                    std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
+                    std::error_code& ec);
 
     enum class Naming { Named, Replaced, Refused };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
@@ -120,6 +145,10 @@ public:
 
 private:
     friend class OutputFolder;
+    // The kernel's own copy where the system has one and it fits: true when it did the whole
+    // copy (or was told to stop), false when the rest is for the copy through the buffer.
+    bool CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                      const std::function<bool(std::uint64_t)>& more, Copied& copied);
 #ifdef _WIN32
     void* handle_ = nullptr;
     std::wstring folder_, temp_;

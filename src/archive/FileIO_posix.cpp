@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,7 +21,8 @@ namespace archive::io {
 
 namespace {
 
-constexpr std::size_t ChunkSize = 4u << 20;
+// The most that one call of the kernel's copy moves, so that a stop is seen in between.
+constexpr std::size_t KernelChunk = 4u << 20;
 
 std::error_code LastError() {
     return {errno, std::generic_category()};
@@ -58,16 +62,89 @@ OpenError::Kind KindOf(int error) {
     }
 }
 
-// The temporary file of the entry in progress, for RemovePartialFile. The name is written
-// before the folder is published, so a signal handler sees either no file or a whole name.
-std::atomic<int> partialFolder{-1};
+// The file of the entry in progress, for RemovePartialFile: a file this run made and has not
+// yet named or removed. A thread changes it only through PartialFileChange; a signal handler
+// removing it holds Removing meanwhile.
+enum PartialState : int { NoFile, Changing, Registered, Removing };
+std::atomic<int> partialState{NoFile};
+int partialFolder = -1;
 char partialName[64];
 
-void RegisterPartialFile(int folder, const std::string& name) {
-    partialFolder.store(-1);
-    std::memcpy(partialName, name.c_str(), std::min(name.size() + 1, sizeof partialName));
-    partialName[sizeof partialName - 1] = '\0';
-    partialFolder.store(folder);
+void Pause() {
+    const timespec millisecond{0, 1000000};
+    ::nanosleep(&millisecond, nullptr);
+}
+
+// Making or removing the file of the entry and registering or forgetting it, as one step for
+// a signal handler: this thread holds SIGINT, SIGTERM and SIGHUP back meanwhile, and a handler
+// on another thread waits until the step is done. So a handler never removes a name before it
+// is this run's file (or after it no longer is), and never misses a file that was made.
+class PartialFileChange {
+public:
+    PartialFileChange() {
+        sigset_t signals;
+        ::sigemptyset(&signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaddset(&signals, signal);
+        ::pthread_sigmask(SIG_BLOCK, &signals, &saved_);
+        int state = partialState.load();
+        while (state == Removing || !partialState.compare_exchange_weak(state, Changing)) {
+            if (state == Removing) {
+                Pause();
+                state = partialState.load();
+            }
+        }
+        registered_ = state == Registered;
+    }
+    PartialFileChange(const PartialFileChange&) = delete;
+    PartialFileChange& operator=(const PartialFileChange&) = delete;
+    ~PartialFileChange() {
+        partialState.store(registered_ ? Registered : NoFile);
+        ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+
+    void Register(int folder, const std::string& name) {
+        partialFolder = folder;
+        std::memcpy(partialName, name.c_str(), std::min(name.size() + 1, sizeof partialName));
+        partialName[sizeof partialName - 1] = '\0';
+        registered_ = true;
+    }
+    void Forget() { registered_ = false; }
+
+private:
+    sigset_t saved_;
+    bool registered_ = false;
+};
+
+// Gives a registered temporary file its final name, after which it is no longer removed.
+bool RenameRegistered(int folder, const std::string& temp, const std::string& name) {
+    PartialFileChange change;
+    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
+        return false;
+    change.Forget();
+    return true;
+}
+
+std::string Upper(std::string name) {
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
+// The path of an open file or folder, or "" where the system does not tell.
+std::string PathOf(int fd) {
+#ifdef __linux__
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), path, sizeof path);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof path ? std::string(path, n) : "";
+#elif defined(F_GETPATH)
+    char path[PATH_MAX];
+    return ::fcntl(fd, F_GETPATH, path) == 0 ? path : "";
+#else
+    return {};
+#endif
 }
 
 std::string TemporaryName(const char* prefix) {
@@ -93,7 +170,9 @@ bool WriteAll(int fd, const char* data, std::size_t n, std::error_code& ec) {
 } // namespace
 
 void ForgetPartialFile() noexcept {
-    partialFolder.store(-1);
+    // The file is whole and named: a handler may still remove it until here, no harm done.
+    int state = Registered;
+    partialState.compare_exchange_strong(state, NoFile);
 }
 
 std::string SystemMessage(const std::error_code& ec) {
@@ -179,10 +258,11 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     }
     if (::faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES)
         return fail(OpenError::Kind::PermissionDenied, EACCES);
-    // File times come from a coarse clock that may lag behind this one.
+    // File times come from a coarse clock that may lag behind this one, and some file systems
+    // (FAT) keep them in 2-second steps.
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    openedAt_ = Nanoseconds(now) - 1000000000;
+    openedAt_ = Nanoseconds(now) - 3000000000;
     return {OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
 }
 
@@ -193,8 +273,8 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
 #ifdef O_TMPFILE
     // Naming an unnamed file goes through /proc/self/fd unless the process may link by
     // descriptor; without /proc, use temporary files from the start.
-    static std::atomic<bool> unnamedWorks{::access("/proc/self/fd", X_OK) == 0};
-    if (unnamedWorks) {
+    static const bool procWorks = ::access("/proc/self/fd", X_OK) == 0;
+    if (procWorks && unnamedWorks_) {
         file.fd_ = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (file.fd_ >= 0)
             return;
@@ -202,32 +282,55 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
             ec = LastError();
             return;
         }
-        // This file system (or kernel) has no unnamed files; neither will the next one, most
-        // likely, so stop asking.
-        unnamedWorks = false;
+        // This folder's file system (or the kernel) has no unnamed files: stop asking.
+        unnamedWorks_ = false;
     }
 #endif
+    // Registered only once made: a file that had the name already is not this run's.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TemporaryName(".quillmarrow-") + ".part";
-        RegisterPartialFile(fd_, name);
+        PartialFileChange change;
         file.fd_ = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd_ >= 0) {
+            change.Register(fd_, name);
+            if (foldsCase_ < 0) { // only a folder that folds case knows the name in upper case
+                struct stat st {};
+                foldsCase_ = ::fstatat(fd_, Upper(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            }
             file.temp_ = std::move(name);
             return;
         }
-        if (errno != EEXIST)
-            break;
+        if (errno != EEXIST || attempt == 99) {
+            ec = LastError();
+            return;
+        }
     }
-    ec = LastError();
-    ForgetPartialFile();
 }
 
 bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyAt(fd_, name, id, openedAt_);
 }
 
+bool OutputFolder::FoldsCase() const {
+    return foldsCase_ > 0;
+}
+
+bool OutputFolder::NamesFile(const std::string& name, const InputFile& file) const {
+    struct stat folder {};
+    if (!FoldsCase() || ::fstat(fd_, &folder) != 0 || IdOf(folder).Device != file.Id().Device)
+        return false;
+    // Where the file and this folder are, as the system knows them.
+    const std::string at = PathOf(file.fd_), here = PathOf(fd_);
+    const std::size_t slash = at.rfind('/');
+    return slash != std::string::npos && !here.empty() &&
+           FoldCase(at.substr(0, std::max<std::size_t>(slash, 1))) == FoldCase(here) &&
+           FoldCase(at.substr(slash + 1)) == FoldCase(name);
+}
+
 bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const {
     file.Discard();
+    // Registered only once made: the name may have been another file's until now.
+    PartialFileChange change;
     const int fd =
         ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -235,8 +338,7 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
             ec = LastError();
         return false;
     }
-    // Registered only once it is ours: the name may have been another file's until now.
-    RegisterPartialFile(fd_, name);
+    change.Register(fd_, name);
     file.fd_ = fd;
     file.dir_ = fd_;
     file.folderOpenedAt_ = openedAt_;
@@ -246,59 +348,41 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
 
 // --- NewFile
 
-bool NewFile::IsOpen() const {
-    return fd_ >= 0;
-}
-
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
     WriteAll(fd_, data, n, ec);
 }
 
-std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
-                                std::vector<char>& buffer,
-                                const std::function<bool(std::uint64_t)>& more,
-                                std::error_code& ec) {
-    std::uint64_t done = 0;
+bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t n,
+                           const std::function<bool(std::uint64_t)>& more, Copied& copied) {
 #if defined(__linux__)
     // Let the kernel move the bytes (no copy through user space; reflinks where the file
     // system shares extents), but only from a page-aligned position: from any other the
     // kernel copies page fragments and is slower than reading and writing through the
-    // buffer below (measured at about 1.5 times the time on ext4), and no file system can
-    // share extents there anyway. Entry data in an archive is rarely page-aligned.
-    const bool aligned = pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) == 0;
-    while (aligned && done < n) {
-        loff_t from = static_cast<loff_t>(pos + done);
+    // buffer (measured at about 1.5 times the time on ext4), and no file system can share
+    // extents there anyway. Entry data in an archive is rarely page-aligned. When the kernel
+    // cannot copy, or fails, the copy through the buffer goes on from there and tells whether
+    // reading or writing failed.
+    if (pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) != 0)
+        return false;
+    while (copied.Bytes < n) {
+        loff_t from = static_cast<loff_t>(pos + copied.Bytes);
         const ssize_t got = ::copy_file_range(
             in.fd_, &from, fd_, nullptr,
-            static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize)), 0);
+            static_cast<std::size_t>(std::min<std::uint64_t>(n - copied.Bytes, KernelChunk)), 0);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0 && done == 0 &&
-            (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
-            break; // not possible between these files: copy through the buffer below
-        if (got < 0) {
-            ec = LastError();
-            return done;
-        }
+        if (got < 0)
+            return false;
         if (got == 0)
-            return done; // the input ended
-        done += static_cast<std::uint64_t>(got);
-        if (!more(done))
-            return done;
+            return true; // the input ended
+        copied.Bytes += static_cast<std::uint64_t>(got);
+        if (!more(copied.Bytes))
+            return true;
     }
+    return true;
+#else
+    return false;
 #endif
-    while (done < n) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize));
-        if (buffer.size() < want)
-            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(n, ChunkSize)));
-        const std::size_t got = in.ReadAt(buffer.data(), want, pos + done, ec);
-        if (ec || !WriteAll(fd_, buffer.data(), got, ec))
-            return done;
-        done += got;
-        if (got < want || !more(done))
-            break; // the input ended, or the caller asked to stop
-    }
-    return done;
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,
@@ -335,10 +419,9 @@ NewFile::Naming NewFile::Name(const std::string& name,
             }
             naming = Naming::Replaced;
         }
-        if (::renameat(dir_, temp_.c_str(), dir_, name.c_str()) != 0)
+        if (!RenameRegistered(dir_, temp_, name))
             return failed(errno);
         temp_.clear();
-        ForgetPartialFile();
         return naming;
     }
 
@@ -371,21 +454,18 @@ NewFile::Naming NewFile::Name(const std::string& name,
     // file keeps its bytes until the new one replaces it whole.
     for (int attempt = 0;; ++attempt) {
         std::string temp = TemporaryName(".qm");
-        RegisterPartialFile(dir_, temp);
+        PartialFileChange change;
         if (link(temp.c_str())) {
+            change.Register(dir_, temp);
             temp_ = std::move(temp);
             break;
         }
-        if (errno != EEXIST || attempt == 100) {
-            const int code = errno;
-            ForgetPartialFile();
-            return failed(code);
-        }
+        if (errno != EEXIST || attempt == 100)
+            return failed(errno);
     }
-    if (::renameat(dir_, temp_.c_str(), dir_, name.c_str()) != 0)
+    if (!RenameRegistered(dir_, temp_, name))
         return failed(errno);
     temp_.clear();
-    ForgetPartialFile();
     Discard();
     return Naming::Replaced;
 #else
@@ -398,17 +478,29 @@ void NewFile::Discard() noexcept {
         ::close(fd_);
     fd_ = -1;
     if (!temp_.empty() || !named_.empty()) {
+        PartialFileChange change;
         ::unlinkat(dir_, (temp_.empty() ? named_ : temp_).c_str(), 0);
+        change.Forget();
         temp_.clear();
         named_.clear();
-        ForgetPartialFile();
     }
 }
 
 } // namespace archive::io
 
 void archive::RemovePartialFile() noexcept {
-    const int folder = archive::io::partialFolder.exchange(-1);
-    if (folder >= 0)
-        ::unlinkat(folder, archive::io::partialName, 0);
+    using namespace archive::io;
+    // A change under way on another thread is waited for (a second at most: the process is
+    // ending); one on this thread cannot be, as it holds the signals back.
+    for (int waited = 0; waited < 1000; ++waited) {
+        int state = Registered;
+        if (partialState.compare_exchange_strong(state, Removing)) {
+            ::unlinkat(partialFolder, partialName, 0);
+            partialState.store(NoFile);
+            return;
+        }
+        if (state != Changing && state != Removing)
+            return;
+        Pause();
+    }
 }

@@ -20,8 +20,6 @@ namespace archive::io {
 
 namespace {
 
-constexpr std::size_t ChunkSize = 4u << 20;
-
 std::error_code LastError() {
     return {static_cast<int>(::GetLastError()), std::system_category()};
 }
@@ -283,37 +281,28 @@ bool OutputFolder::Identify(const std::string& name, FileId& id) const {
     return IdentifyPath(path_ + FromAnsi(name), id, openedAt_);
 }
 
+// A file's identity here is the file's, whichever spelling of its name finds it.
+bool OutputFolder::FoldsCase() const {
+    return false;
+}
+
+bool OutputFolder::NamesFile(const std::string&, const InputFile&) const {
+    return false;
+}
+
 bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) const {
     return false; // every file goes through a temporary name here
 }
 
 // --- NewFile
 
-bool NewFile::IsOpen() const {
-    return handle_ != nullptr;
-}
-
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
     WriteAll(handle_, data, n, ec);
 }
 
-std::uint64_t NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
-                                std::vector<char>& buffer,
-                                const std::function<bool(std::uint64_t)>& more,
-                                std::error_code& ec) {
-    std::uint64_t done = 0;
-    while (done < n) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, ChunkSize));
-        if (buffer.size() < want)
-            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(n, ChunkSize)));
-        const std::size_t got = in.ReadAt(buffer.data(), want, pos + done, ec);
-        if (ec || !WriteAll(handle_, buffer.data(), got, ec))
-            return done;
-        done += got;
-        if (got < want || !more(done))
-            break;
-    }
-    return done;
+bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
+                           const std::function<bool(std::uint64_t)>&, Copied&) {
+    return false; // every copy goes through the buffer
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,

@@ -5,7 +5,9 @@
 #include "archive/Extract.h"
 #include "cli/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -187,57 +189,62 @@ int List(const std::vector<std::string>& options, const std::vector<std::string>
     return ec ? ReadFailed(operands[0], ec) : status;
 }
 
-// The entries that the ENTRY operands select, resolved in one walk of the directory: ascending
-// positions, each with the name it had then (a check that the records did not change since).
+// The entries that the ENTRY operands select, resolved in one walk of the directory. Positions
+// given by number keep the name found there, so that a record changed since is not extracted;
+// the entries of a name are found again as they are extracted, so that nothing is kept for
+// each of them however many there are.
 struct Selection {
-    std::vector<int> Positions;
-    std::vector<std::string_view> Names;          // into the operands or into Numbered
     std::map<std::int64_t, std::string> Numbered; // position operands and the names found there
+    std::vector<int> Positions;                   // those below Count, ascending
+    std::vector<std::string_view> Names;          // into Numbered, one for each of Positions
+    std::set<std::string, std::less<>> ByName;    // name operands
     int Count = 0;                                // the entries in the directory
 };
 
-// A position operand: digits only, below the entry count. Throws a usage error otherwise.
+// A position operand: digits only, any number of them. Throws a usage error otherwise; a number
+// past every position is MaxRecords.
 std::int64_t ParsePosition(const std::string& entry) {
     if (entry.find_first_not_of("0123456789") != std::string::npos)
         throw UsageError{"not a position: " + entry};
-    return entry.size() > 10 ? archive::MaxRecords : std::stoll(entry);
+    std::int64_t position = 0;
+    const auto parsed = std::from_chars(entry.data(), entry.data() + entry.size(), position);
+    return parsed.ec == std::errc() ? std::min(position, archive::MaxRecords) : archive::MaxRecords;
 }
 
 // Fills s (which Names point into, so it stays where it is) from one walk of the directory.
 void Select(const archive::Archive& archive, const std::vector<std::string>& entries, Selection& s,
             std::error_code& ec) {
     // Position operands start with a digit, any other operand is a name.
-    std::map<std::int64_t, std::string>& numbered = s.Numbered;
-    std::set<std::string_view> names, found;
     for (const auto& entry : entries)
         if (!entry.empty() && entry[0] >= '0' && entry[0] <= '9')
-            numbered[ParsePosition(entry)];
+            s.Numbered[ParsePosition(entry)];
         else
-            names.insert(entry);
+            s.ByName.insert(entry);
 
+    std::set<std::string_view> found;
     s.Count = static_cast<int>(archive.WalkDirectory(
         [&](int k, const archive::ArchiveEntry& e) {
-            const auto byNumber = numbered.find(k);
-            if (byNumber != numbered.end())
+            const auto byNumber = s.Numbered.find(k);
+            if (byNumber != s.Numbered.end())
                 byNumber->second = e.Name;
-            const auto byName = names.find(e.Name);
-            if (byName != names.end())
+            const auto byName = s.ByName.find(e.Name);
+            if (byName != s.ByName.end())
                 found.insert(*byName);
-            if (byNumber != numbered.end() || byName != names.end()) {
-                s.Positions.push_back(k);
-                s.Names.push_back(byName != names.end() ? *byName : byNumber->second);
-            }
             return true;
         },
         ec));
     if (ec)
         return;
     for (const auto& entry : entries) {
-        if (names.contains(entry) && !found.contains(entry))
+        if (s.ByName.contains(entry) && !found.contains(entry))
             throw UsageError{"no entry named " + entry};
-        if (!names.contains(entry) && ParsePosition(entry) >= s.Count)
+        if (!s.ByName.contains(entry) && ParsePosition(entry) >= s.Count)
             throw UsageError{"no entry at position " + entry + " (the archive has " +
                              std::to_string(s.Count) + " entries)"};
+    }
+    for (const auto& [k, name] : s.Numbered) {
+        s.Positions.push_back(static_cast<int>(k));
+        s.Names.push_back(name);
     }
 }
 
@@ -268,9 +275,8 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     // Names become entry-name bytes by the platform's rule; positions stay as given.
     std::vector<std::string> entries;
     for (auto it = operands.begin() + 2; it != operands.end(); ++it)
-        entries.push_back(!it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9'
-                              ? *it
-                              : cli::EntryNameArgument(*it));
+        entries.push_back(
+            !it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9' ? *it : cli::EntryNameArgument(*it));
     // One open file for resolving the operands and for extracting, so that a file put in the
     // archive's place meanwhile is never read.
     archive::Archive archive;
@@ -285,6 +291,9 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
 
     archive::ExtractOptions extract;
     extract.ListedNames = selection.Names;
+    archive::NameFilter byName;
+    if (!selection.ByName.empty())
+        byName = [&](std::string_view name) { return selection.ByName.contains(name); };
     // Each problem is printed as it is found; nothing is kept for each entry. An output folder
     // that cannot be opened is one message below, not one for each entry.
     extract.OnResult = [](const archive::EntryResult& e) {
@@ -297,7 +306,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     const fs::path folder = cli::PathArgument(operands[1]);
     const archive::ExtractReport report =
         entries.empty() ? archive::ExtractEveryEntry(archive, folder, extract)
-                        : archive::ExtractEntries(archive, folder, selection.Positions,
+                        : archive::ExtractEntries(archive, folder, selection.Positions, byName,
                                                   selection.Count, extract);
     if (report.FolderError) {
         Complain(operands[1], archive::Describe(report.FolderError));

@@ -81,7 +81,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QList<QByteArray>, expected);
         const auto d = read(bytes);
-        QCOMPARE(d.State, archive::Directory::Status::Read);
+        QCOMPARE(d.Error.What, archive::OpenError::Kind::None);
         QCOMPARE(names(d), expected);
         QVERIFY(!d.LeftOut);
     }
@@ -103,16 +103,19 @@ private slots:
 
     void notAnArchive_data() {
         QTest::addColumn<QString>("path");
-        QTest::newRow("empty path") << QString();
-        QTest::newRow("missing file") << QStringLiteral("missing.dat");
-        QTest::newRow("a folder") << QStringLiteral("sub");
+        QTest::addColumn<archive::OpenError::Kind>("error");
+        using Kind = archive::OpenError::Kind;
+        QTest::newRow("empty path") << QString() << Kind::NotFound;
+        QTest::newRow("missing file") << QStringLiteral("missing.dat") << Kind::NotFound;
+        QTest::newRow("a folder") << QStringLiteral("sub") << Kind::IsFolder;
     }
     void notAnArchive() {
         QFETCH(QString, path);
+        QFETCH(archive::OpenError::Kind, error);
         QDir(dir.path()).mkpath("sub");
         const QString full = path.isEmpty() ? path : dir.filePath(path);
         const auto d = archive::ReadDirectory(testfiles::NativePath(full));
-        QCOMPARE(d.State, archive::Directory::Status::NotFound);
+        QCOMPARE(d.Error.What, error);
         QVERIFY(d.Entries.empty());
     }
 

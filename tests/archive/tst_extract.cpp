@@ -1,8 +1,10 @@
 // Extracting selected entries: which files appear, what they hold, and what is reported.
 
+#include "FatFolder.h"
 #include "TestFiles.h"
 #include "archive/Directory.h"
 #include "archive/Extract.h"
+#include "archive/Names.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,8 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +28,8 @@ using testfiles::Record;
 using Kind = archive::EntryResult::Kind;
 using OpenKind = archive::OpenError::Kind;
 using testfiles::Files;
-using Outcomes = QList<int>;
+using Outcomes = QList<Kind>;
+using Results = QList<QPair<int, Kind>>; // position, kind
 
 Q_DECLARE_METATYPE(Files)
 
@@ -69,9 +74,9 @@ private slots:
         QTest::addColumn<int>("listCount");
         QTest::addColumn<Outcomes>("outcomes"); // one per selected position below listCount
         QTest::addColumn<Files>("files");       // everything the output folder holds afterwards
-        const int W = int(Kind::Written), C = int(Kind::CutShort), U = int(Kind::UnsafeName),
-                  R = int(Kind::ReplacedByLater), G = int(Kind::NegativeRange),
-                  S = int(Kind::RecordCutShort), D = int(Kind::NotInDirectory);
+        const Kind W = Kind::Written, C = Kind::CutShort, U = Kind::UnsafeName,
+                   R = Kind::ReplacedByLater, G = Kind::NegativeRange, S = Kind::RecordCutShort,
+                   D = Kind::NotInDirectory;
 
         QTest::newRow("entries 0 and 2 of three")
             << ThreeEntries() << QList<int>{0, 2} << 3 << Outcomes{W, W}
@@ -127,6 +132,15 @@ private slots:
         QTest::newRow("huge size is cut short without a huge buffer")
             << Record("HUGE", 40, INT32_MAX) + Record("", 0, 0) + data << QList<int>{0} << 1
             << Outcomes{C} << Files{{"HUGE", data}};
+        QByteArray mixed(300030, '\0');
+        for (qsizetype i = 0; i < mixed.size(); ++i)
+            mixed[i] = char(i * 131 % 251);
+        QTest::newRow("a large entry between two small ones that one read of the archive covers")
+            << Record("A", 80, 10) + Record("B", 90, 300000) + Record("C", 100, 10) +
+                   Record("", 0, 0) + mixed
+            << QList<int>{0, 1, 2} << 3 << Outcomes{W, W, W}
+            << Files{
+                   {"A", mixed.mid(0, 10)}, {"B", mixed.mid(10, 300000)}, {"C", mixed.mid(20, 10)}};
         QTest::newRow("directory record cut short by the end of the archive")
             << Record("A", 0, 0) + Record("CUT", 0, 0).left(15) << QList<int>{1} << 2 << Outcomes{S}
             << Files{};
@@ -152,11 +166,11 @@ private slots:
         QVERIFY(!report.ArchiveError && !report.FolderError);
         Outcomes got;
         for (const auto& e : report.Entries) {
-            got << int(e.Result);
+            got << e.Result;
             QCOMPARE(archive::Describe(e).empty(), e.Result == Kind::Written);
         }
         QCOMPARE(got, outcomes);
-        QCOMPARE(report.AllWritten(), outcomes.count(int(Kind::Written)) == outcomes.size());
+        QCOMPARE(report.AllWritten(), outcomes.count(Kind::Written) == outcomes.size());
         QCOMPARE(outputFiles(), files);
         // Nothing appeared beside the output folder either.
         QCOMPARE(testfiles::Contents(root.path()), (QStringList{"archive.dat", "out"}));
@@ -248,7 +262,7 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("listed");
         QTest::addColumn<Outcomes>("outcomes");
         QTest::addColumn<Files>("files");
-        const int W = int(Kind::Written), X = int(Kind::ArchiveChanged);
+        const Kind W = Kind::Written, X = Kind::ArchiveChanged;
         QTest::newRow("as listed")
             << QList<QByteArray>{"A.TXT", "B.TXT", "C.TXT"} << Outcomes{W, W, W}
             << Files{{"A.TXT", "alpha"}, {"B.TXT", "bravo!"}, {"C.TXT", "charlie"}};
@@ -272,7 +286,7 @@ private slots:
         const auto report = extract({0, 1, 2}, 3, options);
         Outcomes got;
         for (const auto& e : report.Entries)
-            got << int(e.Result);
+            got << e.Result;
         QCOMPARE(got, outcomes);
         QCOMPARE(outputFiles(), files);
     }
@@ -335,11 +349,11 @@ private slots:
     void resultsAndProgressAsTheyCome() {
         testfiles::Write(archivePath,
                          testfiles::Archive({{"SAME", "1"}, {"B", "22"}, {"SAME", "333"}}));
-        QList<QPair<int, int>> results; // position, kind
-        QList<QList<quint64>> progress; // entries done, count, bytes done, total
+        QList<QPair<int, Kind>> results; // position, kind
+        QList<QList<quint64>> progress;  // entries done, count, bytes done, total
         archive::ExtractOptions options;
         options.OnResult = [&](const archive::EntryResult& e) {
-            results << qMakePair(e.Position, int(e.Result));
+            results << qMakePair(e.Position, e.Result);
             if (e.Result == Kind::ReplacedByLater)
                 QCOMPARE(e.ReplacedBy, 2);
         };
@@ -347,8 +361,8 @@ private slots:
             progress << QList<quint64>{p.EntriesDone, p.EntryCount, p.BytesDone, p.TotalBytes};
         };
         const auto report = extract({0, 1, 2}, 3, options);
-        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
-        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {1, W}, {0, R}, {2, W}}));
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater;
+        QCOMPARE(results, (QList<QPair<int, Kind>>{{0, W}, {1, W}, {0, R}, {2, W}}));
         QVERIFY(report.Entries.empty());
         QCOMPARE(report.EntryCount, 3u);
         QCOMPARE(report.Problems, 1u);
@@ -360,17 +374,77 @@ private slots:
     // identity, not by its name.
     void replacedThroughAnotherName() {
         testfiles::Write(archivePath, testfiles::Archive({{"A", "a"}, {"B", "b"}}));
-        QList<QPair<int, int>> results; // position, kind
+        QList<QPair<int, Kind>> results; // position, kind
         archive::ExtractOptions options;
         options.OnResult = [&](const archive::EntryResult& e) {
-            results << qMakePair(e.Position, int(e.Result));
+            results << qMakePair(e.Position, e.Result);
             if (e.Position == 0 && e.Result == Kind::Written)
                 std::filesystem::create_hard_link(testfiles::NativePath(QDir(out).filePath("A")),
                                                   testfiles::NativePath(QDir(out).filePath("B")));
         };
         QVERIFY(!extract({0, 1}, 2, options).AllWritten());
-        const int W = int(Kind::Written), R = int(Kind::ReplacedByLater);
-        QCOMPARE(results, (QList<QPair<int, int>>{{0, W}, {0, R}, {1, W}}));
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater;
+        QCOMPARE(results, (QList<QPair<int, Kind>>{{0, W}, {0, R}, {1, W}}));
+    }
+
+    // A folder that folds case, on a file system that gives each spelling of a name an inode
+    // number of its own and keeps times in 2-second steps: names that fold to the same name
+    // are one file whatever the identities say, and a file of this run is known as one
+    // whatever its time says (each is made to look an hour old here). The archive GAME.DAT
+    // lies in the folder; its entries are OTHER and a second one.
+    void caseInsensitiveFolder_data() {
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("size"); // of each entry: OTHER holds 1s, the second 2s
+        QTest::addColumn<Results>("results");
+        QTest::addColumn<char>("kept"); // what the one file besides the archive holds
+        const Kind W = Kind::Written, R = Kind::ReplacedByLater, A = Kind::WouldReplaceArchive;
+        const int large = 300 * 1024; // written through a temporary file
+        QTest::newRow("the archive's name")
+            << QByteArray("GAME.DAT") << 5 << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the archive's name in other case")
+            << QByteArray("game.dat") << 5 << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the archive's name in other case, large entries")
+            << QByteArray("Game.Dat") << large << Results{{0, W}, {1, A}} << '1';
+        QTest::newRow("the first entry's name")
+            << QByteArray("OTHER") << 5 << Results{{0, W}, {0, R}, {1, W}} << '2';
+        QTest::newRow("the first entry's name in other case")
+            << QByteArray("other") << 5 << Results{{0, W}, {0, R}, {1, W}} << '2';
+        QTest::newRow("the first entry's name in other case, large entries")
+            << QByteArray("Other") << large << Results{{0, W}, {0, R}, {1, W}} << '2';
+    }
+    void caseInsensitiveFolder() {
+        QFETCH(QByteArray, second);
+        QFETCH(int, size);
+        QFETCH(Results, results);
+        QFETCH(char, kept);
+        const testfiles::FatFolder fat(root.path());
+        if (fat.Path().isEmpty())
+            QSKIP(qPrintable(fat.Unusable()));
+        out = fat.Path();
+        archivePath = out + "/GAME.DAT";
+        const QByteArray bytes =
+            testfiles::Archive({{"OTHER", QByteArray(size, '1')}, {second, QByteArray(size, '2')}});
+        testfiles::Write(archivePath, bytes);
+        Results got;
+        archive::ExtractOptions options;
+        options.OnResult = [&](const archive::EntryResult& e) {
+            got << qMakePair(e.Position, e.Result);
+#ifndef _WIN32
+            // Both times: fusefat keeps a modification time set alone from the clock.
+            const timespec hourAgo{::time(nullptr) - 3600, 0}, times[2] = {hourAgo, hourAgo};
+            if (e.Result == Kind::Written)
+                ::utimensat(AT_FDCWD, QFile::encodeName(out + "/" + QString::fromLatin1(e.Name)),
+                            times, 0);
+#endif
+        };
+        extract({0, 1}, 2, options);
+        QCOMPARE(got, results);
+        QCOMPARE(testfiles::Read(archivePath), bytes);
+        Files files;
+        for (const auto& [name, data] : outputFiles().asKeyValueRange())
+            if (name != "GAME.DAT")
+                files[name.toLower()] = data;
+        QCOMPARE(files, (Files{{"other", QByteArray(size, kept)}}));
     }
 
 #ifndef _WIN32
@@ -438,41 +512,37 @@ private slots:
         QTest::addColumn<QString>("folder");  // what stands at the output folder's path
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<bool>("ofArchive");
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<OpenKind>("kind");
         const QList<int> two{0, 1};
         QTest::newRow("missing archive") << "missing"
-                                         << "folder" << two << true << int(OpenKind::NotFound);
+                                         << "folder" << two << true << OpenKind::NotFound;
         QTest::newRow("missing archive, nothing selected")
             << "missing"
-            << "folder" << QList<int>{} << true << int(OpenKind::NotFound);
+            << "folder" << QList<int>{} << true << OpenKind::NotFound;
         QTest::newRow("empty archive path") << ""
-                                            << "folder" << two << true << int(OpenKind::NotFound);
+                                            << "folder" << two << true << OpenKind::NotFound;
         QTest::newRow("archive is a folder") << "folder"
-                                             << "folder" << two << true << int(OpenKind::IsFolder);
+                                             << "folder" << two << true << OpenKind::IsFolder;
 #ifndef _WIN32
-        QTest::newRow("archive is a FIFO")
-            << "fifo"
-            << "folder" << two << true << int(OpenKind::NotRegularFile);
-        QTest::newRow("archive is a device")
-            << "/dev/zero"
-            << "folder" << two << true << int(OpenKind::NotRegularFile);
+        QTest::newRow("archive is a FIFO") << "fifo"
+                                           << "folder" << two << true << OpenKind::NotRegularFile;
+        QTest::newRow("archive is a device") << "/dev/zero"
+                                             << "folder" << two << true << OpenKind::NotRegularFile;
         QTest::newRow("archive in an unsearchable folder")
             << "unsearchable"
-            << "folder" << two << true << int(OpenKind::PermissionDenied);
+            << "folder" << two << true << OpenKind::PermissionDenied;
 #endif
-        QTest::newRow("missing output folder")
-            << "archive"
-            << "missing" << two << false << int(OpenKind::NotFound);
-        QTest::newRow("output folder is a file")
-            << "archive"
-            << "file" << two << false << int(OpenKind::NotAFolder);
+        QTest::newRow("missing output folder") << "archive"
+                                               << "missing" << two << false << OpenKind::NotFound;
+        QTest::newRow("output folder is a file") << "archive"
+                                                 << "file" << two << false << OpenKind::NotAFolder;
     }
     void openErrors() {
         QFETCH(QString, archive);
         QFETCH(QString, folder);
         QFETCH(QList<int>, selected);
         QFETCH(bool, ofArchive);
-        QFETCH(int, kind);
+        QFETCH(OpenKind, kind);
         if (archive == "archive") {
             testfiles::Write(archivePath, ThreeEntries());
         } else if (archive == "folder") {
@@ -505,11 +575,11 @@ private slots:
         QFile::setPermissions(root.filePath("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const archive::OpenError& error = ofArchive ? report.ArchiveError : report.FolderError;
-        QCOMPARE(int(error.What), kind);
+        QCOMPARE(error.What, kind);
         QVERIFY(!(ofArchive ? report.FolderError : report.ArchiveError));
         QVERIFY(!archive::Describe(error).empty());
         if (ofArchive)
-            QCOMPARE(int(archive::Archive(testfiles::NativePath(archivePath)).Error().What), kind);
+            QCOMPARE(archive::Archive(testfiles::NativePath(archivePath)).Error().What, kind);
         QCOMPARE(int(report.Entries.size()), selected.size());
         for (const auto& e : report.Entries)
             QCOMPARE(e.Result, Kind::NotOpened);
@@ -523,17 +593,16 @@ private slots:
     // not written and nothing is written.
     void archiveGoneAfterListing_data() {
         QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("archiveError");
-        QTest::addColumn<int>("kind"); // of each entry
-        QTest::newRow("deleted") << "delete" << int(OpenKind::NotFound) << int(Kind::NotOpened);
-        QTest::newRow("replaced by a folder")
-            << "folder" << int(OpenKind::IsFolder) << int(Kind::NotOpened);
-        QTest::newRow("emptied") << "empty" << int(OpenKind::None) << int(Kind::NotInDirectory);
+        QTest::addColumn<OpenKind>("archiveError");
+        QTest::addColumn<Kind>("kind"); // of each entry
+        QTest::newRow("deleted") << "delete" << OpenKind::NotFound << Kind::NotOpened;
+        QTest::newRow("replaced by a folder") << "folder" << OpenKind::IsFolder << Kind::NotOpened;
+        QTest::newRow("emptied") << "empty" << OpenKind::None << Kind::NotInDirectory;
     }
     void archiveGoneAfterListing() {
         QFETCH(QString, change);
-        QFETCH(int, archiveError);
-        QFETCH(int, kind);
+        QFETCH(OpenKind, archiveError);
+        QFETCH(Kind, kind);
         testfiles::Write(archivePath, ThreeEntries());
         const archive::Directory dir = archive::ReadDirectory(testfiles::NativePath(archivePath));
         QCOMPARE(dir.Entries.size(), 3u);
@@ -544,10 +613,10 @@ private slots:
             testfiles::Write(archivePath, {});
 
         const auto report = extract({0, 1, 2}, int(dir.Entries.size()));
-        QCOMPARE(int(report.ArchiveError.What), archiveError);
+        QCOMPARE(report.ArchiveError.What, archiveError);
         QCOMPARE(report.Entries.size(), 3u);
         for (const auto& e : report.Entries)
-            QCOMPARE(int(e.Result), kind);
+            QCOMPARE(e.Result, kind);
         QCOMPARE(outputFiles(), Files{});
     }
 

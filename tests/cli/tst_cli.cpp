@@ -1,5 +1,6 @@
 // quillmarrow-cli as scripts use it: arguments in, bytes, files and an exit status out.
 
+#include "FatFolder.h"
 #include "TestFiles.h"
 #include "Version.h"
 
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -27,6 +30,8 @@
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #endif
@@ -52,6 +57,68 @@ bool WindowsDevice(const QByteArray& name) {
     return device.match(QString::fromLatin1(name)).hasMatch();
 }
 
+#ifdef Q_OS_LINUX
+// Installs a seccomp filter in this process; returns the listener's descriptor when `flags`
+// ask for one.
+long InstallSeccompFilter(sock_filter* filter, std::size_t length, unsigned flags = 0) {
+    const sock_fprog program{static_cast<unsigned short>(length), filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    return ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, flags, &program);
+}
+
+// The descriptor under which a program started with RefuseUnnamedFiles(true) keeps the listener.
+constexpr int ListenerFd = 200;
+
+// From here on, this process and the programs it runs see file systems without unnamed files:
+// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported. With
+// holdExclusiveCreates, each openat with O_EXCL also waits until the listener lets it go on
+// (see TakeListener).
+void RefuseUnnamedFiles(bool holdExclusiveCreates = false) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 5),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // flags, low half
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_EXCL, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K,
+                 holdExclusiveCreates ? SECCOMP_RET_USER_NOTIF : SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const long listener = InstallSeccompFilter(
+        filter, std::size(filter), holdExclusiveCreates ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0);
+    if (holdExclusiveCreates && listener >= 0)
+        ::dup2(int(listener), ListenerFd);
+}
+
+// From here on, reads of 64 KiB or more from position `from` of a file on, as the archive's
+// data is read, fail with EIO as on a failing disk; smaller ones (the program loader's) and
+// those from before `from` (the directory's) go on.
+void FailReadsFrom(std::uint32_t from) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_pread64, 0, 5),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // count, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 65536, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])), // position, low half
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, from, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    InstallSeccompFilter(filter, std::size(filter));
+}
+
+// The listener of a program started with RefuseUnnamedFiles(true), or -1.
+int TakeListener(qint64 pid) {
+    const int process = int(::syscall(SYS_pidfd_open, pid, 0));
+    const int listener = process < 0 ? -1 : int(::syscall(SYS_pidfd_getfd, process, ListenerFd, 0));
+    if (process >= 0)
+        ::close(process);
+    return listener;
+}
+
+#endif
+
 // Starts quillmarrow-cli, through the launcher when there is one.
 void Start(QProcess& p, const QStringList& args) {
     QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
@@ -61,13 +128,15 @@ void Start(QProcess& p, const QStringList& args) {
 
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
 // (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
-// (RLIMIT_AS). A last argument ">FILE" sends standard output to FILE.
-Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1) {
+// (RLIMIT_AS); readsFailFrom makes reading the archive's data fail from there on (Linux only).
+// A last argument ">FILE" sends standard output to FILE.
+Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1,
+           qint64 readsFailFrom = -1) {
     QProcess p;
     if (!args.isEmpty() && args.last().startsWith('>'))
         p.setStandardOutputFile(args.takeLast().mid(1));
 #ifdef Q_OS_UNIX
-    p.setChildProcessModifier([fileSizeLimit, memoryLimit] {
+    p.setChildProcessModifier([fileSizeLimit, memoryLimit, readsFailFrom] {
         for (const auto& [resource, value] :
              {std::pair{RLIMIT_FSIZE, fileSizeLimit}, std::pair{RLIMIT_AS, memoryLimit}})
             if (value >= 0) {
@@ -78,6 +147,10 @@ Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1)
         // Wine passes the error on to the program.
         if (Windows && fileSizeLimit >= 0)
             std::signal(SIGXFSZ, SIG_IGN);
+#ifdef Q_OS_LINUX
+        if (readsFailFrom >= 0)
+            FailReadsFrom(std::uint32_t(readsFailFrom));
+#endif
     });
 #endif
     Start(p, args);
@@ -85,24 +158,6 @@ Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1)
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
-
-#ifdef Q_OS_LINUX
-// From here on, this process and the programs it runs see file systems without unnamed files:
-// openat with O_TMPFILE fails with EOPNOTSUPP, as it does where they are not supported.
-void RefuseUnnamedFiles() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // flags, low half
-        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
-}
-#endif
 
 #ifdef Q_OS_UNIX
 constexpr bool Unix = true;
@@ -159,6 +214,86 @@ class TestCli : public QObject {
 private:
     QTemporaryDir root;
     QString folder() const { return root.filePath("out"); }
+
+#ifdef Q_OS_LINUX
+    // 3,000 entries of a few bytes, signalled at random moments: every file left is whole.
+    void interruptSmallEntries(int signal, bool unnamed) {
+        QList<QPair<QByteArray, QByteArray>> entries;
+        for (int k = 0; k < 3000; ++k)
+            entries.append({"S" + QByteArray::number(k), "small " + QByteArray::number(k)});
+        const QString archive = root.filePath("small.dat");
+        testfiles::Write(archive, testfiles::Archive(entries));
+        QRandomGenerator rng(20261209);
+        int ended = 0;
+        for (int run = 0; run < 12; ++run) {
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+            QProcess p;
+            if (!unnamed)
+                p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
+            p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+            QVERIFY(p.waitForStarted());
+            QElapsedTimer waited;
+            waited.start();
+            while (QDir(folder()).isEmpty() && !p.waitForFinished(0) && waited.elapsed() < 30000)
+                ::usleep(100);
+            ::usleep(rng.bounded(100000));
+            ::kill(static_cast<pid_t>(p.processId()), signal);
+            QVERIFY(p.waitForFinished(60000));
+            ended += p.exitStatus() == QProcess::CrashExit;
+            for (const auto& [name, bytes] : testfiles::FilesIn(folder()).asKeyValueRange())
+                QVERIFY2(name.startsWith('S') &&
+                             bytes == "small " + QStringView(name).mid(1).toLatin1(),
+                         qPrintable(name));
+        }
+        QVERIFY(ended > 0);
+    }
+
+    // A file of the program's first temporary name is there before it starts: the signal that
+    // comes while the program tries that name leaves it alone.
+    void interruptWithTemporaryNameTaken(int signal) {
+        const QString archive = root.filePath("big.dat");
+        testfiles::Write(archive, testfiles::Archive({{ "BIG", QByteArray(300000, 'b') }}));
+        const QByteArray taken = QFile::encodeName(folder()) + "/.quillmarrow-%1-0.part";
+        QProcess p;
+        p.setChildProcessModifier([taken] {
+            const QByteArray path = QByteArray(taken).replace("%1", QByteArray::number(::getpid()));
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+            ::write(fd, "theirs", 6);
+            ::close(fd);
+            RefuseUnnamedFiles(true);
+        });
+        p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
+        QVERIFY(p.waitForStarted());
+        const qint64 pid = p.processId();
+        const int listener = TakeListener(pid);
+        if (listener < 0) {
+            p.kill();
+            QSKIP("needs seccomp's user notification and pidfd_getfd (Linux 5.6)");
+        }
+        // Each exclusive create waits for the test; the signal comes while the first waits.
+        bool signalled = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!p.waitForFinished(0) && waited.elapsed() < 30000) {
+            pollfd ready{listener, POLLIN, 0};
+            seccomp_notif call{};
+            if (::poll(&ready, 1, 10) != 1 || ::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call))
+                continue;
+            if (!std::exchange(signalled, true))
+                ::kill(static_cast<pid_t>(pid), signal);
+            seccomp_notif_resp go{};
+            go.id = call.id;
+            go.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+            ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &go); // fails for an interrupted call
+        }
+        ::close(listener);
+        QVERIFY(signalled);
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        const QString name = QString(".quillmarrow-%1-0.part").arg(pid);
+        QCOMPARE(testfiles::FilesIn(folder()), (Files{{ name, "theirs" }}));
+    }
+#endif
 
 private slots:
     void init() {
@@ -224,6 +359,11 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}};
+        QTest::newRow("extract positions and a name: each entry once, in directory order")
+            << QStringList{"extract", "@/a.dat", "@/out", "2", "TEXT.TXT", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
+                          "name\n")
+            << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -241,6 +381,15 @@ private slots:
         QTest::newRow("extract an unknown name writes nothing")
             << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract a position with any number of leading zeros")
+            << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a position past every number writes nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 2
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: no entry at position 99999999999999999999999 (the "
+                          "archive has 5 entries)\n")
+            << Files{};
         QTest::newRow("extract a position with letters after the digits")
             << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: not a position: 1x\n") << Files{};
@@ -409,38 +558,53 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("err");
         QTest::addColumn<Files>("files"); // besides GAME.DAT; in lower case on Windows
+        QTest::addColumn<bool>("fat");    // in a FAT folder, which folds case on any system
         const QByteArray replaced = "quillmarrow-cli: OTHER: replaced by entry 1, which has the "
                                     "same name\n";
         const QByteArray itself =
             "quillmarrow-cli: %1: not written: it would replace the archive itself\n";
         QTest::newRow("the archive's name")
             << QByteArray("GAME.DAT") << 1 << QByteArray(itself).replace("%1", "GAME.DAT")
-            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}});
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}}) << false;
         QTest::newRow("the archive's name in other case")
             << QByteArray("game.dat") << (Windows ? 1 : 0)
             << (Windows ? QByteArray(itself).replace("%1", "game.dat") : QByteArray())
-            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}});
+            << (Windows ? Files{{"other", "one"}} : Files{{"OTHER", "one"}, {"game.dat", "two"}})
+            << false;
         QTest::newRow("the first entry's name in other case")
             << QByteArray("other") << (Windows ? 1 : 0) << (Windows ? replaced : QByteArray())
-            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}});
+            << (Windows ? Files{{"other", "two"}} : Files{{"OTHER", "one"}, {"other", "two"}})
+            << false;
+        QTest::newRow("the archive's name in other case, on FAT")
+            << QByteArray("game.dat") << 1 << QByteArray(itself).replace("%1", "game.dat")
+            << Files{{"other", "one"}} << true;
+        QTest::newRow("the first entry's name in other case, on FAT")
+            << QByteArray("other") << 1 << replaced << Files{{"other", "two"}} << true;
     }
     void sameFile() {
         QFETCH(QByteArray, second);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, err);
         QFETCH(Files, files);
-        const QString archive = QDir(folder()).filePath("GAME.DAT");
+        QFETCH(bool, fat);
+        std::optional<testfiles::FatFolder> fatFolder;
+        if (fat && Windows)
+            QSKIP("a Windows program folds case everywhere: see the rows above");
+        if (fat && fatFolder.emplace(root.path()).Path().isEmpty())
+            QSKIP(qPrintable(fatFolder->Unusable()));
+        const QString folder = fat ? fatFolder->Path() : this->folder();
+        const QString archive = QDir(folder).filePath("GAME.DAT");
         const QByteArray bytes = testfiles::Archive({{"OTHER", "one"}, {second, "two"}});
         testfiles::Write(archive, bytes);
 
-        const Result r = Run({"extract", archive, folder()});
+        const Result r = Run({"extract", archive, folder});
         QCOMPARE(r.err, err);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(testfiles::Read(archive), bytes);
         Files got;
-        for (const auto& [name, bytes] : testfiles::FilesIn(folder()).asKeyValueRange())
-            if (name != "GAME.DAT") // which case a replaced file keeps differs under Wine
-                got[Windows ? name.toLower() : name] = bytes;
+        for (const auto& [name, bytes] : testfiles::FilesIn(folder).asKeyValueRange())
+            if (name != "GAME.DAT") // which case a replaced file keeps differs
+                got[Windows || fat ? name.toLower() : name] = bytes;
         QCOMPARE(got, files);
     }
 
@@ -497,6 +661,36 @@ private slots:
         QCOMPARE(testfiles::FilesIn(folder()), files);
     }
 
+    // Reading the archive fails with EIO: the entry is reported as not read (not as not
+    // written), nothing of it stays, and the entries before it are written.
+    void readFails_data() {
+        QTest::addColumn<int>("from"); // where reads start to fail
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<Files>("files");
+        const QByteArray eio = ": cannot read it: Input/output error\n";
+        // SMALL's byte lies at 60, BIG's data from 61 on, copied through a buffer in chunks.
+        QTest::newRow("inside a large entry, after its first chunk")
+            << 62 << "quillmarrow-cli: BIG" + eio << Files{{"SMALL", "s"}};
+        QTest::newRow("at a small entry")
+            << 60 << "quillmarrow-cli: SMALL" + eio + "quillmarrow-cli: BIG" + eio << Files{};
+    }
+    void readFails() {
+#ifndef Q_OS_LINUX
+        QSKIP("fails reads through a seccomp filter");
+#endif
+        if (Windows)
+            QSKIP("fails reads through a seccomp filter, under which Wine does not run");
+        QFETCH(int, from);
+        QFETCH(QByteArray, err);
+        QFETCH(Files, files);
+        testfiles::Write(root.filePath("eio.dat"),
+                         testfiles::Archive({{"SMALL", "s"}, {"BIG", QByteArray(5 << 20, 'b')}}));
+        const Result r = Run({"extract", root.filePath("eio.dat"), folder()}, -1, -1, from);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(testfiles::FilesIn(folder()), files);
+    }
+
     // Ended from outside while a large entry is written, by Ctrl+C or killed, the Windows
     // program leaves no file behind, and an older file of the entry's name keeps its bytes.
     void endedOnWindows_data() {
@@ -540,22 +734,31 @@ private slots:
 #endif
     }
 
-    // A signal while a large entry is being written leaves no new file in the folder, and an
-    // older file of the entry's name keeps its bytes.
+    // A signal while an entry is being written leaves no new file in the folder, and an older
+    // file of the entry's name keeps its bytes: a large entry; many small ones, each file left
+    // a whole entry; and a file that took the temporary name first is not this run's to remove.
     void interrupted_data() {
         QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("older");   // out/BIG already holds "older"
-        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
+        QTest::addColumn<bool>("older");      // out/BIG already holds "older"
+        QTest::addColumn<bool>("unnamed");    // the file system has unnamed files (O_TMPFILE)
+        QTest::addColumn<QString>("entries"); // "large", "small" or "temporary name taken"
 #ifndef Q_OS_LINUX
         QSKIP("needs POSIX signals and /proc");
 #else
-        QTest::newRow("SIGINT") << SIGINT << false << true;
-        QTest::newRow("SIGINT over an older file") << SIGINT << true << true;
-        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true;
-        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true;
-        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false;
-        QTest::newRow("SIGTERM over an older file, no unnamed files") << SIGTERM << true << false;
-        QTest::newRow("SIGHUP over an older file, no unnamed files") << SIGHUP << true << false;
+        QTest::newRow("SIGINT") << SIGINT << false << true << "large";
+        QTest::newRow("SIGINT over an older file") << SIGINT << true << true << "large";
+        QTest::newRow("SIGTERM over an older file") << SIGTERM << true << true << "large";
+        QTest::newRow("SIGHUP over an older file") << SIGHUP << true << true << "large";
+        QTest::newRow("SIGINT, no unnamed files") << SIGINT << false << false << "large";
+        QTest::newRow("SIGTERM over an older file, no unnamed files")
+            << SIGTERM << true << false << "large";
+        QTest::newRow("SIGHUP over an older file, no unnamed files")
+            << SIGHUP << true << false << "large";
+        QTest::newRow("SIGINT among small entries") << SIGINT << false << true << "small";
+        QTest::newRow("SIGTERM among small entries, no unnamed files")
+            << SIGTERM << false << false << "small";
+        QTest::newRow("SIGINT while another file has the temporary name")
+            << SIGINT << false << false << "temporary name taken";
 #endif
     }
     void interrupted() {
@@ -565,6 +768,11 @@ private slots:
         QFETCH(int, signal);
         QFETCH(bool, older);
         QFETCH(bool, unnamed);
+        QFETCH(QString, entries);
+        if (entries == "small")
+            return interruptSmallEntries(signal, unnamed);
+        if (entries == "temporary name taken")
+            return interruptWithTemporaryNameTaken(signal);
         // 2 GiB of entry data, sparse on disk, so that writing it takes a while.
         const QString archive = root.filePath("big.dat");
         testfiles::Write(archive, testfiles::Record("BIG", 40, INT32_MAX - 40) +
@@ -575,7 +783,7 @@ private slots:
 
         QProcess p;
         if (!unnamed)
-            p.setChildProcessModifier(RefuseUnnamedFiles);
+            p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
         p.start(QUILLMARROW_CLI, {"extract", archive, folder()});
         QVERIFY(p.waitForStarted());
         // It is writing the entry once it holds a file in the output folder open; an unnamed
@@ -651,10 +859,15 @@ private slots:
     void memoryLimit_data() {
         QTest::addColumn<QStringList>("args"); // "@" stands for the archive, "@out" the folder
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<int>("lines"); // on standard output
-        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000;
+        QTest::addColumn<int>("lines");      // on standard output
+        QTest::addColumn<QByteArray>("err"); // "@out" stands for the folder
+        QTest::newRow("list") << QStringList{"list", "@"} << 0 << 1000000 << QByteArray();
         QTest::newRow("extract the last position")
-            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0;
+            << QStringList{"extract", "@", "@out", "999999"} << 0 << 0 << QByteArray();
+        // Every record is named SAME: the names are resolved without a list of the matches.
+        QTest::newRow("extract a name every record has, into a missing folder")
+            << QStringList{"extract", "@", "@out/none", "SAME"} << 2 << 0
+            << QByteArray("quillmarrow-cli: @out/none: the folder does not exist\n");
     }
     void memoryLimit() {
 #if defined(__SANITIZE_ADDRESS__) || !defined(Q_OS_UNIX)
@@ -665,17 +878,20 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(int, lines);
-        const QString archive = root.filePath("million.dat");
+        QFETCH(QByteArray, err);
+        const bool same = args.contains("SAME");
+        const QString archive = root.filePath(same ? "same.dat" : "million.dat");
         if (!QFile::exists(archive)) { // 20 MB of records, more than the 16 MiB limit
             QByteArray records;
             for (int k = 0; k < 1000000; ++k)
-                records += testfiles::Record("R" + QByteArray::number(k), 0, 0);
+                records += testfiles::Record(same ? "SAME" : "R" + QByteArray::number(k), 0, 0);
             testfiles::Write(archive, records);
         }
-        args.replaceInStrings(QRegularExpression("^@out$"), folder());
+        args.replaceInStrings(QRegularExpression("^@out"), folder());
         args.replaceInStrings(QRegularExpression("^@$"), archive);
+        err.replace("@out", QFile::encodeName(folder()));
         const Result r = Run(args, -1, 16 << 20);
-        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.err, err);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.out.count('\n'), lines);
 
@@ -687,7 +903,7 @@ private slots:
             const Result tight = Run(args, -1, limit);
             if (tight.exitCode == 127)
                 continue;
-            if (tight.exitCode != exitCode || !tight.err.isEmpty())
+            if (tight.exitCode != exitCode || tight.err != err)
                 QCOMPARE(tight.err, QByteArray("quillmarrow-cli: not enough memory to go on\n"));
             else
                 QCOMPARE(tight.out.count('\n'), lines);

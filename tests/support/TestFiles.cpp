@@ -46,3 +46,37 @@ Files FilesIn(const QString& folder) {
 }
 
 } // namespace testfiles
+
+namespace archive {
+
+char* toString(const EntryResult::Kind& kind) {
+    using K = EntryResult::Kind;
+    static const QMap<K, const char*> names{{K::Written, "Written"},
+                                            {K::CutShort, "CutShort"},
+                                            {K::UnsafeName, "UnsafeName"},
+                                            {K::NegativeRange, "NegativeRange"},
+                                            {K::RecordCutShort, "RecordCutShort"},
+                                            {K::NotInDirectory, "NotInDirectory"},
+                                            {K::ArchiveChanged, "ArchiveChanged"},
+                                            {K::WouldReplaceArchive, "WouldReplaceArchive"},
+                                            {K::ReplacedByLater, "ReplacedByLater"},
+                                            {K::ReadFailed, "ReadFailed"},
+                                            {K::WriteFailed, "WriteFailed"},
+                                            {K::Cancelled, "Cancelled"},
+                                            {K::NotOpened, "NotOpened"}};
+    return qstrdup(names.value(kind, "?"));
+}
+
+char* toString(const OpenError::Kind& kind) {
+    using K = OpenError::Kind;
+    static const QMap<K, const char*> names{{K::None, "None"},
+                                            {K::NotFound, "NotFound"},
+                                            {K::IsFolder, "IsFolder"},
+                                            {K::NotRegularFile, "NotRegularFile"},
+                                            {K::NotAFolder, "NotAFolder"},
+                                            {K::PermissionDenied, "PermissionDenied"},
+                                            {K::Unreadable, "Unreadable"}};
+    return qstrdup(names.value(kind, "?"));
+}
+
+} // namespace archive

@@ -2,6 +2,8 @@
 
 // Small helpers the tests share: archives and files made in code, and what a folder holds.
 
+#include "archive/Archive.h"
+#include "archive/Extract.h"
 #include "ui/PathText.h"
 
 #include <QByteArray>
@@ -33,3 +35,9 @@ Files FilesIn(const QString& folder);
 using pathtext::NativePath;
 
 } // namespace testfiles
+
+namespace archive {
+// Result kinds by name in failed comparisons (found by QTest through argument lookup).
+char* toString(const EntryResult::Kind& kind);
+char* toString(const OpenError::Kind& kind);
+} // namespace archive

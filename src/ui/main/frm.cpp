@@ -361,11 +361,13 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     listedArchive_.clear();
     listing_ = {};
     archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
-    if (dir.State == archive::Directory::Status::NotFound)
+    using Kind = archive::OpenError::Kind;
+    const Kind what = dir.Error.What;
+    if (what == Kind::NotFound || what == Kind::IsFolder || what == Kind::NotRegularFile)
         return;
-    if (dir.State == archive::Directory::Status::Unreadable) {
+    if (dir.Error) {
         modMsgBox::MsgBox(QStringLiteral("frm.ListArchiveEntries: ") +
-                              QString::fromStdString(dir.Error),
+                              QString::fromStdString(archive::Describe(dir.Error)),
                           16, QStringLiteral("Could not read archive"));
         return;
     }

@@ -1,0 +1,27 @@
+#pragma once
+
+// A folder that folds case, for tests: a small FAT image made with mkfs.fat and mounted
+// through FUSE (fusefat), where each spelling of a name has an inode number of its own and
+// times go in 2-second steps. Unmounted again when the object goes.
+
+#include <QString>
+
+namespace testfiles {
+
+class FatFolder {
+public:
+    // Makes the image and its mount point inside `parent`; both are removed again.
+    explicit FatFolder(const QString& parent);
+    FatFolder(const FatFolder&) = delete;
+    FatFolder& operator=(const FatFolder&) = delete;
+    ~FatFolder();
+
+    // The mounted folder; empty when it could not be made, and then Unusable() says why.
+    const QString& Path() const { return path_; }
+    const QString& Unusable() const { return unusable_; }
+
+private:
+    QString image_, mountPoint_, path_, unusable_, fusermount_;
+};
+
+} // namespace testfiles
