@@ -49,34 +49,30 @@ Files FilesIn(const QString& folder) {
 
 namespace archive {
 
+namespace {
+
+// The name of an enumerator, from its enumeration's names in order.
+template <typename Kind, std::size_t N> char* Named(Kind kind, const char* const (&names)[N]) {
+    const auto k = static_cast<std::size_t>(kind);
+    return qstrdup(k < N ? names[k] : "?");
+}
+
+} // namespace
+
 char* toString(const EntryResult::Kind& kind) {
-    using K = EntryResult::Kind;
-    static const QMap<K, const char*> names{{K::Written, "Written"},
-                                            {K::CutShort, "CutShort"},
-                                            {K::UnsafeName, "UnsafeName"},
-                                            {K::NegativeRange, "NegativeRange"},
-                                            {K::RecordCutShort, "RecordCutShort"},
-                                            {K::NotInDirectory, "NotInDirectory"},
-                                            {K::ArchiveChanged, "ArchiveChanged"},
-                                            {K::WouldReplaceArchive, "WouldReplaceArchive"},
-                                            {K::ReplacedByLater, "ReplacedByLater"},
-                                            {K::ReadFailed, "ReadFailed"},
-                                            {K::WriteFailed, "WriteFailed"},
-                                            {K::Cancelled, "Cancelled"},
-                                            {K::NotOpened, "NotOpened"}};
-    return qstrdup(names.value(kind, "?"));
+    static const char* const Names[] = {
+        "Written",         "CutShort",       "UnsafeName",     "NegativeRange",
+        "RecordCutShort",  "NotInDirectory", "ArchiveChanged", "WouldReplaceArchive",
+        "ReplacedByLater", "ReadFailed",     "WriteFailed",    "Cancelled",
+        "NotOpened"};
+    return Named(kind, Names);
 }
 
 char* toString(const OpenError::Kind& kind) {
-    using K = OpenError::Kind;
-    static const QMap<K, const char*> names{{K::None, "None"},
-                                            {K::NotFound, "NotFound"},
-                                            {K::IsFolder, "IsFolder"},
-                                            {K::NotRegularFile, "NotRegularFile"},
-                                            {K::NotAFolder, "NotAFolder"},
-                                            {K::PermissionDenied, "PermissionDenied"},
-                                            {K::Unreadable, "Unreadable"}};
-    return qstrdup(names.value(kind, "?"));
+    static const char* const Names[] = {"None",           "NotFound",   "IsFolder",
+                                        "NotRegularFile", "NotAFolder", "PermissionDenied",
+                                        "Unreadable"};
+    return Named(kind, Names);
 }
 
 } // namespace archive
