@@ -10,7 +10,9 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -60,6 +62,28 @@ bool WriteAll(QFileDevice& file, const QByteArray& bytes) {
     return false;
 }
 
+// Replaces the file's bytes; the reason when that fails, "" otherwise. The file is replaced only
+// once every byte has been written, so a failure leaves the old file whole. Only where no file can
+// be made beside it (a read-only folder) is it written in place. commit() alone does not notice a
+// write that was cut short (a full disk), so write() and flush() are checked and the writing
+// cancelled before commit() on any failure.
+QString WriteFile(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    QString failure;
+    if (!file.open(QIODevice::WriteOnly)) {
+        failure = file.errorString();
+    } else if (!WriteAll(file, bytes) || file.error() != QFileDevice::NoError) {
+        failure = file.errorString();
+        file.cancelWriting(); // commit() would put the partial file in place
+    } else if (file.commit()) {
+        return QString();
+    } else {
+        failure = file.errorString();
+    }
+    return failure.isEmpty() ? QStringLiteral("Unknown error") : failure;
+}
+
 } // namespace
 
 void clsINI::SetFailureHandler(FailureHandler handler) {
@@ -89,15 +113,7 @@ void clsINI::SetCreateFolder(bool NewCreateFolder) {
     createFolder_ = NewCreateFolder;
 }
 
-void clsINI::SaveFile() {
-    if (!allowSaveFile_)
-        return;
-    if (unreadable_) {
-        Fail(QStringLiteral("clsINI.SaveFile: the file could not be read when it was loaded, so "
-                            "it was left unchanged"));
-        return;
-    }
-
+QByteArray clsINI::Serialize() const {
     QString text;
     for (qsizetype s = 0; s < Sections.size(); ++s) {
         const INISection& section = Sections[s];
@@ -111,32 +127,33 @@ void clsINI::SaveFile() {
         if (s < Sections.size() - 1)
             text += QStringLiteral("\r\n");
     }
-    const QByteArray bytes = Encode(text, latin1_);
-    text.clear();
+    return Encode(text, latin1_);
+}
 
-    if (createFolder_ && !IniFileName.isEmpty())
-        QDir().mkpath(QFileInfo(IniFileName).absolutePath());
-
-    // The file is replaced only once every byte has been written, so a failure leaves the old
-    // file whole. Only where no file can be made beside it (a read-only folder) is it written in
-    // place. commit() alone does not notice a write that was cut short (a full disk), so write()
-    // and flush() are checked and the writing cancelled before commit() on any failure.
-    QSaveFile file(IniFileName);
-    file.setDirectWriteFallback(true);
-    QString failure;
-    if (!file.open(QIODevice::WriteOnly)) {
-        failure = file.errorString();
-    } else if (!WriteAll(file, bytes) || file.error() != QFileDevice::NoError) {
-        failure = file.errorString();
-        file.cancelWriting(); // commit() would put the partial file in place
-    } else if (file.commit()) {
+void clsINI::SaveFile() {
+    if (!allowSaveFile_)
         return;
-    } else {
-        failure = file.errorString();
+    if (unreadable_) {
+        Fail(QStringLiteral("clsINI.SaveFile: the file could not be read when it was loaded, so "
+                            "it was left unchanged"));
+        return;
     }
-    if (failure.isEmpty())
-        failure = QStringLiteral("Unknown error");
-    Fail(QStringLiteral("clsINI.SaveFile: ") + failure);
+    const QByteArray bytes = Serialize();
+    if (createFolder_ && !IniFileName.isEmpty()) {
+        // QDir::mkpath would not say why it failed.
+        const QFileInfo file(IniFileName);
+        std::error_code error;
+        std::filesystem::create_directories(file.filesystemAbsolutePath(), error);
+        if (error) {
+            Fail(QStringLiteral("clsINI.SaveFile: cannot make the folder %1: %2")
+                     .arg(QDir::toNativeSeparators(file.absolutePath()),
+                          QString::fromStdString(error.message())));
+            return;
+        }
+    }
+    const QString failure = WriteFile(IniFileName, bytes);
+    if (!failure.isEmpty())
+        Fail(QStringLiteral("clsINI.SaveFile: ") + failure);
 }
 
 void clsINI::LoadINI(const QString& FileName) {
@@ -233,8 +250,8 @@ QStringView clsINI::NameOf(const INIKey& key) const {
 
 QStringView clsINI::ValueOf(const INIKey& key) const {
     const qsizetype end = textStore_.indexOf(u'\n', key.Value);
-    return QStringView(textStore_).sliced(key.Value,
-                                          (end < 0 ? textStore_.size() : end) - key.Value);
+    return QStringView(textStore_)
+        .sliced(key.Value, (end < 0 ? textStore_.size() : end) - key.Value);
 }
 
 clsINI::INIKey clsINI::Store(QStringView name, QStringView value) {

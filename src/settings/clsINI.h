@@ -28,6 +28,8 @@ public:
     // the folder allows and writing it in place otherwise. A file that could not be read when it
     // was loaded is never written. Failures are reported; SaveFile always returns normally.
     void SaveFile();
+    // The bytes that SaveFile writes: the whole document in its written layout.
+    QByteArray Serialize() const;
     // Discards the document, remembers FileName and loads the file if it is an ordinary file.
     void LoadINI(const QString& FileName);
     // Removes the first section of that name (if any), then saves.

@@ -231,6 +231,7 @@ private slots:
                 ini.SaveFile();
         }
         QCOMPARE(Read(path), written);
+        QCOMPARE(ini.Serialize(), written);
         QCOMPARE(messages, QStringList());
     }
 
@@ -509,10 +510,10 @@ private slots:
     // Loading places every key as the rule's scan from the start would: 2,000 random key lists,
     // one section each, of both kinds of name, of numbers only and of other names only.
     void keyOrderMatchesScan() {
-        const QStringList numbers{"1",   "2",  "10", "9",          "-3", "2.5", "2.4",
-                                  " 7",  "1e2", "0", "2147483647", "1.", "+4"};
-        const QStringList names{"2147483648", "a",  "b",      "5a",         "10x",   "",
-                                "A",          "ab", "x1",     "\u00e9",     "\U0001F600", "\uFF21"};
+        const QStringList numbers{"1",  "2",   "10", "9",          "-3", "2.5", "2.4",
+                                  " 7", "1e2", "0",  "2147483647", "1.", "+4"};
+        const QStringList names{"2147483648", "a",  "b",  "5a",     "10x",        "",
+                                "A",          "ab", "x1", "\u00e9", "\U0001F600", "\uFF21"};
         QRandomGenerator random(12);
         QString file;
         QString expected;
@@ -587,43 +588,59 @@ private slots:
 
 #ifdef Q_OS_UNIX
     // As an ordinary user: a writable file in a read-only folder is saved in place; a file that
-    // cannot be read is never written over.
+    // cannot be read is never written over; a file that cannot be made or written says why.
     void ordinaryUser_data() {
+        QTest::addColumn<QString>("name"); // in the folder; a folder in the name is made
         QTest::addColumn<int>("folderMode");
-        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("fileMode"); // -1: no file
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<QString>("message");
-        QTest::newRow("read-only folder") << 0555 << 0666 << QByteArray("[S]\r\nk=new\r\n") << "";
+        QTest::newRow("read-only folder")
+            << "t.ini" << 0555 << 0666 << QByteArray("[S]\r\nk=new\r\n") << "";
         QTest::newRow("unreadable file")
-            << 0777 << 0222 << QByteArray("[S]\r\nk=old\r\n")
+            << "t.ini" << 0777 << 0222 << QByteArray("[S]\r\nk=old\r\n")
             << "16|" + SaveTitle +
                    "|clsINI.SaveFile: the file could not be read when it was loaded, so it was "
                    "left unchanged";
+        QTest::newRow("read-only folder, no file")
+            << "t.ini" << 0555 << -1 << QByteArray()
+            << "16|" + SaveTitle + "|" + SavePrefix + "Permission denied";
+        QTest::newRow("its folder made in a read-only folder")
+            << "sub/t.ini" << 0555 << -1 << QByteArray()
+            << "16|" + SaveTitle + "|" + SavePrefix +
+                   "cannot make the folder FOLDER/sub: Permission denied";
     }
     void ordinaryUser() {
+        QFETCH(QString, name);
         QFETCH(int, folderMode);
         QFETCH(int, fileMode);
         QFETCH(QByteArray, written);
         QFETCH(QString, message);
         const QString folder = dir.filePath("user");
-        const QString file = folder + "/t.ini";
+        const QString file = folder + "/" + name;
+        QDir(folder).removeRecursively();
         QDir().mkpath(folder);
-        Write(file, "[S]\r\nk=old\r\n");
+        if (fileMode >= 0) {
+            Write(file, "[S]\r\nk=old\r\n");
+            QVERIFY(::chmod(QFile::encodeName(file), fileMode) == 0);
+        }
         QVERIFY(::chmod(QFile::encodeName(dir.path()), 0755) == 0);
-        QVERIFY(::chmod(QFile::encodeName(file), fileMode) == 0);
         QVERIFY(::chmod(QFile::encodeName(folder), folderMode) == 0);
         const auto reported = AsOrdinaryUser([&] {
             clsINI ini;
             ini.LoadINI(file);
+            ini.SetCreateFolder(true);
             ini.WriteValue("S", "k", "new");
         });
         ::chmod(QFile::encodeName(folder), 0755);
-        ::chmod(QFile::encodeName(file), 0644);
+        if (fileMode >= 0)
+            ::chmod(QFile::encodeName(file), 0644);
         if (!reported)
             QSKIP("cannot run as an ordinary user here");
+        message.replace("FOLDER", QDir::toNativeSeparators(folder));
         QCOMPARE(*reported, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(Read(file), written);
-        QCOMPARE(testfiles::Contents(folder), QStringList{"t.ini"});
+        QCOMPARE(testfiles::Contents(folder), fileMode >= 0 ? QStringList{name} : QStringList());
     }
 #endif
 };
