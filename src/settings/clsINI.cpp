@@ -10,7 +10,9 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -26,23 +28,60 @@ bool HoldsLineBreak(const QString& text) {
     return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// The file's text: UTF-8 when every byte sequence is valid UTF-8, otherwise one character per
-// byte, so that every byte comes back unchanged when the text is encoded the same way.
-QString Decode(QByteArrayView bytes, bool& latin1) {
+QStringDecoder Utf8Decoder() {
     // A byte-order mark other than the file's first is a character of its line.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                    QStringConverter::Flag::ConvertInitialBom);
-    QString text = utf8(bytes);
-    latin1 = utf8.hasError();
-    return latin1 ? QString::fromLatin1(bytes) : text;
+    return QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                      QStringConverter::Flag::ConvertInitialBom);
 }
 
-QByteArray Encode(const QString& text, bool latin1) {
-    // Text that one byte per character cannot hold (a value set since the file was read) makes
-    // the file UTF-8, which keeps every character.
-    const bool fits =
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 256; });
-    return latin1 && fits ? text.toLatin1() : text.toUtf8();
+bool IsUtf8(QByteArrayView bytes) {
+    QStringDecoder utf8 = Utf8Decoder();
+    const QString text = utf8(bytes); // decodes when made a QString
+    return !utf8.hasError();
+}
+
+// The file's text, each line read as UTF-8 when it is valid UTF-8 and otherwise one character per
+// byte, and ended by a line feed or a carriage return respectively (so that it is written back
+// the same way and every byte comes back unchanged). latin1 tells whether any line is read one
+// character per byte.
+QString Decode(QByteArrayView bytes, bool& latin1) {
+    QStringDecoder utf8 = Utf8Decoder();
+    QString text(utf8.requiredSpace(bytes.size()) + 1, Qt::Uninitialized);
+    QChar* const begin = text.data();
+    QChar* end = utf8.appendToBuffer(begin, bytes);
+    latin1 = utf8.hasError();
+    if (!latin1) {
+        std::replace(begin, end, QChar(u'\r'), QChar(u'\n'));
+        if (end != begin && end[-1] != u'\n')
+            *end++ = u'\n';
+    } else {
+        // Line by line; a line end (CR or LF) is never part of a UTF-8 sequence.
+        end = begin;
+        for (qsizetype start = 0; start < bytes.size();) {
+            qsizetype stop = start;
+            while (stop < bytes.size() && bytes[stop] != '\r' && bytes[stop] != '\n')
+                ++stop;
+            const QByteArrayView line = bytes.sliced(start, stop - start);
+            utf8.resetState();
+            QChar* const decoded = utf8.appendToBuffer(end, line);
+            const bool oneByte = utf8.hasError();
+            if (oneByte) {
+                for (const char c : line)
+                    *end++ = QChar(static_cast<uchar>(c));
+            } else {
+                end = decoded;
+            }
+            *end++ = oneByte ? u'\r' : u'\n';
+            start = stop + 1;
+        }
+    }
+    text.resize(end - begin);
+    return text;
+}
+
+void AppendLine(QByteArray& bytes, QStringView line, bool latin1) {
+    bytes += latin1 ? line.toLatin1() : line.toUtf8();
+    bytes += "\r\n";
 }
 
 // Writes and flushes every byte. A write or flush that stops short leaves the reason untold, so
@@ -58,6 +97,28 @@ bool WriteAll(QFileDevice& file, const QByteArray& bytes) {
         return true;
     file.flush();
     return false;
+}
+
+// Replaces the file's bytes; the reason when that fails, "" otherwise. The file is replaced only
+// once every byte has been written, so a failure leaves the old file whole. Only where no file can
+// be made beside it (a read-only folder) is it written in place. commit() alone does not notice a
+// write that was cut short (a full disk), so write() and flush() are checked and the writing
+// cancelled before commit() on any failure.
+QString WriteFile(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    QString failure;
+    if (!file.open(QIODevice::WriteOnly)) {
+        failure = file.errorString();
+    } else if (!WriteAll(file, bytes) || file.error() != QFileDevice::NoError) {
+        failure = file.errorString();
+        file.cancelWriting(); // commit() would put the partial file in place
+    } else if (file.commit()) {
+        return QString();
+    } else {
+        failure = file.errorString();
+    }
+    return failure.isEmpty() ? QStringLiteral("Unknown error") : failure;
 }
 
 } // namespace
@@ -89,6 +150,76 @@ void clsINI::SetCreateFolder(bool NewCreateFolder) {
     createFolder_ = NewCreateFolder;
 }
 
+QByteArray clsINI::Serialize() const {
+    QByteArray bytes;
+    AppendKept(bytes, 0, preambleEnd_);
+    for (qsizetype s = 0; s < Sections.size(); ++s) {
+        const INISection& section = Sections[s];
+        AppendComments(bytes, section.Header);
+        // A header loses its last character when read, so even a header loaded one byte per
+        // character is written so only when its bytes do not read back as UTF-8.
+        const QString header = u'[' + section.Name + u']';
+        AppendLine(bytes, header,
+                   (section.Header < 0 || IsLatin1(section.Header)) && WritesLatin1(header));
+        for (const INIKey& key : section.Keys) {
+            AppendComments(bytes, key.Name);
+            AppendLine(bytes,
+                       QStringView(textStore_).sliced(key.Name, LineEnd(key.Value) - key.Name),
+                       IsLatin1(key.Value));
+        }
+        if (s < Sections.size() - 1)
+            bytes += "\r\n";
+    }
+    AppendKept(bytes, tailStart_, tailEnd_);
+    // A byte-order mark at the file's start is no text when read: text that starts so (a key
+    // before the first section) is kept behind one more.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.prepend("\xEF\xBB\xBF");
+    return bytes;
+}
+
+// Appends the comment and key lines in [from, to) of the text (keys lie there only before the
+// first section).
+void clsINI::AppendKept(QByteArray& bytes, qsizetype from, qsizetype to) const {
+    while (from < to) {
+        const qsizetype end = LineEnd(from);
+        const QStringView line = QStringView(textStore_).sliced(from, end - from);
+        if (line.startsWith(u';') || line.contains(u'='))
+            AppendLine(bytes, line, IsLatin1(from));
+        from = end + 1;
+    }
+}
+
+void clsINI::AppendComments(QByteArray& bytes, qsizetype at) const {
+    if (const Comments* found = CommentsOf(at))
+        AppendKept(bytes, found->From, found->To);
+}
+
+const clsINI::Comments* clsINI::CommentsOf(qsizetype at) const {
+    const auto found = std::lower_bound(comments_.begin(), comments_.end(), at,
+                                        [](const Comments& c, qsizetype at) { return c.At < at; });
+    return found != comments_.end() && found->At == at ? &*found : nullptr;
+}
+
+qsizetype clsINI::LineEnd(qsizetype from) const {
+    const QChar* const text = textStore_.constData();
+    while (text[from] != u'\n' && text[from] != u'\r') // every line has its end
+        ++from;
+    return from;
+}
+
+bool clsINI::IsLatin1(qsizetype at) const {
+    return textStore_[LineEnd(at)] == u'\r';
+}
+
+// A line made since loading is written one byte per character in a file that has such lines,
+// when every character fits in a byte and the bytes do not read back as UTF-8 of another text.
+bool clsINI::WritesLatin1(QStringView line) const {
+    return latin1_ &&
+           std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 256; }) &&
+           !IsUtf8(line.toLatin1());
+}
+
 void clsINI::SaveFile() {
     if (!allowSaveFile_)
         return;
@@ -97,52 +228,30 @@ void clsINI::SaveFile() {
                             "it was left unchanged"));
         return;
     }
-
-    QString text;
-    for (qsizetype s = 0; s < Sections.size(); ++s) {
-        const INISection& section = Sections[s];
-        text += u'[' + section.Name + QStringLiteral("]\r\n");
-        for (const INIKey& key : section.Keys) {
-            text += NameOf(key);
-            text += u'=';
-            text += ValueOf(key);
-            text += QStringLiteral("\r\n");
+    const QByteArray bytes = Serialize();
+    if (createFolder_ && !IniFileName.isEmpty()) {
+        // QDir::mkpath would not say why it failed.
+        const QFileInfo file(IniFileName);
+        std::error_code error;
+        std::filesystem::create_directories(file.filesystemAbsolutePath(), error);
+        if (error) {
+            Fail(QStringLiteral("clsINI.SaveFile: cannot make the folder %1: %2")
+                     .arg(QDir::toNativeSeparators(file.absolutePath()),
+                          QString::fromStdString(error.message())));
+            return;
         }
-        if (s < Sections.size() - 1)
-            text += QStringLiteral("\r\n");
     }
-    const QByteArray bytes = Encode(text, latin1_);
-    text.clear();
-
-    if (createFolder_ && !IniFileName.isEmpty())
-        QDir().mkpath(QFileInfo(IniFileName).absolutePath());
-
-    // The file is replaced only once every byte has been written, so a failure leaves the old
-    // file whole. Only where no file can be made beside it (a read-only folder) is it written in
-    // place. commit() alone does not notice a write that was cut short (a full disk), so write()
-    // and flush() are checked and the writing cancelled before commit() on any failure.
-    QSaveFile file(IniFileName);
-    file.setDirectWriteFallback(true);
-    QString failure;
-    if (!file.open(QIODevice::WriteOnly)) {
-        failure = file.errorString();
-    } else if (!WriteAll(file, bytes) || file.error() != QFileDevice::NoError) {
-        failure = file.errorString();
-        file.cancelWriting(); // commit() would put the partial file in place
-    } else if (file.commit()) {
-        return;
-    } else {
-        failure = file.errorString();
-    }
-    if (failure.isEmpty())
-        failure = QStringLiteral("Unknown error");
-    Fail(QStringLiteral("clsINI.SaveFile: ") + failure);
+    const QString failure = WriteFile(IniFileName, bytes);
+    if (!failure.isEmpty())
+        Fail(QStringLiteral("clsINI.SaveFile: ") + failure);
 }
 
 void clsINI::LoadINI(const QString& FileName) {
     Sections.clear();
     IniFileName = FileName;
     textStore_.clear();
+    comments_.clear();
+    preambleEnd_ = tailStart_ = tailEnd_ = 0;
     latin1_ = false;
     unreadable_ = false;
     if (FileName.isEmpty())
@@ -169,23 +278,29 @@ void clsINI::LoadINI(const QString& FileName) {
 
     // Each section's keys are appended in arrival order and placed once the section ends;
     // while every key would go to the end, arrival order is their order and nothing moves.
-    QChar* const text = textStore_.data();
+    // Comment lines go with the key or header after them; those before the first section, and
+    // keys there, stay at the start, and those after the last key at the end.
     const qsizetype size = textStore_.size();
-    qint32 current = -1; // no section before the first header
+    preambleEnd_ = size;
+    qint32 current = -1;    // no section before the first header
+    qsizetype block = 0;    // the start of the lines since the last key or header
+    bool commented = false; // a comment line among them
     modKeyOrder::EndCheck inArrivalOrder;
     const auto endSection = [&] {
         if (current >= 0 && !inArrivalOrder.Holds())
             PlaceKeys(current);
     };
+    const auto element = [&](qsizetype at, qsizetype next) {
+        if (commented)
+            comments_.append(Comments{at, block, at});
+        block = next;
+        commented = false;
+    };
     for (qsizetype start = 0; start < size;) {
-        qsizetype end = start;
-        while (end < size && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        const QStringView line(text + start, end - start);
         const qsizetype lineStart = start;
-        start = end + (end + 1 < size && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
-        if (end < size)
-            text[end] = u'\n'; // a value ends at the first line feed
+        const qsizetype end = LineEnd(start);
+        const QStringView line = QStringView(textStore_).sliced(start, end - start);
+        start = end + 1;
         if (line.isEmpty())
             continue;
         if (line.front() == u'[') {
@@ -197,17 +312,27 @@ void clsINI::LoadINI(const QString& FileName) {
                 line[line.size() - 2].isHighSurrogate())
                 last = 2;
             endSection();
-            current = AddSection(line.sliced(1, line.size() - 1 - last).toString());
+            if (current < 0) {
+                preambleEnd_ = lineStart;
+                commented = false;
+            }
+            element(lineStart, start);
+            current = AddSection(line.sliced(1, line.size() - 1 - last).toString(), lineStart);
             inArrivalOrder = {};
-        } else if (line.front() != u';') {
+        } else if (line.front() == u';') {
+            commented = true;
+        } else {
             const qsizetype equals = line.indexOf(u'=');
             if (equals < 0 || current < 0)
                 continue;
+            element(lineStart, start);
             Sections[current].Keys.append(INIKey{lineStart, lineStart + equals + 1});
             inArrivalOrder.Add(line.first(equals));
         }
     }
     endSection();
+    tailStart_ = current < 0 ? size : block;
+    tailEnd_ = size;
 }
 
 // Puts the section's keys, appended in arrival order, in the order that adding them one by one
@@ -232,20 +357,16 @@ QStringView clsINI::NameOf(const INIKey& key) const {
 }
 
 QStringView clsINI::ValueOf(const INIKey& key) const {
-    const qsizetype end = textStore_.indexOf(u'\n', key.Value);
-    return QStringView(textStore_).sliced(key.Value,
-                                          (end < 0 ? textStore_.size() : end) - key.Value);
+    return QStringView(textStore_).sliced(key.Value, LineEnd(key.Value) - key.Value);
 }
 
 clsINI::INIKey clsINI::Store(QStringView name, QStringView value) {
-    // A file's last line may have no line end; its value must not run into the text added.
-    if (!textStore_.isEmpty() && !textStore_.endsWith(u'\n'))
-        textStore_.append(u'\n');
-    const INIKey key{textStore_.size(), textStore_.size() + name.size() + 1};
+    const qsizetype start = textStore_.size();
+    const INIKey key{start, start + name.size() + 1};
     textStore_.append(name);
     textStore_.append(u'=');
     textStore_.append(value);
-    textStore_.append(u'\n');
+    textStore_.append(WritesLatin1(QStringView(textStore_).sliced(start)) ? u'\r' : u'\n');
     return key;
 }
 
@@ -294,10 +415,15 @@ void clsINI::WriteValue(const QString& SectionName, const QString& KeyName, cons
         AddKey(s, KeyName, Value);
     } else {
         const qint32 k = FindKey(s, KeyName);
-        if (k != -1)
-            Sections[s].Keys[k] = Store(KeyName, Value);
-        else
+        if (k != -1) {
+            INIKey& key = Sections[s].Keys[k];
+            const Comments* comments = CommentsOf(key.Name);
+            key = Store(KeyName, Value);
+            if (comments) // the new line keeps the comments of the line it replaces
+                comments_.append(Comments{key.Name, comments->From, comments->To});
+        } else {
             AddKey(s, KeyName, Value);
+        }
     }
     SaveFile();
 }
@@ -319,8 +445,8 @@ qint32 clsINI::FindKey(qint32 SectionIndex, const QString& KeyName) const {
     return -1;
 }
 
-qint32 clsINI::AddSection(const QString& SectionName) {
-    Sections.append(INISection{SectionName, {}});
+qint32 clsINI::AddSection(const QString& SectionName, qsizetype Header) {
+    Sections.append(INISection{SectionName, {}, Header});
     return static_cast<qint32>(Sections.size() - 1);
 }
 

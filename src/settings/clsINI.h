@@ -7,9 +7,10 @@
 #include <functional>
 
 // An INI settings file kept in memory as an ordered document of sections and keys, loaded from
-// one 8-bit text file and written back whole after every change. The file is read as UTF-8 when
+// one 8-bit text file and written back whole after every change. Each line is read as UTF-8 when
 // it is valid UTF-8 and otherwise as one character per byte (Latin-1), and written back the same
-// way, so that bytes nobody changed survive a save.
+// way, so that lines nobody changed keep their bytes. Comment lines are kept with the key or
+// section header after them; comments and keys before the first section stay at the start.
 class clsINI {
 public:
     // Where failures are reported (the program shows a message box): the prompt, the
@@ -28,6 +29,8 @@ public:
     // the folder allows and writing it in place otherwise. A file that could not be read when it
     // was loaded is never written. Failures are reported; SaveFile always returns normally.
     void SaveFile();
+    // The bytes that SaveFile writes: the whole document in its written layout.
+    QByteArray Serialize() const;
     // Discards the document, remembers FileName and loads the file if it is an ordinary file.
     void LoadINI(const QString& FileName);
     // Removes the first section of that name (if any), then saves.
@@ -48,8 +51,8 @@ public:
 
 private:
     // A key as positions in the document's text (textStore_): the name runs from Name up to the
-    // "=" before Value, the value from Value up to the next line feed. Positions instead of
-    // strings of their own keep the document of a large file close to the file's own size.
+    // "=" before Value, the value from Value up to the line's end. Positions instead of strings
+    // of their own keep the document of a large file close to the file's own size.
     struct INIKey {
         qsizetype Name = 0;
         qsizetype Value = 0;
@@ -57,28 +60,49 @@ private:
     struct INISection {
         QString Name;
         QList<INIKey> Keys;
+        qsizetype Header = -1; // the header line's position in the text; -1: added since loading
+    };
+    // The lines of the text in [From, To) hold comments written before the line at At.
+    struct Comments {
+        qsizetype At = 0;
+        qsizetype From = 0;
+        qsizetype To = 0;
     };
 
     QStringView NameOf(const INIKey& key) const;
     QStringView ValueOf(const INIKey& key) const;
-    // Appends "name=value" and a line feed to the text and returns the key that reads them.
+    // Appends "name=value" and its line end to the text and returns the key that reads them.
     INIKey Store(QStringView name, QStringView value);
     void PlaceKeys(qint32 SectionIndex);
 
+    // The end of the line holding position at: its line feed or carriage return.
+    qsizetype LineEnd(qsizetype at) const;
+    // Whether the line holding position at is written one byte per character (else UTF-8).
+    bool IsLatin1(qsizetype at) const;
+    bool WritesLatin1(QStringView line) const;
+    const Comments* CommentsOf(qsizetype at) const;
+    void AppendComments(QByteArray& bytes, qsizetype at) const;
+    void AppendKept(QByteArray& bytes, qsizetype from, qsizetype to) const;
+
     qint32 FindSection(const QString& SectionName) const;
     qint32 FindKey(qint32 SectionIndex, const QString& KeyName) const;
-    qint32 AddSection(const QString& SectionName);
+    qint32 AddSection(const QString& SectionName, qsizetype Header = -1);
     qint32 AddKey(qint32 SectionIndex, const QString& KeyName, const QString& Value);
 
     void Fail(const QString& Prompt) const;
 
     QList<INISection> Sections;
     QString IniFileName;
-    // The loaded file's text with every line ended by a line feed, then the text of each key
-    // set since; the keys point into it.
+    // The loaded file's text, then the lines of the keys set since; the keys point into it. Every
+    // line ends with a line feed when it is written as UTF-8 and with a carriage return when it
+    // is written one byte per character.
     QString textStore_;
+    QList<Comments> comments_;  // ordered by At
+    qsizetype preambleEnd_ = 0; // the text before the first section header
+    qsizetype tailStart_ = 0;   // the text after the last key or header loaded,
+    qsizetype tailEnd_ = 0;     // up to the end of the file's text
     bool allowSaveFile_ = true;
     bool createFolder_ = false;
-    bool latin1_ = false;     // the file was not valid UTF-8
+    bool latin1_ = false;     // a line of the file was not valid UTF-8
     bool unreadable_ = false; // the file exists but could not be read
 };

@@ -16,6 +16,8 @@ namespace modDrawText {
 namespace {
 
 const QString Ellipsis = QStringLiteral("...");
+// How many cuts past the one found, all too wide, end the look for a longer text that fits.
+constexpr int Neighbours = 8;
 
 // Whether the text made of the parts is no wider than width pixels. A text of many more
 // characters than the width has pixels is first measured by its start alone: when that is too
@@ -95,8 +97,8 @@ private:
     void Look(qsizetype from, qsizetype to) {
         if (from == from_ && to == to_)
             return;
-        finder_ = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, text_.constData() + from,
-                                      to - from);
+        finder_ =
+            QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, text_.constData() + from, to - from);
         from_ = from;
         to_ = to;
     }
@@ -121,10 +123,29 @@ template <class F> qsizetype PartitionPoint(qsizetype low, qsizetype high, F&& h
     return low;
 }
 
+// The cuts past found, each given by next (-1 after the last), are tried while one of the
+// Neighbours cuts after found, or after the last cut that fitted, is still untried. Returns the
+// last cut that fitted, found when none did.
+template <class N, class F> qsizetype Widen(qsizetype found, N&& next, F&& fits) {
+    int misses = 0;
+    for (qsizetype at = next(found); at >= 0 && misses < Neighbours; at = next(at)) {
+        if (fits(at)) {
+            found = at;
+            misses = 0;
+        } else {
+            ++misses;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
-// The width grows with the text kept, so each part is found by a binary search over the cut: a
-// bounded number of measurements however long the path is.
+// Each part is found by a binary search over the cut, which assumes that the width grows with the
+// text kept: a bounded number of measurements however long the path is. Shaping breaks that
+// assumption near the answer (a character takes another form, or another font, beside other
+// neighbours, so a longer text can be narrower), so the cuts just past the one found are tried
+// too.
 QString PathEllipsis(const QString& path, const QFontMetrics& metrics, int width) {
     const QStringView all = path;
     if (Fits(metrics, width, {all}))
@@ -142,22 +163,36 @@ QString PathEllipsis(const QString& path, const QFontMetrics& metrics, int width
     // The whole last component and as much of the start as fits, at least one character.
     if (tailStart > 0 && first <= tailStart) {
         const QStringView tail = all.sliced(tailStart);
-        const qsizetype past = PartitionPoint(first, tailStart, [&](qsizetype at) {
-            return Fits(metrics, width, {all.first(cuts.Down(at)), Ellipsis, tail});
-        });
-        if (past > first)
-            return path.left(cuts.Down(past - 1)) + Ellipsis + path.mid(tailStart);
+        const auto fits = [&](qsizetype keep) {
+            return Fits(metrics, width, {all.first(keep), Ellipsis, tail});
+        };
+        const qsizetype past =
+            PartitionPoint(first, tailStart, [&](qsizetype at) { return fits(cuts.Down(at)); });
+        const auto longer = [&](qsizetype keep) {
+            const qsizetype next = keep < first ? first : cuts.Up(keep + 1);
+            return keep < tailStart && next <= tailStart ? next : -1;
+        };
+        const qsizetype keep = Widen(past > first ? cuts.Down(past - 1) : -1, longer, fits);
+        if (keep >= first)
+            return path.left(keep) + Ellipsis + path.mid(tailStart);
     }
 
     // Too narrow for that: the first character, then as much of the end as fits, the end
     // beginning after the last separator.
     const QStringView start = all.first(first);
     const qsizetype from = std::max(first, tailStart + 1);
-    const qsizetype at = PartitionPoint(from, path.size(), [&](qsizetype at) {
-        return !Fits(metrics, width, {start, Ellipsis, all.sliced(cuts.Up(at))});
-    });
-    if (at <= path.size())
-        return start.toString() + Ellipsis + path.mid(cuts.Up(at));
+    const auto fits = [&](qsizetype end) {
+        return Fits(metrics, width, {start, Ellipsis, all.sliced(end)});
+    };
+    const qsizetype at =
+        PartitionPoint(from, path.size(), [&](qsizetype at) { return !fits(cuts.Up(at)); });
+    const auto longer = [&](qsizetype end) {
+        const qsizetype next = end > from ? cuts.Down(end - 1) : -1;
+        return next >= from ? next : -1;
+    };
+    const qsizetype end = Widen(at <= path.size() ? cuts.Up(at) : path.size() + 1, longer, fits);
+    if (end <= path.size())
+        return start.toString() + Ellipsis + path.mid(end);
     return Fits(metrics, width, {Ellipsis}) ? Ellipsis : QString();
 }
 

@@ -137,7 +137,7 @@ private slots:
     void cleanup() { clsINI::SetFailureHandler({}); }
 
     // A file is loaded, changed by operations ("W|section|key|value", "DS|section",
-    // "DK|section|key", "SAVE"), and the bytes written are compared.
+    // "DK|section|key", "SAVE"), and the bytes written are compared; each value set reads back.
     void document_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("ops");
@@ -150,22 +150,30 @@ private slots:
             "[G]\r\n Folder = C:\\Data \r\n");
         row("split at first =", "[S]\r\na=b=c\r\n=v\r\nb=\r\n", save,
             "[S]\r\n=v\r\na=b=c\r\nb=\r\n");
-        row("comments", "[S]\r\n;a=1\r\n ;a=1\r\n#a=1\r\n", save, "[S]\r\n ;a=1\r\n#a=1\r\n");
+        row("comments", "[S]\r\n;a=1\r\n ;a=1\r\n#a=1\r\n", save,
+            "[S]\r\n;a=1\r\n ;a=1\r\n#a=1\r\n");
+        row("comments go with the line after them",
+            "; top\r\n[A]\r\n; b\r\n\r\n; b2\r\nb=2\r\n;a\r\na=1\r\n; B\r\n[B]\r\nk=1\r\n; end",
+            {"W|A|b|3"},
+            "; top\r\n[A]\r\n;a\r\na=1\r\n; b\r\n; b2\r\nb=3\r\n\r\n; B\r\n[B]\r\nk=1\r\n; "
+            "end\r\n");
         row("ignored lines", "[S]\r\n\r\nnoequals\r\nk=v\r\n\r\n", save, "[S]\r\nk=v\r\n");
         row("headers drop last char", "[]\r\n[abc\r\n[A] ;x\r\n", save,
             "[]\r\n\r\n[ab]\r\n\r\n[A] ;]\r\n");
         row("lone [ skipped", "[A]\r\n[\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
-        row("key before header", "k=0\r\n[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
+        row("key before header", "k=0\r\n[A]\r\nk=1\r\n", save, "k=0\r\n[A]\r\nk=1\r\n");
         row("duplicates kept", "[A]\r\nk=2\r\nk=1\r\n[B]\r\n[A]\r\nz=3", save,
             "[A]\r\nk=2\r\nk=1\r\n\r\n[B]\r\n\r\n[A]\r\nz=3\r\n");
         row("LF, CR, CR CR LF", "[A]\nk=1\rj=2\r\r\ni=3", save, "[A]\r\ni=3\r\nj=2\r\nk=1\r\n");
         row("BOM skipped", "\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "[A]\r\nk=1\r\n");
         row("BOM on a later line is text", "[A]\r\n\xEF\xBB\xBFk=1\r\n", save,
             "[A]\r\n\xEF\xBB\xBFk=1\r\n");
-        row("second BOM is text", "\xEF\xBB\xBF\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "");
+        row("second BOM is text", "\xEF\xBB\xBF\xEF\xBB\xBF[A]\r\nk=1\r\n", save, "k=1\r\n");
+        row("a key that starts with a BOM first", "\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n", save,
+            "\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n");
         row("8-bit text", QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit(), save,
             QString("[Grüße]\r\nö=ä\r\n").toLocal8Bit());
-        row("empty document", ";only\r\n", save, "");
+        row("no section, a comment", ";only\r\n", save, ";only\r\n");
         const QByteArray astral = QString("[A\U0001F600\r\n").toLocal8Bit(); // one character
         if (QString::fromLocal8Bit(astral) == "[A\U0001F600\r\n")
             row("header drops a whole character", astral, save, "[A]\r\n");
@@ -201,11 +209,15 @@ private slots:
         row("value with =", NoFile, {"W|S|a|b=c"}, "[S]\r\na=b=c\r\n");
         row("Latin-1 stays Latin-1", "[A]\r\nk=M\xFCller\r\n", {"W|A|j|x"},
             "[A]\r\nj=x\r\nk=M\xFCller\r\n");
-        row("Latin-1 beyond one byte becomes UTF-8", "[A]\r\nk=M\xFCller\r\n", {"W|A|j|\u0394"},
-            "[A]\r\nj=\xCE\x94\r\nk=M\xC3\xBCller\r\n");
-        row("no-op write saves", "; c\r\n[S]\r\nk=v\r\n", {"W|S|k|v"}, "[S]\r\nk=v\r\n");
-        row("no-op DeleteSection saves", "; c\r\n[S]\r\nk=v\r\n", {"DS|s"}, "[S]\r\nk=v\r\n");
-        row("no-op DeleteKey saves", "; c\r\n[S]\r\nk=v\r\n", {"DK|S|K"}, "[S]\r\nk=v\r\n");
+        row("Latin-1: a value beyond one byte is UTF-8 alone", "[A]\r\nk=caf\xE9\r\n",
+            {"W|A|j|\u0394"}, "[A]\r\nj=\xCE\x94\r\nk=caf\xE9\r\n");
+        row("Latin-1: a value of one byte each", "[A]\r\nk=caf\xE9\r\n", {"W|A|j|\u00E9"},
+            "[A]\r\nj=\xE9\r\nk=caf\xE9\r\n");
+        row("Latin-1: a value whose bytes read as UTF-8", "[A]\r\nk=caf\xE9\r\n",
+            {"W|A|j|\u00C3\u00A9"}, "[A]\r\nj=\xC3\x83\xC2\xA9\r\nk=caf\xE9\r\n");
+        row("no-op write saves", "; c\n[S]\nk=v\n", {"W|S|k|v"}, "; c\r\n[S]\r\nk=v\r\n");
+        row("no-op DeleteSection saves", "; c\n[S]\nk=v\n", {"DS|s"}, "; c\r\n[S]\r\nk=v\r\n");
+        row("no-op DeleteKey saves", "; c\n[S]\nk=v\n", {"DK|S|K"}, "; c\r\n[S]\r\nk=v\r\n");
         const char* dup = "[A]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n";
         row("duplicates: write first", dup, {"W|A|k|x"}, "[A]\r\nk=x\r\nk=2\r\n\r\n[A]\r\nk=3\r\n");
         row("duplicates: delete key", dup, {"DK|A|k"}, "[A]\r\nk=2\r\n\r\n[A]\r\nk=3\r\n");
@@ -231,7 +243,15 @@ private slots:
                 ini.SaveFile();
         }
         QCOMPARE(Read(path), written);
+        QCOMPARE(ini.Serialize(), written);
         QCOMPARE(messages, QStringList());
+        clsINI reloaded; // each value set reads back
+        reloaded.LoadINI(path);
+        for (const QString& op : ops) {
+            const QStringList a = op.split(u'|');
+            if (a[0] == "W")
+                QCOMPARE(reloaded.ReadString(a[1], a[2]), a[3]);
+        }
     }
 
     void readString_data() {
@@ -509,10 +529,10 @@ private slots:
     // Loading places every key as the rule's scan from the start would: 2,000 random key lists,
     // one section each, of both kinds of name, of numbers only and of other names only.
     void keyOrderMatchesScan() {
-        const QStringList numbers{"1",   "2",  "10", "9",          "-3", "2.5", "2.4",
-                                  " 7",  "1e2", "0", "2147483647", "1.", "+4"};
-        const QStringList names{"2147483648", "a",  "b",      "5a",         "10x",   "",
-                                "A",          "ab", "x1",     "\u00e9",     "\U0001F600", "\uFF21"};
+        const QStringList numbers{"1",  "2",   "10", "9",          "-3", "2.5", "2.4",
+                                  " 7", "1e2", "0",  "2147483647", "1.", "+4"};
+        const QStringList names{"2147483648", "a",  "b",  "5a",     "10x",        "",
+                                "A",          "ab", "x1", "\u00e9", "\U0001F600", "\uFF21"};
         QRandomGenerator random(12);
         QString file;
         QString expected;
@@ -587,43 +607,59 @@ private slots:
 
 #ifdef Q_OS_UNIX
     // As an ordinary user: a writable file in a read-only folder is saved in place; a file that
-    // cannot be read is never written over.
+    // cannot be read is never written over; a file that cannot be made or written says why.
     void ordinaryUser_data() {
+        QTest::addColumn<QString>("name"); // in the folder; a folder in the name is made
         QTest::addColumn<int>("folderMode");
-        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("fileMode"); // -1: no file
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<QString>("message");
-        QTest::newRow("read-only folder") << 0555 << 0666 << QByteArray("[S]\r\nk=new\r\n") << "";
+        QTest::newRow("read-only folder")
+            << "t.ini" << 0555 << 0666 << QByteArray("[S]\r\nk=new\r\n") << "";
         QTest::newRow("unreadable file")
-            << 0777 << 0222 << QByteArray("[S]\r\nk=old\r\n")
+            << "t.ini" << 0777 << 0222 << QByteArray("[S]\r\nk=old\r\n")
             << "16|" + SaveTitle +
                    "|clsINI.SaveFile: the file could not be read when it was loaded, so it was "
                    "left unchanged";
+        QTest::newRow("read-only folder, no file")
+            << "t.ini" << 0555 << -1 << QByteArray()
+            << "16|" + SaveTitle + "|" + SavePrefix + "Permission denied";
+        QTest::newRow("its folder made in a read-only folder")
+            << "sub/t.ini" << 0555 << -1 << QByteArray()
+            << "16|" + SaveTitle + "|" + SavePrefix +
+                   "cannot make the folder FOLDER/sub: Permission denied";
     }
     void ordinaryUser() {
+        QFETCH(QString, name);
         QFETCH(int, folderMode);
         QFETCH(int, fileMode);
         QFETCH(QByteArray, written);
         QFETCH(QString, message);
         const QString folder = dir.filePath("user");
-        const QString file = folder + "/t.ini";
+        const QString file = folder + "/" + name;
+        QDir(folder).removeRecursively();
         QDir().mkpath(folder);
-        Write(file, "[S]\r\nk=old\r\n");
+        if (fileMode >= 0) {
+            Write(file, "[S]\r\nk=old\r\n");
+            QVERIFY(::chmod(QFile::encodeName(file), fileMode) == 0);
+        }
         QVERIFY(::chmod(QFile::encodeName(dir.path()), 0755) == 0);
-        QVERIFY(::chmod(QFile::encodeName(file), fileMode) == 0);
         QVERIFY(::chmod(QFile::encodeName(folder), folderMode) == 0);
         const auto reported = AsOrdinaryUser([&] {
             clsINI ini;
             ini.LoadINI(file);
+            ini.SetCreateFolder(true);
             ini.WriteValue("S", "k", "new");
         });
         ::chmod(QFile::encodeName(folder), 0755);
-        ::chmod(QFile::encodeName(file), 0644);
+        if (fileMode >= 0)
+            ::chmod(QFile::encodeName(file), 0644);
         if (!reported)
             QSKIP("cannot run as an ordinary user here");
+        message.replace("FOLDER", QDir::toNativeSeparators(folder));
         QCOMPARE(*reported, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(Read(file), written);
-        QCOMPARE(testfiles::Contents(folder), QStringList{"t.ini"});
+        QCOMPARE(testfiles::Contents(folder), fileMode >= 0 ? QStringList{name} : QStringList());
     }
 #endif
 };
