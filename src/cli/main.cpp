@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "archive/Archive.h"
 #include "archive/Extract.h"
+#include "archive/Signals.h"
 #include "cli/Platform.h"
 
 #include <cerrno>
@@ -241,24 +242,6 @@ void Select(const archive::Archive& archive, const std::vector<std::string>& ent
     }
 }
 
-// A signal that ends the program while an entry is written still removes its temporary file
-// (where the system cannot make a file without a name), then ends the program as it would.
-void RemovePartialFileAndEnd(int signal) {
-    archive::RemovePartialFile();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void RemovePartialFileOnSignals() {
-    for (const int signal : {SIGINT, SIGTERM,
-#ifdef SIGHUP
-                             SIGHUP
-#endif
-         })
-        if (std::signal(signal, RemovePartialFileAndEnd) == SIG_IGN)
-            std::signal(signal, SIG_IGN); // a signal the caller ignores (nohup) stays ignored
-}
-
 int Extract(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
     if (!options.empty())
         throw UsageError{"unknown option for extract: " + options.front()};
@@ -268,9 +251,8 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     // Names become entry-name bytes by the platform's rule; positions stay as given.
     std::vector<std::string> entries;
     for (auto it = operands.begin() + 2; it != operands.end(); ++it)
-        entries.push_back(!it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9'
-                              ? *it
-                              : cli::EntryNameArgument(*it));
+        entries.push_back(
+            !it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9' ? *it : cli::EntryNameArgument(*it));
     // One open file for resolving the operands and for extracting, so that a file put in the
     // archive's place meanwhile is never read.
     archive::Archive archive;
@@ -293,7 +275,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
             Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : e.Name,
                      archive::Describe(e));
     };
-    RemovePartialFileOnSignals();
+    archive::RemovePartialFileOnSignals();
     const fs::path folder = cli::PathArgument(operands[1]);
     const archive::ExtractReport report =
         entries.empty() ? archive::ExtractEveryEntry(archive, folder, extract)
