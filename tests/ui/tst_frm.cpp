@@ -32,9 +32,10 @@ using testfiles::Record;
 
 namespace {
 
-const RecordedMessage Complete{"Extraction complete.", 64, "Complete"};
+const RecordedMessage Complete{"Extraction complete.", modMsgBox::vbInformation, "Complete"};
 RecordedMessage Incomplete(const QString& problems) {
-    return {"Extraction finished with problems:\n\n" + problems, 48, "Extraction incomplete"};
+    return {"Extraction finished with problems:\n\n" + problems, modMsgBox::vbExclamation,
+            "Extraction incomplete"};
 }
 
 } // namespace

@@ -92,9 +92,9 @@ void ExtractionRun::ShowProgress() {
     dialog_->setAutoReset(false);
     dialog_->setAutoClose(false);
     // Entry names are shown as they are, never read as markup.
-    label_ = new QLabel(dialog_.get());
-    label_->setTextFormat(Qt::PlainText);
-    dialog_->setLabel(label_);
+    auto* label = new QLabel(dialog_.get());
+    label->setTextFormat(Qt::PlainText);
+    dialog_->setLabel(label);
     // The bar is set directly: the dialog's own setValue processes events while it is modal.
     bar_ = new QProgressBar(dialog_.get());
     dialog_->setBar(bar_);
@@ -112,14 +112,14 @@ void ExtractionRun::UpdateProgress() {
     // The entry in progress is the one after those done.
     const std::size_t k = std::min(std::size_t(value / (steps_ + 1)) + 1, entries);
     const QString name = k > 0 ? QString::fromLocal8Bit(request_.ListedNames[k - 1]) : QString();
-    label_->setText(QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(entries));
+    // Through the dialog, which grows to fit the text.
+    dialog_->setLabelText(QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(entries));
     bar_->setValue(value % (steps_ + 1));
 }
 
 void ExtractionRun::End() {
     appear_.stop();
     dialog_.reset();
-    label_ = nullptr;
     bar_ = nullptr;
     qApp->removeEventFilter(this);
     running_ = false;

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-class QLabel;
 class QProgressBar;
 class QProgressDialog;
 class QWidget;
@@ -67,6 +66,5 @@ private:
     QFutureWatcher<archive::ExtractReport> watcher_;
     QTimer appear_;
     std::unique_ptr<QProgressDialog> dialog_;
-    QLabel* label_ = nullptr;     // the dialog's, plain text
     QProgressBar* bar_ = nullptr; // the dialog's
 };
