@@ -136,8 +136,8 @@ void ExtractionRun::End() {
 
 bool ExtractionRun::eventFilter(QObject* watched, QEvent* event) {
     // While the run lasts, no input reaches the owner window: before the progress dialog shows
-    // there is nothing to take it, and then the dialog is modal. Its shortcuts are held back
-    // too (an accepted override keeps a key from being a shortcut).
+    // there is nothing to take it, and then the dialog is modal. The window's shortcuts are
+    // held back too (an accepted override keeps a key from being a shortcut).
     const auto* widget = qobject_cast<QWidget*>(watched);
     const bool owners = watched == owner_->windowHandle() || (widget && widget->window() == owner_);
     if (!owners || !dynamic_cast<QInputEvent*>(event))
