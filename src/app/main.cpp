@@ -1,6 +1,7 @@
 // Quillmarrow: starts into its main window, opening the file or folder named on its command line.
 
 #include "Version.h"
+#include "archive/Signals.h"
 #include "ui/main/frm.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     // A write past the file-size limit then fails with an error that is reported.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    // Ended by a signal while an entry is written, the program leaves no temporary file.
+    archive::RemovePartialFileOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmarrow"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMARROW_VERSION));

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "archive/Archive.h"
 #include "archive/Extract.h"
+#include "archive/Signals.h"
 #include "cli/Platform.h"
 
 #include <algorithm>
@@ -248,24 +249,6 @@ void Select(const archive::Archive& archive, const std::vector<std::string>& ent
     }
 }
 
-// A signal that ends the program while an entry is written still removes its temporary file
-// (where the system cannot make a file without a name), then ends the program as it would.
-void RemovePartialFileAndEnd(int signal) {
-    archive::RemovePartialFile();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void RemovePartialFileOnSignals() {
-    for (const int signal : {SIGINT, SIGTERM,
-#ifdef SIGHUP
-                             SIGHUP
-#endif
-         })
-        if (std::signal(signal, RemovePartialFileAndEnd) == SIG_IGN)
-            std::signal(signal, SIG_IGN); // a signal the caller ignores (nohup) stays ignored
-}
-
 int Extract(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
     if (!options.empty())
         throw UsageError{"unknown option for extract: " + options.front()};
@@ -302,7 +285,7 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
             Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : e.Name,
                      archive::Describe(e));
     };
-    RemovePartialFileOnSignals();
+    archive::RemovePartialFileOnSignals();
     const fs::path folder = cli::PathArgument(operands[1]);
     const archive::ExtractReport report =
         entries.empty() ? archive::ExtractEveryEntry(archive, folder, extract)

@@ -11,13 +11,13 @@ namespace modBrowseForFolder {
 
 namespace {
 
-QString& StoredInitialFolder() {
-    static QString folder;
-    return folder;
-}
-
 Handler& CurrentHandler() {
     static Handler handler;
+    return handler;
+}
+
+ShowHandler& CurrentShowHandler() {
+    static ShowHandler handler;
     return handler;
 }
 
@@ -64,33 +64,32 @@ std::unique_ptr<QFileDialog> MakeDialog(const QString& InitialFolder, QWidget* O
 }
 
 QString ShowDialog(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted)
+    const ShowHandler& show = CurrentShowHandler();
+    if ((show ? show(dialog) : dialog.exec()) != QDialog::Accepted)
         return QString();
     return QDir::toNativeSeparators(dialog.selectedFiles().value(0));
 }
 
 QString BrowseForOutputFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
-    StoredInitialFolder() = InitialFolder;
     if (const Handler& handler = CurrentHandler())
-        return handler(StoredInitialFolder(), Owner, Title);
-    NewFolderDialog dialog(Owner, Title, StoredInitialFolder());
+        return handler(InitialFolder, Owner, Title);
+    NewFolderDialog dialog(Owner, Title, InitialFolder);
     return ShowDialog(dialog);
 }
 
 QString BrowseForFolder(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
-    StoredInitialFolder() = InitialFolder;
     if (const Handler& handler = CurrentHandler())
-        return handler(StoredInitialFolder(), Owner, Title);
-    const std::unique_ptr<QFileDialog> dialog = MakeDialog(StoredInitialFolder(), Owner, Title);
+        return handler(InitialFolder, Owner, Title);
+    const std::unique_ptr<QFileDialog> dialog = MakeDialog(InitialFolder, Owner, Title);
     return ShowDialog(*dialog);
-}
-
-QString InitialFolder() {
-    return StoredInitialFolder();
 }
 
 void SetHandler(Handler handler) {
     CurrentHandler() = std::move(handler);
+}
+
+void SetShowHandler(ShowHandler handler) {
+    CurrentShowHandler() = std::move(handler);
 }
 
 } // namespace modBrowseForFolder

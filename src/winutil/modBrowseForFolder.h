@@ -30,12 +30,14 @@ std::unique_ptr<QFileDialog> MakeDialog(const QString& InitialFolder, QWidget* O
 // Shows a dialog that MakeDialog made; the chosen folder in the platform's separators, or "".
 QString ShowDialog(QFileDialog& dialog);
 
-// For tests: the initial folder of the last call; kept after the call, "" before the first.
-QString InitialFolder();
-
 // Replaces the dialog (tests answer it); an empty handler restores the real dialog.
 using Handler =
     std::function<QString(const QString& InitialFolder, QWidget* Owner, const QString& Title)>;
 void SetHandler(Handler handler);
+
+// Replaces only the showing of the real dialog (tests look at it and answer it): returns the
+// dialog's result as exec() would. An empty one restores it.
+using ShowHandler = std::function<int(QFileDialog& dialog)>;
+void SetShowHandler(ShowHandler handler);
 
 } // namespace modBrowseForFolder

@@ -2,12 +2,18 @@
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
+#include "ui/main/ExtractSummary.h"
+#include "ui/main/ExtractionRun.h"
+#include "ui/main/ExtractionRunTestHooks.h"
 #include "ui/main/FileListBox.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -15,7 +21,9 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
+#include <QWindow>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -24,9 +32,10 @@ using testfiles::Record;
 
 namespace {
 
-const RecordedMessage Complete{"Extraction complete.", 64, "Complete"};
+const RecordedMessage Complete{"Extraction complete.", modMsgBox::vbInformation, "Complete"};
 RecordedMessage Incomplete(const QString& problems) {
-    return {"Extraction finished with problems:\n\n" + problems, 48, "Extraction incomplete"};
+    return {"Extraction finished with problems:\n\n" + problems, modMsgBox::vbExclamation,
+            "Extraction incomplete"};
 }
 
 } // namespace
@@ -55,10 +64,13 @@ private:
             return nullptr;
         return window;
     }
-    // Extract, with folder answered to the output folder dialog.
-    void extractTo(frm& window, const QString& folder) {
+    // Extract, with folder answered to the output folder dialog; true once its closing
+    // message has come.
+    bool extractTo(frm& window, const QString& folder) {
+        const qsizetype before = dialogs->Messages.size();
         dialogs->Answers << folder;
         window.cmdExtract->click();
+        return QTest::qWaitFor([&] { return dialogs->Messages.size() > before; }, 30000);
     }
     bool buttonsEnabled(const frm& w) const {
         return w.cmdSelectAll->isEnabled() && w.cmdExtract->isEnabled();
@@ -77,10 +89,6 @@ private slots:
         testfiles::Write(dataDir.filePath("bad.dat"),
                          Record("GOOD", 60, 2) + Record("a/b", 60, 1) + Record("", 0, 0) + "ok");
         testfiles::Write(appDir.filePath("beside.dat"), testfiles::Archive({{"X", "x"}}));
-        QList<QPair<QByteArray, QByteArray>> unsafe;
-        for (int k = 0; k < 25; ++k)
-            unsafe.append({"U/" + QByteArray::number(k), "u"});
-        testfiles::Write(dataDir.filePath("unsafe.dat"), testfiles::Archive(unsafe));
         testfiles::Write(dataDir.filePath(".hidden.dat"), testfiles::Archive({{"H", "h"}}));
     }
     void init() {
@@ -270,7 +278,7 @@ private slots:
         QCOMPARE(Lines(w->lstFiles), entries);
         w->cmdSelectAll->click();
         QTemporaryDir out;
-        extractTo(*w, out.path());
+        QVERIFY(extractTo(*w, out.path()));
         QCOMPARE(testfiles::Contents(out.path()), entries);
     }
 
@@ -348,12 +356,6 @@ private slots:
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << 2 << QList<int>{} << QStringList{"GOOD"}
             << Incomplete("a/b: unsafe name (contains a path separator)") << "";
-        QStringList twenty;
-        for (int k = 0; k < 20; ++k)
-            twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
-        QTest::newRow("the first 20 problems are named, the rest counted")
-            << "unsafe.dat" << 25 << QList<int>{} << QStringList{}
-            << Incomplete(twenty.join('\n') + "\n... and 5 more.") << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -373,7 +375,7 @@ private slots:
         QTemporaryDir out;
         testfiles::Write(out.filePath("file"), "in the way");
         const QString output = folder.isEmpty() ? out.path() : out.filePath(folder);
-        extractTo(*w, output);
+        QVERIFY(extractTo(*w, output));
         QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
         QCOMPARE(dialogs->Browses.last().InitialFolder, dataDir.path());
         if (!QFileInfo(output).isDir())
@@ -409,13 +411,15 @@ private slots:
                                                               {"C.BIN", "c"},
                                                               {"D.BIN", "d"}};
         testfiles::Write(dataDir.filePath("large.dat"), testfiles::Archive(entries));
-        frm::SetWorkerHook([cancel](const archive::ExtractProgress& p, std::stop_token stop) {
-            const auto until = std::chrono::steady_clock::now() +
-                               std::chrono::milliseconds(cancel ? 10000 : 2 * frm::ProgressDelayMs);
-            while (p.EntriesDone == 1 && !stop.stop_requested() &&
-                   std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        });
+        extractionrun::SetWorkerHook(
+            [cancel](const archive::ExtractProgress& p, std::stop_token stop) {
+                const auto until =
+                    std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(cancel ? 10000 : 2 * ExtractionRun::ProgressDelayMs);
+                while (p.EntriesDone == 1 && !stop.stop_requested() &&
+                       std::chrono::steady_clock::now() < until)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            });
         auto w = open();
         w->OpenPath(dataDir.filePath("large.dat"));
         w->cmdSelectAll->click();
@@ -424,6 +428,7 @@ private slots:
 
         int ticks = 0;
         QString label;
+        bool plain = false; // the label shows names as they are, never as markup
         int bar = -1;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
@@ -432,17 +437,20 @@ private slots:
             if (!dialog || !dialog->isVisible() || !label.isEmpty())
                 return;
             label = dialog->labelText();
+            plain = dialog->findChild<QLabel*>()->textFormat() == Qt::PlainText;
             bar = qRound(100.0 * dialog->value() / dialog->maximum());
             if (cancel)
                 dialog->findChild<QPushButton*>()->click(); // its Cancel button
         });
         timer.start(10);
         w->cmdExtract->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs->Messages.isEmpty(), 30000);
         timer.stop();
-        frm::SetWorkerHook({});
+        extractionrun::SetWorkerHook({});
 
         QVERIFY(ticks > 0); // the window kept handling events
         QCOMPARE(label, QString("Extracting B.BIN (2 of 4)"));
+        QVERIFY(plain);
         QCOMPARE(bar, 25); // per cent, by bytes: 4 of the 16 MiB
         QVERIFY(!w->findChild<QProgressDialog*>());
         QCOMPARE(testfiles::Contents(out.path()), files);
@@ -450,6 +458,121 @@ private slots:
             QCOMPARE(testfiles::Read(out.filePath(files[k])), entries[k].second);
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{message});
         QFile::remove(dataDir.filePath("large.dat"));
+    }
+
+    // Until the progress dialog shows, no click or key reaches the window: neither Select All,
+    // an entry line, its mnemonic, nor Enter (Extract again).
+    void noInputWhileExtracting() {
+        std::atomic<bool> release = false;
+        extractionrun::SetWorkerHook(
+            [&release](const archive::ExtractProgress& p, std::stop_token stop) {
+                while (p.EntriesDone == 1 && !release && !stop.stop_requested())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            });
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
+        ClickEntry(*w, 1);
+        ClickEntry(*w, 2);
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click(); // held after the first entry
+        QWindow* window = w->windowHandle();
+        const auto centre = [&](QWidget* widget, QPoint at) { return widget->mapTo(w.get(), at); };
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          centre(w->lstFiles->viewport(),
+                                 w->lstFiles->visualItemRect(w->lstFiles->item(0)).center()));
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          centre(w->cmdSelectAll, w->cmdSelectAll->rect().center()));
+        QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+        QTest::keyClick(window, Qt::Key_Return);
+        const bool early = !w->findChild<QProgressDialog*>();
+        const QList<int> selected = SelectedLines(w->lstFiles);
+        release = true;
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs->Messages.size(), 1, 30000);
+        extractionrun::SetWorkerHook({});
+        if (!early)
+            QSKIP("the progress dialog showed before the input was sent");
+        QCOMPARE(selected, (QList<int>{1, 2}));
+        QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{1, 2}));
+        QCOMPARE(dialogs->Browses.size(), 2); // the folder chosen, then the output folder
+        QCOMPARE(dialogs->Messages[0], Complete);
+    }
+
+    // The output folder dialog Extract opens (the real one, looked at and answered through its
+    // show hook): titled, opened at the folder shown, and a typed folder that does not exist
+    // yet is accepted and made.
+    void extractOpensTheOutputFolderDialog() {
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        const QString typed = out.filePath("new");
+        QString title, start;
+        bool acceptable = false;
+        modBrowseForFolder::SetHandler({});
+        modBrowseForFolder::SetShowHandler([&](QFileDialog& dialog) {
+            title = dialog.windowTitle();
+            start = dialog.directory().absolutePath();
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+            acceptable = dialog.findChild<QDialogButtonBox*>("buttonBox")
+                             ->button(QDialogButtonBox::Open)
+                             ->isEnabled();
+            if (!acceptable)
+                return int(QDialog::Rejected);
+            static_cast<QDialog&>(dialog).accept(); // as its button would
+            return dialog.result();
+        });
+        w->cmdExtract->click();
+        modBrowseForFolder::SetShowHandler({});
+        QCOMPARE(title, QString("Select the output folder"));
+        QCOMPARE(start, dataDir.path());
+        QVERIFY(acceptable);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs->Messages.size(), 1, 30000);
+        QCOMPARE(dialogs->Messages[0], Complete);
+        QCOMPARE(testfiles::Contents(typed), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+    }
+
+    // The closing message of a run, from its report alone.
+    void closingMessage_data() {
+        using Kind = archive::EntryResult::Kind;
+        QTest::addColumn<QList<Kind>>("results"); // of positions 0, 1 ...
+        QTest::addColumn<bool>("read");           // false: no record was read
+        QTest::addColumn<RecordedMessage>("message");
+        QTest::newRow("all written")
+            << QList<Kind>{Kind::Written, Kind::Written} << true << Complete;
+        QTest::newRow("one cancelled") << QList<Kind>{Kind::Written, Kind::Cancelled} << true
+                                       << Incomplete("Cancelled: 1 entry was not extracted.");
+        QTest::newRow("two cancelled")
+            << QList<Kind>{Kind::Written, Kind::Cancelled, Kind::Cancelled} << true
+            << Incomplete("Cancelled: 2 entries were not extracted.");
+        QTest::newRow("a record never read goes by its listed name")
+            << QList<Kind>{Kind::NotInDirectory} << false
+            << Incomplete("L0: not extracted: the archive changed since it was listed");
+        QStringList twenty;
+        for (int k = 0; k < 20; ++k)
+            twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
+        QTest::newRow("the first 20 problems are named, the rest counted")
+            << QList<Kind>(25, Kind::UnsafeName) << true
+            << Incomplete(twenty.join('\n') + "\n... and 5 more.");
+    }
+    void closingMessage() {
+        QFETCH(QList<archive::EntryResult::Kind>, results);
+        QFETCH(bool, read);
+        QFETCH(RecordedMessage, message);
+        ExtractionRequest request;
+        archive::ExtractReport report;
+        for (int k = 0; k < results.size(); ++k) {
+            request.Positions.push_back(k);
+            request.ListedNames.push_back("L" + std::to_string(k));
+            archive::EntryResult e;
+            e.Position = k;
+            e.Name = read ? "U/" + std::to_string(k) : "";
+            e.Result = results[k];
+            report.Problems += e.Result != archive::EntryResult::Kind::Written;
+            report.Entries.push_back(e);
+        }
+        const ClosingMessage shown = ExtractSummary(report, request);
+        QCOMPARE((RecordedMessage{shown.Prompt, shown.Style, shown.Title}), message);
     }
 
     void cancelledExtractShowsNothing() {
@@ -469,7 +592,7 @@ private slots:
         w->cmdSelectAll->click();
         QVERIFY(QFile::remove(appDir.filePath("brief.dat")));
         QTemporaryDir out;
-        extractTo(*w, out.path());
+        QVERIFY(extractTo(*w, out.path()));
         QCOMPARE(dialogs->Messages.size(), 1);
         QCOMPARE(dialogs->Messages[0].Buttons, 48);
         QVERIFY(dialogs->Messages[0].Prompt.contains("the archive does not exist"));

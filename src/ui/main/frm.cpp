@@ -6,6 +6,8 @@
 #include "settings/modSettingsFile.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/ExtractSummary.h"
+#include "ui/main/ExtractionRun.h"
 #include "ui/main/FileListBox.h"
 #include "winutil/clsResizeLimits.h"
 #include "winutil/modBrowseForFolder.h"
@@ -19,7 +21,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -28,25 +29,16 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QThread>
-#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
 #include <filesystem>
 #include <functional>
-#include <limits>
 #include <vector>
 
 namespace {
-
-// How many problem entries the closing message names before it only counts the rest.
-constexpr int ProblemsShown = 20;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* button = new QPushButton(caption, parent);
@@ -106,14 +98,6 @@ QString DroppedPath(const QMimeData* mime) {
             if (url.isLocalFile())
                 return url.toLocalFile();
     return {};
-}
-
-// The steps of the progress bar, which follows the bytes copied.
-constexpr int ProgressSteps = 10000;
-
-frm::WorkerHook& WorkerHookSlot() {
-    static frm::WorkerHook hook;
-    return hook;
 }
 
 QString& AppPathOverride() {
@@ -192,6 +176,8 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(cmdExtract, &QPushButton::clicked, this, &frm::cmdExtract_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
+    extraction_ = std::make_unique<ExtractionRun>(this);
+    connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
     // F5 reads the current folder again; it is no menu item.
     auto* refresh = new QAction(this);
@@ -336,11 +322,10 @@ void frm::cmdExtract_Click() {
     std::error_code ec;
     std::filesystem::create_directories(pathtext::NativePath(output), ec);
     if (ec) {
-        modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + output +
-                              QStringLiteral(": cannot create the folder: ") +
-                              QString::fromStdString(ec.message()) +
-                              QStringLiteral("\n\nNo entry was extracted."),
-                          48, QStringLiteral("Extraction incomplete"));
+        const ClosingMessage m =
+            NothingExtracted(output, QStringLiteral("cannot create the folder: ") +
+                                         QString::fromStdString(ec.message()));
+        modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
         return;
     }
     // The entries shown are those of the archive listed last, whatever is highlighted now.
@@ -410,49 +395,22 @@ std::vector<int> frm::SelectedPositions() const {
 
 void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                  const QString& OutputFolder) {
-    const std::vector<int> positions = SelectedPositions();
-    std::vector<std::string_view> listed;
-    listed.reserve(positions.size());
-    for (const int k : positions)
-        listed.emplace_back(std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k))
-                                                             : std::string_view());
-    archive::ExtractOptions options;
-    options.ListedNames = listed;
-    const archive::ExtractReport report =
-        ExtractInWorker(ArchivePath, pathtext::NativePath(OutputFolder), positions, options);
-    if (report.AllWritten()) {
-        modMsgBox::MsgBox(QStringLiteral("Extraction complete."), 64, QStringLiteral("Complete"));
-        return;
-    }
+    ExtractionRequest request;
+    request.Archive = ArchivePath;
+    request.OutputFolder = pathtext::NativePath(OutputFolder);
+    request.Positions = SelectedPositions();
+    request.ListedNames.reserve(request.Positions.size());
+    for (const int k : request.Positions)
+        request.ListedNames.emplace_back(
+            std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k)) : std::string_view());
+    request.ListCount = lstFiles->count();
+    extracting_ = extraction_->Start(std::move(request));
+}
 
-    QStringList lines;
-    if (report.ArchiveError || report.FolderError) {
-        const bool archiveFailed = bool(report.ArchiveError);
-        lines << (archiveFailed ? pathtext::ShownPath(ArchivePath) : OutputFolder) +
-                     QStringLiteral(": ") +
-                     QString::fromStdString(archive::Describe(archiveFailed ? report.ArchiveError
-                                                                            : report.FolderError))
-              << QString() << QStringLiteral("No entry was extracted.");
-    } else {
-        int problems = 0, cancelled = 0;
-        for (const auto& e : report.Entries) {
-            cancelled += e.Result == archive::EntryResult::Kind::Cancelled;
-            if (e.Result == archive::EntryResult::Kind::Written ||
-                e.Result == archive::EntryResult::Kind::Cancelled)
-                continue;
-            if (++problems > ProblemsShown)
-                continue;
-            const QString name = e.Name.empty() ? lstFiles->item(e.Position)->text()
-                                                : QString::fromLocal8Bit(e.Name);
-            lines << name + QStringLiteral(": ") + QString::fromStdString(archive::Describe(e));
-        }
-        if (problems > ProblemsShown)
-            lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
-        if (cancelled > 0)
-            lines << QStringLiteral("Cancelled: %1 entries were not extracted.").arg(cancelled);
-    }
-    modMsgBox::MsgBox(QStringLiteral("Extraction finished with problems:\n\n") + lines.join('\n'),
-                      48, QStringLiteral("Extraction incomplete"));
+void frm::Extraction_Finished(const archive::ExtractReport& report) {
+    extracting_ = false;
+    const ClosingMessage m = ExtractSummary(report, extraction_->Request());
+    modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
 }
 
 void frm::ShowFolder(const QString& folder) {
@@ -528,96 +486,4 @@ bool frm::ShowEntryToolTip(const QHelpEvent* event) {
                        QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
                        lstFiles->viewport(), lstFiles->visualRect(index));
     return true;
-}
-
-void frm::SetWorkerHook(WorkerHook hook) {
-    WorkerHookSlot() = std::move(hook);
-}
-
-archive::ExtractReport frm::ExtractInWorker(const std::filesystem::path& archivePath,
-                                            const std::filesystem::path& outputFolder,
-                                            std::span<const int> positions,
-                                            archive::ExtractOptions options) {
-    // What the worker last reported, read by the window's timer.
-    struct {
-        std::atomic<std::uint64_t> EntriesDone{0}, BytesDone{0}, TotalBytes{0};
-    } shared;
-    std::stop_source stop;
-    options.Stop = stop.get_token();
-    options.OnProgress = [&shared, hook = WorkerHookSlot(),
-                          token = stop.get_token()](const archive::ExtractProgress& p) {
-        shared.TotalBytes = p.TotalBytes;
-        shared.BytesDone = p.BytesDone;
-        shared.EntriesDone = p.EntriesDone;
-        if (hook)
-            hook(p, token);
-    };
-    archive::ExtractReport report;
-    std::exception_ptr failure;
-    const int listCount = lstFiles->count();
-    const std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            report =
-                archive::ExtractEntries(archivePath, outputFolder, positions, listCount, options);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-
-    QProgressDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Quillmarrow"));
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setMinimumDuration(std::numeric_limits<int>::max()); // shown below, after a delay
-    dialog.setRange(0, ProgressSteps);
-    const auto update = [&] {
-        // The entry in progress is the one after those done.
-        const std::size_t k = std::min<std::size_t>(shared.EntriesDone + 1, positions.size());
-        const QString name = k > 0 ? lstFiles->item(positions[k - 1])->text() : QString();
-        dialog.setLabelText(
-            QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(positions.size()));
-        const std::uint64_t total = shared.TotalBytes;
-        dialog.setValue(
-            total ? int(ProgressSteps * std::min(shared.BytesDone.load(), total) / total) : 0);
-    };
-    update();
-
-    // Until the dialog shows, the window takes no input (it is queued, as while a handler
-    // runs); from then on the modal dialog keeps it away from the window.
-    bool done = false;
-    QEventLoop loop;
-    QTimer appear, poll;
-    appear.setSingleShot(true);
-    connect(worker.get(), &QThread::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    connect(&appear, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&poll, &QTimer::timeout, &dialog, update);
-    connect(&dialog, &QProgressDialog::canceled, &loop, [&] {
-        stop.request_stop();
-        poll.stop();
-        loop.quit();
-    });
-    extracting_ = true;
-    worker->start();
-    appear.start(ProgressDelayMs);
-    poll.start(100);
-    while (!done) {
-        if (!appear.isActive() && !dialog.isVisible() && !stop.stop_requested()) {
-            update();
-            dialog.show();
-        }
-        if (loop.exec(dialog.isVisible() ? QEventLoop::AllEvents
-                                         : QEventLoop::ExcludeUserInputEvents) < 0) {
-            stop.request_stop(); // the program is quitting
-            break;
-        }
-    }
-    worker->wait();
-    extracting_ = false;
-    if (failure)
-        std::rethrow_exception(failure);
-    return report;
 }

@@ -5,10 +5,7 @@
 #include "winutil/clsForm.h"
 
 #include <filesystem>
-#include <functional>
 #include <memory>
-#include <span>
-#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -21,6 +18,7 @@ class QHelpEvent;
 class FileListBox;
 class clsINI;
 class clsResizeLimits;
+class ExtractionRun;
 
 // The main window (scale: twips): the current folder, its files, and the entries of the file last
 // clicked, with "Select All" and "Extract". Geometry is in twips; the client area is the central
@@ -60,14 +58,6 @@ public:
     // anything else is reported. The remembered folder stays as it was.
     void OpenPath(const QString& path);
 
-    // How long an extraction runs before its progress dialog appears.
-    static constexpr int ProgressDelayMs = 500;
-
-    // Test only: called on the extraction's worker thread after each progress report, with
-    // the extraction's stop token, so that a test can hold the worker at a chosen point.
-    using WorkerHook = std::function<void(const archive::ExtractProgress&, std::stop_token)>;
-    static void SetWorkerHook(WorkerHook hook);
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -85,6 +75,7 @@ private slots:
     void cmdExtract_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
+    void Extraction_Finished(const archive::ExtractReport& report);
 
 private:
     void Form_Load();
@@ -93,10 +84,6 @@ private:
     void ListArchiveEntries(const std::filesystem::path& ArchivePath);
     void ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                 const QString& OutputFolder);
-    archive::ExtractReport ExtractInWorker(const std::filesystem::path& archivePath,
-                                           const std::filesystem::path& outputFolder,
-                                           std::span<const int> positions,
-                                           archive::ExtractOptions options);
     void ShowFolder(const QString& folder);
     bool ShowEntryToolTip(const QHelpEvent* event);
 
@@ -107,5 +94,7 @@ private:
     // The records lstFiles shows, line k being record k: the tooltips' offsets and sizes, and
     // the names extraction checks the records still hold.
     archive::EntryList listing_;
-    bool extracting_ = false; // a worker is extracting; the window waits for it
+    // Extract's run beside the window, which takes no input meanwhile.
+    std::unique_ptr<ExtractionRun> extraction_;
+    bool extracting_ = false; // a run is going; the window stays open and takes no drops
 };

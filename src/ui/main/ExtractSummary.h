@@ -1,0 +1,25 @@
+#pragma once
+
+#include "archive/Extract.h"
+#include "ui/main/ExtractionRun.h"
+
+#include <QString>
+
+// The message that closes an extraction: its text, its message-box style and its title.
+struct ClosingMessage {
+    QString Prompt;
+    int Style = 0;
+    QString Title;
+};
+
+// How many problem entries the closing message names before it only counts the rest.
+inline constexpr int ProblemsShown = 20;
+
+// "Extraction complete.", or the problems of the run: the entries not written whole (each
+// under its record's name, or the listed one when the record was never read, the first
+// ProblemsShown of them), how many were cancelled, or why nothing was extracted.
+ClosingMessage ExtractSummary(const archive::ExtractReport& report,
+                              const ExtractionRequest& request);
+
+// The closing message of a run that extracted nothing: what failed (a path), and why.
+ClosingMessage NothingExtracted(const QString& what, const QString& why);
