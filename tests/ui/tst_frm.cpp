@@ -125,16 +125,16 @@ private slots:
         QVERIFY(mkfifo(QFile::encodeName(dataDir.filePath("fifo")), 0600) == 0);
 #endif
     }
+    void cleanupTestCase() {
+        // Qt's removal cannot name what is not UTF-8.
+        std::filesystem::remove_all(QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff");
+    }
     void init() {
         QFile::remove(iniPath());
         dialogs = std::make_unique<DialogRecorder>();
     }
     void cleanup() {
         dialogs.reset();
-    }
-    void cleanupTestCase() {
-        // Qt's removal cannot name what is not UTF-8.
-        std::filesystem::remove_all(QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff");
     }
 
     void firstStartWithoutSettings() {
@@ -320,6 +320,7 @@ private slots:
         QTemporaryDir out;
         extractTo(*w, out.path());
         QCOMPARE(testfiles::Contents(out.path()), entries);
+        std::filesystem::remove(QFile::encodeName(dir.path()).toStdString() + "/c\xff.dat");
     }
 
     // Choosing the same folder again or pressing F5 reads the folder again; the highlighted
@@ -609,7 +610,7 @@ private slots:
     void openPath_data() {
         QTest::addColumn<QString>("path"); // as pathtext::PathText gives it
         QTest::addColumn<bool>("drop");
-        QTest::addColumn<QString>("first");  // a file of the data folder clicked before; "" none
+        QTest::addColumn<QString>("first");  // a file of the data folder opened before; "" none
         QTest::addColumn<int>("sealedMode"); // given to the folder "sealed" as nobody; -1 none
         QTest::addColumn<QString>("folder"); // shown afterwards; "=" the data folder
         QTest::addColumn<QString>("highlighted");
