@@ -136,15 +136,14 @@ QString RememberedFolder(const QString& folder) {
 }
 
 // Why a path cannot be opened, in the words the command-line tool uses.
-QString Problem(archive::OpenError::Kind what, const std::error_code& ec = {}) {
-    return QString::fromStdString(
-        archive::Describe({what, archive::OpenError::Subject::Archive, ec}));
+QString Problem(const archive::OpenError& error) {
+    return QString::fromStdString(archive::Describe(error));
 }
-QString Problem(const std::error_code& ec) {
+QString Problem(const std::error_code& ec, archive::OpenError::Subject of) {
     using Kind = archive::OpenError::Kind;
     const bool denied =
         ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted;
-    return Problem(denied ? Kind::PermissionDenied : Kind::Unreadable, ec);
+    return Problem({denied ? Kind::PermissionDenied : Kind::Unreadable, of, ec});
 }
 
 // The steps of the progress bar, which follows the bytes copied.
@@ -498,6 +497,7 @@ void frm::ShowFolder(const QString& folder) {
 void frm::OpenPath(const QString& path) {
     namespace fs = std::filesystem;
     using Kind = archive::OpenError::Kind;
+    using Subject = archive::OpenError::Subject;
     const auto warn = [&](const QString& problem) {
         modMsgBox::MsgBox(pathtext::ShownText(path) + QStringLiteral(": ") + problem, 48,
                           QStringLiteral("Could not open"));
@@ -508,7 +508,7 @@ void frm::OpenPath(const QString& path) {
     if (fs::is_directory(status)) {
         ShowFolder(QDir::cleanPath(pathtext::PathText(native)));
         if (File->ReadError())
-            warn(Problem(File->ReadError()));
+            warn(Problem(File->ReadError(), Subject::OutputFolder)); // worded for a folder
         return;
     }
     if (status.type() == fs::file_type::not_found) {
@@ -516,7 +516,8 @@ void frm::OpenPath(const QString& path) {
         return;
     }
     if (ec || !fs::is_regular_file(status)) {
-        warn(ec ? Problem(ec) : Problem(Kind::NotRegularFile));
+        warn(ec ? Problem(ec, Subject::Archive)
+                : Problem({Kind::NotRegularFile, Subject::Archive, {}}));
         return;
     }
     // Read again when it is the folder shown, since the file may be new; the listing shown
