@@ -32,6 +32,11 @@ using testfiles::Record;
 
 namespace {
 
+const RecordedMessage Complete{"Extraction complete.", 64, "Complete"};
+RecordedMessage Incomplete(const QString& problems) {
+    return {"Extraction finished with problems:\n\n" + problems, 48, "Extraction incomplete"};
+}
+
 // A file's bytes at a path given as bytes, such as a name that is not valid UTF-8.
 void WriteAt(const std::string& path, const QByteArray& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
@@ -56,11 +61,6 @@ std::optional<QString> RowAsOrdinaryUser() {
     return child.exitCode() == 0 ? QString() : QString::fromLocal8Bit(child.readAll());
 }
 #endif
-
-const RecordedMessage Complete{"Extraction complete.", 64, "Complete"};
-RecordedMessage Incomplete(const QString& problems) {
-    return {"Extraction finished with problems:\n\n" + problems, 48, "Extraction incomplete"};
-}
 
 } // namespace
 

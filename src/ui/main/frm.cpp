@@ -98,26 +98,6 @@ void OpenSettings(clsINI& ini, const QString& appPath) {
     ini.SetCreateFolder(place.CreateFolder);
 }
 
-// The first local file or folder among dropped URLs, as pathtext::PathText gives it; "" when
-// there is none. Elsewhere than on Windows the path is taken from the URL's percent-encoded
-// bytes, which keep a name that is not valid UTF-8.
-QString DroppedPath(const QMimeData* mime) {
-    if (mime && mime->hasUrls())
-        for (const QUrl& url : mime->urls())
-            if (url.isLocalFile()) {
-#ifdef _WIN32
-                return url.toLocalFile();
-#else
-                const QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
-                const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
-                return pathtext::PathText(
-                    QByteArray::fromPercentEncoding((host.isEmpty() ? "" : "//" + host) + path)
-                        .toStdString());
-#endif
-            }
-    return {};
-}
-
 // The remembered folder as the settings file gives it. A settings file that is not UTF-8 is read
 // one byte per character: a folder whose name is not UTF-8 is then those bytes, taken when the
 // text as UTF-8 names no folder.
@@ -144,6 +124,26 @@ QString Problem(const std::error_code& ec, archive::OpenError::Subject of) {
     const bool denied =
         ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted;
     return Problem({denied ? Kind::PermissionDenied : Kind::Unreadable, of, ec});
+}
+
+// The first local file or folder among dropped URLs, as pathtext::PathText gives it; "" when
+// there is none. Elsewhere than on Windows the path is taken from the URL's percent-encoded
+// bytes, which keep a name that is not valid UTF-8.
+QString DroppedPath(const QMimeData* mime) {
+    if (mime && mime->hasUrls())
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile()) {
+#ifdef _WIN32
+                return url.toLocalFile();
+#else
+                const QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+                const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
+                return pathtext::PathText(
+                    QByteArray::fromPercentEncoding((host.isEmpty() ? "" : "//" + host) + path)
+                        .toStdString());
+#endif
+            }
+    return {};
 }
 
 // The steps of the progress bar, which follows the bytes copied.
