@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "archive/Signals.h"
+#include "ui/PathText.h"
 #include "ui/main/frm.h"
 
 #include <QApplication>
@@ -9,6 +10,32 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <string_view>
+
+namespace {
+
+// The PATH operand with its bytes kept (as pathtext::PathText gives them): Qt decodes the
+// arguments, which turns bytes that are not valid UTF-8 into replacement characters. On
+// Windows Qt's arguments are the command line's own UTF-16 text. The parser has accepted the
+// arguments, so every one left in argv other than "--" and the options (which all stand
+// alone) is an operand.
+QString PathArgument(int argc, char** argv, const QString& decoded) {
+#ifdef _WIN32
+    return decoded;
+#else
+    bool operands = false;
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view arg = argv[k];
+        if (operands || arg == "-" || !arg.starts_with('-'))
+            return pathtext::PathText(std::filesystem::path(arg));
+        operands = arg == "--";
+    }
+    return decoded;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -39,7 +66,7 @@ int main(int argc, char** argv) {
 
     frm window;
     if (!paths.isEmpty())
-        window.OpenPath(paths.first());
+        window.OpenPath(PathArgument(argc, argv, paths.first()));
     window.show();
     return QApplication::exec();
 }

@@ -26,7 +26,15 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <thread>
+
+#ifdef Q_OS_UNIX
+#include <QProcess>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using testfiles::Record;
 
@@ -37,6 +45,31 @@ RecordedMessage Incomplete(const QString& problems) {
     return {"Extraction finished with problems:\n\n" + problems, modMsgBox::vbExclamation,
             "Extraction incomplete"};
 }
+
+// A file's bytes at a path given as bytes, such as a name that is not valid UTF-8.
+void WriteAt(const std::string& path, const QByteArray& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
+}
+
+#ifdef Q_OS_UNIX
+// Runs the current test row again in a child as nobody, whom file modes bind where the tests run
+// as root: its output when it fails, "" when it passes, nothing when it cannot be run so.
+std::optional<QString> RowAsOrdinaryUser() {
+    constexpr int NoUser = 125;
+    QProcess child;
+    child.setChildProcessModifier([] {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(NoUser);
+    });
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString("%1:%2").arg(QTest::currentTestFunction(), QTest::currentDataTag())});
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() == NoUser)
+        return std::nullopt;
+    return child.exitCode() == 0 ? QString() : QString::fromLocal8Bit(child.readAll());
+}
+#endif
 
 } // namespace
 
@@ -90,12 +123,27 @@ private slots:
                          Record("GOOD", 60, 2) + Record("a/b", 60, 1) + Record("", 0, 0) + "ok");
         testfiles::Write(appDir.filePath("beside.dat"), testfiles::Archive({{"X", "x"}}));
         testfiles::Write(dataDir.filePath(".hidden.dat"), testfiles::Archive({{"H", "h"}}));
+        QVERIFY(QDir(dataDir.path()).mkdir("sealed"));
+        testfiles::Write(dataDir.filePath("sealed/s.dat"), testfiles::Archive({{"S", "s"}}));
+        // A folder and a file whose names hold a byte that is not UTF-8.
+        const std::string odd = QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff";
+        QVERIFY(std::filesystem::create_directory(odd));
+        WriteAt(odd + "/x\xff.dat", testfiles::Archive({{"C1", "c"}}));
+#ifdef Q_OS_UNIX
+        QVERIFY(mkfifo(QFile::encodeName(dataDir.filePath("fifo")), 0600) == 0);
+#endif
+    }
+    void cleanupTestCase() {
+        // Qt's removal cannot name what is not UTF-8.
+        std::filesystem::remove_all(QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff");
     }
     void init() {
         QFile::remove(iniPath());
         dialogs = std::make_unique<DialogRecorder>();
     }
-    void cleanup() { dialogs.reset(); }
+    void cleanup() {
+        dialogs.reset();
+    }
 
     void firstStartWithoutSettings() {
         auto w = open();
@@ -280,6 +328,7 @@ private slots:
         QTemporaryDir out;
         QVERIFY(extractTo(*w, out.path()));
         QCOMPARE(testfiles::Contents(out.path()), entries);
+        std::filesystem::remove(QFile::encodeName(dir.path()).toStdString() + "/c\xff.dat");
     }
 
     // Choosing the same folder again or pressing F5 reads the folder again; the highlighted
@@ -640,13 +689,22 @@ private slots:
         QVERIFY(dialogs->Browses.isEmpty());
     }
 
+    // One message however the archive is listed: opening one in another folder lists it once.
+    void tooManyEntries_data() {
+        QTest::addColumn<bool>("opened"); // from another folder, otherwise clicked
+        QTest::newRow("clicked") << false;
+        QTest::newRow("opened from another folder") << true;
+    }
     void tooManyEntries() {
+        QFETCH(bool, opened);
         QByteArray directory;
         for (int k = 0; k < frm::MaxListedEntries + 5; ++k)
             directory += Record("E" + QByteArray::number(k), 0, 0);
         testfiles::Write(dataDir.filePath("huge.dat"), directory);
-        auto w = open(dataDir.path(), "huge.dat");
+        auto w = opened ? open() : open(dataDir.path(), "huge.dat");
         QVERIFY(w);
+        if (opened)
+            w->OpenPath(dataDir.filePath("huge.dat"));
         QCOMPARE(w->lstFiles->count(), frm::MaxListedEntries);
         QCOMPARE(w->lstFiles->item(frm::MaxListedEntries - 1)->text(), QString("E32766"));
         QCOMPARE(dialogs->Messages.size(), 1);
@@ -657,47 +715,106 @@ private slots:
         QFile::remove(dataDir.filePath("huge.dat"));
     }
 
+    // The file lists a long folder in batches: a file opened far down is scrolled to once its
+    // line is laid out.
+    void farFileIsScrolledTo() {
+        QTemporaryDir dir;
+        for (int k = 0; k < 3000; ++k)
+            testfiles::Write(dir.filePath(QString("f%1.dat").arg(k, 4, 10, QChar('0'))), {});
+        auto w = open();
+        w->OpenPath(dir.filePath("f2999.dat"));
+        QCOMPARE(w->File->FileName(), QString("f2999.dat"));
+        QTRY_VERIFY(
+            w->File->viewport()->rect().contains(w->File->visualItemRect(w->File->currentItem())));
+    }
+
     // A path on the command line, and the same path dropped on the window. Paths are relative
     // to the data folder, which is the current folder; "=" stands for the data folder itself.
     void openPath_data() {
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // as pathtext::PathText gives it
         QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("first");  // a file of the data folder opened before; "" none
+        QTest::addColumn<int>("sealedMode"); // given to the folder "sealed" as nobody; -1 none
         QTest::addColumn<QString>("folder"); // shown afterwards; "=" the data folder
         QTest::addColumn<QString>("highlighted");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("message"); // the warning's text after the path; "" none
+        const QString odd = pathtext::PathText("/caf\xff");
         for (const bool drop : {false, true}) {
             const QByteArray how = drop ? "dropped: " : "argument: ";
             QTest::newRow(how + "a file opens its folder, highlighted and listed")
-                << "three.dat" << drop << "="
+                << "three.dat" << drop << "" << -1 << "="
                 << "three.dat" << QStringList{"A.TXT", "B.TXT", "C.TXT"} << "";
-            QTest::newRow(how + "a folder opens that folder") << "=/" << drop << "="
+            QTest::newRow(how + "a folder opens that folder") << "=/" << drop << "" << -1 << "="
                                                               << "" << QStringList{} << "";
             QTest::newRow(how + "a missing path warns and changes nothing")
-                << "missing.dat" << drop << appDir.path() << "" << QStringList{}
+                << "missing.dat" << drop << "" << -1 << appDir.path() << "" << QStringList{}
                 << ": no such file or folder";
+            QTest::newRow(how + "names not valid UTF-8 keep their bytes")
+                << odd.mid(1) + pathtext::PathText("/x\xff.dat") << drop << "" << -1 << "=" + odd
+                << "x\uFFFD.dat" << QStringList{"C1"} << "";
+            QTest::newRow(how + "a hidden file of the folder shown keeps its listing")
+                << ".hidden.dat" << drop << "three.dat" << -1 << "="
+                << "three.dat" << QStringList{"A.TXT", "B.TXT", "C.TXT"}
+                << ": not in the file list (hidden files are left out)";
+#ifdef Q_OS_UNIX
+            QTest::newRow(how + "a FIFO is not a regular file")
+                << "fifo" << drop << "" << -1 << appDir.path() << "" << QStringList{}
+                << ": is not a regular file";
+#endif
         }
         QTest::newRow("argument: a hidden file opens its folder and warns")
-            << ".hidden.dat" << false << "="
+            << ".hidden.dat" << false << "" << -1 << "="
             << "" << QStringList{} << ": not in the file list (hidden files are left out)";
+#ifdef Q_OS_UNIX
+        QTest::newRow("argument: a device is not a regular file")
+            << "/dev/null" << false << "" << -1 << appDir.path() << "" << QStringList{}
+            << ": is not a regular file";
+        QTest::newRow("argument: an archive in a folder that may be searched, not read, is listed")
+            << "sealed/s.dat" << false << "" << 0111 << "=/sealed"
+            << "" << QStringList{"S"} << "";
+        QTest::newRow("argument: a folder that may not be read is opened and reported")
+            << "sealed" << false << "" << 0 << "=/sealed"
+            << "" << QStringList{} << ": permission denied";
+        QTest::newRow("argument: an archive in a folder that may not be searched is reported")
+            << "sealed/s.dat" << false << "" << 0600 << appDir.path() << "" << QStringList{}
+            << ": permission denied";
+#endif
     }
     void openPath() {
         QFETCH(QString, path);
         QFETCH(bool, drop);
+        QFETCH(QString, first);
+        QFETCH(int, sealedMode);
         QFETCH(QString, folder);
         QFETCH(QString, highlighted);
         QFETCH(QStringList, lines);
         QFETCH(QString, message);
+#ifdef Q_OS_UNIX
+        if (sealedMode >= 0 && geteuid() == 0) {
+            const std::optional<QString> failure = RowAsOrdinaryUser();
+            if (!failure)
+                QSKIP("cannot run as an ordinary user here");
+            QVERIFY2(failure->isEmpty(), qPrintable(*failure));
+            return;
+        }
+        const QByteArray sealed = QFile::encodeName(dataDir.filePath("sealed"));
+        QVERIFY(sealedMode < 0 || ::chmod(sealed, mode_t(sealedMode)) == 0);
+#endif
         const QString here = QDir::currentPath();
         QDir::setCurrent(dataDir.path());
         auto w = open();
+        if (!first.isEmpty())
+            w->OpenPath(dataDir.filePath(first));
         if (path.startsWith('='))
             path.replace(0, 1, dataDir.path());
         if (drop) {
             // Over the entry list, which takes no drops itself: the window takes them.
-            path = QFileInfo(path).absoluteFilePath(); // as a file manager gives it
+            path = QDir(dataDir.path()).filePath(path); // as a file manager gives it, encoded
             QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(path)});
+            mime.setUrls({QUrl::fromEncoded(
+                "file://" + QByteArray::fromStdString(testfiles::NativePath(path).native())
+                                .toPercentEncoding("/"))});
             const QPoint at = w->lstFiles->mapTo(w.get(), w->lstFiles->rect().center());
             QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
             QCoreApplication::sendEvent(w->windowHandle(), &enter);
@@ -710,12 +827,15 @@ private slots:
             w->OpenPath(path);
         }
         QDir::setCurrent(here);
-        const QString shown = folder == "=" ? dataDir.path() : folder;
+#ifdef Q_OS_UNIX
+        ::chmod(sealed, 0755);
+#endif
+        const QString shown = folder.startsWith('=') ? dataDir.path() + folder.mid(1) : folder;
         QCOMPARE(w->File->Path(), shown);
-        QCOMPARE(w->lblFolder->property("Tag").toString(), shown);
+        QCOMPARE(w->lblFolder->property("Tag").toString(), pathtext::ShownText(shown));
         QCOMPARE(w->File->FileName(), highlighted);
         QCOMPARE(Lines(w->lstFiles), lines);
-        QCOMPARE(buttonsEnabled(*w), !highlighted.isEmpty());
+        QCOMPARE(buttonsEnabled(*w), !lines.isEmpty());
         QCOMPARE(dialogs->Messages.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
             QCOMPARE(dialogs->Messages[0].Prompt, path + message);
@@ -723,6 +843,17 @@ private slots:
             QCOMPARE(dialogs->Messages[0].Title, QString("Could not open"));
         }
         QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
+    }
+
+    // A remembered folder whose name is not UTF-8: the settings file holds its bytes, and is
+    // then read one byte per character.
+    void rememberedFolderNotValidUtf8() {
+        testfiles::Write(iniPath(), "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) +
+                                        "/caf\xff\r\n");
+        auto w = open();
+        QVERIFY(w);
+        QCOMPARE(Lines(w->File), QStringList{"x\uFFFD.dat"});
+        QCOMPARE(w->lblFolder->property("Tag").toString(), dataDir.path() + "/caf\uFFFD");
     }
 
     void openPathReadsTheShownFolderAgain() {

@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,26 +17,11 @@ namespace fs = std::filesystem;
 using pathtext::NativePath;
 using pathtext::ShownPath;
 
-// Each line's name as the system gave it: bytes on POSIX, UTF-16 (lossless) on Windows.
-constexpr int NameRole = Qt::UserRole;
-
 #ifdef _WIN32
-QVariant Native(const fs::path& name) {
-    return QString::fromStdWString(name.native());
-}
-fs::path FromNative(const QVariant& name) {
-    return fs::path(name.toString().toStdWString());
-}
 bool IsHidden(const fs::path& path) {
     return QFileInfo(ShownPath(path)).isHidden();
 }
 #else
-QVariant Native(const fs::path& name) {
-    return QByteArray::fromStdString(name.native());
-}
-fs::path FromNative(const QVariant& name) {
-    return fs::path(name.toByteArray().toStdString());
-}
 bool IsHidden(const fs::path& path) {
     return path.filename().native().starts_with('.');
 }
@@ -45,6 +31,10 @@ bool IsHidden(const fs::path& path) {
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A folder of many files shows its first lines at once; the rest are laid out while the
+    // window goes on (each line's width needs its text laid out).
+    setLayoutMode(QListView::Batched);
+    setBatchSize(1000);
     connect(this, &QListWidget::itemSelectionChanged, this, &FileListBox::HighlightChanged);
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         // A click on the file that is already highlighted lists it afresh.
@@ -77,6 +67,34 @@ QString FileListBox::FileName() const {
     return item ? item->text() : QString();
 }
 
+bool FileListBox::SetFileName(const fs::path& name) {
+    const auto found = std::find_if(names_.begin(), names_.end(),
+                                    [&](const fs::path& n) { return n.native() == name.native(); });
+    if (found == names_.end())
+        return false;
+    QListWidgetItem* line = item(int(found - names_.begin()));
+    if (line == highlighted_)
+        emit Click();
+    else
+        setCurrentItem(line); // raises Click
+    ScrollToHighlighted();
+    return true;
+}
+
+void FileListBox::ScrollToHighlighted() {
+    scrollPending_ = highlighted_ && !visualItemRect(highlighted_).isValid();
+    if (highlighted_ && !scrollPending_)
+        scrollToItem(highlighted_);
+}
+
+void FileListBox::updateGeometries() {
+    QListWidget::updateGeometries();
+    // Called when the last batch of lines is laid out too: a highlighted line that was not laid
+    // out yet is scrolled to now.
+    if (scrollPending_)
+        ScrollToHighlighted();
+}
+
 fs::path FileListBox::FilePath() const {
     const QListWidgetItem* item = Highlighted();
     if (!item)
@@ -84,23 +102,24 @@ fs::path FileListBox::FilePath() const {
     // Joined as the folder is, without normalising: a root folder gets a second separator.
     fs::path path = NativePath(path_);
     path += fs::path::string_type(1, fs::path::preferred_separator);
-    path += FromNative(item->data(NameRole)).native();
+    path += names_[std::size_t(row(item))].native();
     return path;
 }
 
 void FileListBox::Refresh() {
-    const QVariant kept = highlighted_ ? highlighted_->data(NameRole) : QVariant();
+    const fs::path kept = highlighted_ ? names_[std::size_t(row(highlighted_))] : fs::path();
     refreshing_ = true;
     clear();
+    names_.clear();
     highlighted_ = nullptr;
+    readError_.clear();
 
     std::vector<std::pair<QString, fs::path>> files; // shown name, name as given
-    std::error_code ec;
     // Asked first, since a path is split into all its parts when it is made: a folder value of
     // millions of parts, which can name no folder, would cost seconds.
-    if (!path_.isEmpty() && QFileInfo(path_).isDir())
-        for (fs::directory_iterator it(NativePath(path_), ec), end; !ec && it != end;
-             it.increment(ec)) {
+    if (!path_.isEmpty() && pathtext::IsFolder(path_))
+        for (fs::directory_iterator it(NativePath(path_), readError_), end;
+             !readError_ && it != end; it.increment(readError_)) {
             // Ordinary files and links to them; hidden files are left out, as the folder's own
             // listing would.
             std::error_code typeError;
@@ -113,16 +132,25 @@ void FileListBox::Refresh() {
         const int order = a.first.compare(b.first);
         return order != 0 ? order < 0 : a.second.native() < b.second.native();
     });
-    for (const auto& [shown, name] : files) {
-        auto* item = new QListWidgetItem(shown, this);
-        item->setData(NameRole, Native(name));
-        if (kept.isValid() && !highlighted_ && item->data(NameRole) == kept) {
-            setCurrentItem(item);
-            highlighted_ = item;
-        }
+    // All lines in one insertion: line by line, each one costs the list work of its own.
+    QStringList shown;
+    shown.reserve(qsizetype(files.size()));
+    names_.reserve(files.size());
+    for (auto& [text, name] : files) {
+        shown.append(std::move(text));
+        names_.push_back(std::move(name));
     }
+    addItems(shown);
+    if (!kept.empty())
+        for (std::size_t k = 0; k < names_.size(); ++k)
+            if (names_[k].native() == kept.native()) {
+                highlighted_ = item(int(k));
+                setCurrentItem(highlighted_);
+                ScrollToHighlighted();
+                break;
+            }
     refreshing_ = false;
-    if (kept.isValid() && !highlighted_)
+    if (!kept.empty() && !highlighted_)
         emit Click(); // the highlighted file is gone: nothing is highlighted now
 }
 

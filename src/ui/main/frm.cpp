@@ -22,7 +22,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -91,12 +90,51 @@ void OpenSettings(clsINI& ini, const QString& appPath) {
     ini.SetCreateFolder(place.CreateFolder);
 }
 
-// The first local file or folder among dropped URLs; "" when there is none.
+// The remembered folder as the settings file gives it. A settings file that is not UTF-8 is read
+// one byte per character: a folder whose name is not UTF-8 is then those bytes, taken when the
+// text as UTF-8 names no folder.
+QString RememberedFolder(const QString& folder) {
+#ifndef _WIN32
+    const auto above = [](char16_t limit) { return [limit](QChar c) { return c >= limit; }; };
+    const bool latin1 = std::none_of(folder.begin(), folder.end(), above(256)) &&
+                        std::any_of(folder.begin(), folder.end(), above(128));
+    if (latin1 && !pathtext::IsFolder(folder)) {
+        const QString asBytes = pathtext::TextFromBytes(folder.toLatin1().toStdString());
+        if (pathtext::IsFolder(asBytes))
+            return asBytes;
+    }
+#endif
+    return folder;
+}
+
+// Why a path cannot be opened, in the words the command-line tool uses.
+QString Problem(const archive::OpenError& error) {
+    return QString::fromStdString(archive::Describe(error));
+}
+QString Problem(const std::error_code& ec, archive::OpenError::Subject of) {
+    using Kind = archive::OpenError::Kind;
+    const bool denied =
+        ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted;
+    return Problem({denied ? Kind::PermissionDenied : Kind::Unreadable, of, ec});
+}
+
+// The first local file or folder among dropped URLs, as pathtext::PathText gives it; "" when
+// there is none. Elsewhere than on Windows the path is taken from the URL's percent-encoded
+// bytes, which keep a name that is not valid UTF-8.
 QString DroppedPath(const QMimeData* mime) {
     if (mime && mime->hasUrls())
         for (const QUrl& url : mime->urls())
-            if (url.isLocalFile())
+            if (url.isLocalFile()) {
+#ifdef _WIN32
                 return url.toLocalFile();
+#else
+                const QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+                const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
+                return pathtext::PathText(
+                    QByteArray::fromPercentEncoding((host.isEmpty() ? "" : "//" + host) + path)
+                        .toStdString());
+#endif
+            }
     return {};
 }
 
@@ -225,10 +263,8 @@ void frm::Form_Load() {
     limits_->AddLimits(this, 6795, 4920, 0, 0, false);
     const QString appPath = AppPath();
     OpenSettings(*ini_, appPath);
-    const QString folder =
-        ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), appPath);
-    modDrawText::FitPath(this, lblFolder, folder);
-    File->SetPath(lblFolder->property("Tag").toString());
+    ShowFolder(RememberedFolder(
+        ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), appPath)));
 }
 
 void frm::Form_Unload() {
@@ -414,39 +450,48 @@ void frm::Extraction_Finished(const archive::ExtractReport& report) {
 }
 
 void frm::ShowFolder(const QString& folder) {
-    modDrawText::FitPath(this, lblFolder, folder);
+    modDrawText::FitPath(this, lblFolder, pathtext::ShownText(folder));
     File->SetPath(folder);
 }
 
 void frm::OpenPath(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        ShowFolder(QDir::cleanPath(info.absoluteFilePath()));
-        return;
-    }
-    if (!info.isFile()) {
-        modMsgBox::MsgBox(path + QStringLiteral(": no such file or folder"), 48,
+    namespace fs = std::filesystem;
+    using Kind = archive::OpenError::Kind;
+    using Subject = archive::OpenError::Subject;
+    const auto warn = [&](const QString& problem) {
+        modMsgBox::MsgBox(pathtext::ShownText(path) + QStringLiteral(": ") + problem, 48,
                           QStringLiteral("Could not open"));
+    };
+    std::error_code ec;
+    const fs::path native = fs::absolute(pathtext::NativePath(path), ec);
+    const fs::file_status status = fs::status(native, ec);
+    if (fs::is_directory(status)) {
+        ShowFolder(QDir::cleanPath(pathtext::PathText(native)));
+        if (File->ReadError())
+            warn(Problem(File->ReadError(), Subject::OutputFolder)); // worded for a folder
         return;
     }
-    const QString folder = QDir::cleanPath(info.absolutePath());
-    const bool shown = folder == File->Path();
-    ShowFolder(folder);
-    if (shown) { // read it again, the file may be new; the listing is stale until it is found
-        File->Refresh();
-        File_PathChange();
+    if (status.type() == fs::file_type::not_found) {
+        warn(QStringLiteral("no such file or folder"));
+        return;
     }
+    if (ec || !fs::is_regular_file(status)) {
+        warn(ec ? Problem(ec, Subject::Archive)
+                : Problem({Kind::NotRegularFile, Subject::Archive, {}}));
+        return;
+    }
+    // Read again when it is the folder shown, since the file may be new; the listing shown
+    // stays valid until the file is listed.
+    ShowFolder(QDir::cleanPath(pathtext::PathText(native.parent_path())));
     // The file is listed as a click on it lists it, so that Extract reads the same file.
-    const QList<QListWidgetItem*> items = File->findItems(info.fileName(), Qt::MatchExactly);
-    if (items.isEmpty()) {
-        modMsgBox::MsgBox(path +
-                              QStringLiteral(": not in the file list (hidden files are left out)"),
-                          48, QStringLiteral("Could not open"));
+    if (File->SetFileName(native.filename()))
+        return;
+    if (!File->ReadError()) {
+        warn(QStringLiteral("not in the file list (hidden files are left out)"));
         return;
     }
-    File->setCurrentItem(items.first());
-    File->scrollToItem(items.first());
-    File_Click();
+    // A folder that may be searched but not listed: its files can still be read.
+    ListArchiveEntries(native);
 }
 
 void frm::dragEnterEvent(QDragEnterEvent* event) {

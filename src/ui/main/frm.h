@@ -53,9 +53,10 @@ public:
     // The positions of the selected lines, ascending: the entries Extract writes.
     std::vector<int> SelectedPositions() const;
 
-    // Opens a path handed to the program on its command line or dropped on the window: a file
-    // opens its folder with the file highlighted and listed, a folder opens that folder, and
-    // anything else is reported. The remembered folder stays as it was.
+    // Opens a path handed to the program on its command line or dropped on the window, as
+    // pathtext::PathText gives it: a file opens its folder with the file highlighted and listed
+    // (listed only, in a folder that may not be read), a folder opens that folder, and anything
+    // else is reported with what it is. The remembered folder stays as it was.
     void OpenPath(const QString& path);
 
 protected:
