@@ -389,7 +389,7 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
     if (dir.Error) {
         modMsgBox::MsgBox(QStringLiteral("frm.ListArchiveEntries: ") +
                               QString::fromStdString(archive::Describe(dir.Error)),
-                          16, QStringLiteral("Could not read archive"));
+                          modMsgBox::vbCritical, QStringLiteral("Could not read archive"));
         return;
     }
     listedArchive_ = ArchivePath;
@@ -407,7 +407,7 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
         modMsgBox::MsgBox(QStringLiteral("This archive has more than %1 entries. Only the first "
                                          "%1 are listed; the rest were left out.")
                               .arg(MaxListedEntries),
-                          48, QStringLiteral("Too many entries"));
+                          modMsgBox::vbExclamation, QStringLiteral("Too many entries"));
 }
 
 std::vector<int> frm::SelectedPositions() const {
@@ -459,8 +459,8 @@ void frm::OpenPath(const QString& path) {
     using Kind = archive::OpenError::Kind;
     using Subject = archive::OpenError::Subject;
     const auto warn = [&](const QString& problem) {
-        modMsgBox::MsgBox(pathtext::ShownText(path) + QStringLiteral(": ") + problem, 48,
-                          QStringLiteral("Could not open"));
+        modMsgBox::MsgBox(pathtext::ShownText(path) + QStringLiteral(": ") + problem,
+                          modMsgBox::vbExclamation, QStringLiteral("Could not open"));
     };
     std::error_code ec;
     const fs::path native = fs::absolute(pathtext::NativePath(path), ec);
