@@ -18,4 +18,28 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # quillmarrow_VERSION_ARCH.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
+# On Windows, `cpack -G ZIP` in the build folder makes quillmarrow-VERSION-win64.zip: a folder
+# that runs where nothing is installed, with the Qt DLLs and plugins the window loads and, where
+# the programs link it as DLLs, the MinGW runtime.
+if(WIN32)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)
+  if(QUILLMARROW_GUI)
+    foreach(module Core Gui Widgets Concurrent)
+      install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endforeach()
+    install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+  endif()
+  foreach(dll ${QUILLMARROW_MINGW_RUNTIME})
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${path}")
+      message(FATAL_ERROR "The MinGW runtime ${dll} was not found")
+    endif()
+    install(FILES ${path} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endforeach()
+endif()
+
 include(CPack)

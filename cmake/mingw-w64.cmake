@@ -1,5 +1,5 @@
 # Cross-builds for 64-bit Windows with Debian's MinGW-w64 (package mingw-w64), POSIX thread
-# model, linked statically so the programs need no MinGW DLLs beside them:
+# model. Without Qt the programs are linked statically and need no MinGW DLLs beside them:
 #   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 #         -DQUILLMARROW_GUI=OFF -DQUILLMARROW_TESTS=OFF -DQUILLMARROW_BENCH=OFF
 # Programs built here that the build runs itself (the sample archive's maker) run under Wine.
