@@ -7,7 +7,9 @@
 // A path kept as text keeps its bytes: on POSIX a byte that is not part of valid UTF-8 (Qt's
 // 8-bit encoding there) becomes the lone surrogate U+DC00 + byte, which no decoded text holds,
 // and NativePath turns it back into that byte. ShownText makes such text fit to be shown.
+// Shown paths use the platform's separator ("\" on Windows).
 
+#include <QDir>
 #include <QFileInfo>
 #include <QString>
 #include <QStringDecoder>
@@ -111,7 +113,7 @@ inline QString PathText(const std::filesystem::path& path) {
 // characters.
 inline QString ShownPath(const std::filesystem::path& path) {
 #ifdef _WIN32
-    return QString::fromStdWString(path.native());
+    return QDir::toNativeSeparators(QString::fromStdWString(path.native()));
 #else
     return QString::fromLocal8Bit(path.native());
 #endif
@@ -122,7 +124,7 @@ inline QString ShownText(QString text) {
     for (qsizetype i = 0; i < text.size(); ++i)
         if (detail::EscapeAt(text, i))
             text[i] = QChar::ReplacementCharacter;
-    return text;
+    return QDir::toNativeSeparators(text);
 }
 
 // Whether the text names a folder (following links), asked without making a

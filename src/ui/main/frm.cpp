@@ -329,8 +329,7 @@ void frm::cmdBrowse_Click() {
         lblFolder->property("Tag").toString(), this, QStringLiteral("Select a folder"));
     if (folder.isEmpty())
         return;
-    modDrawText::FitPath(this, lblFolder, folder);
-    File->SetPath(folder);
+    ShowFolder(folder);
     ini_->WriteValue(QStringLiteral("General"), QStringLiteral("Folder"), folder);
 }
 
