@@ -11,26 +11,39 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "entries into a folder, one file per entry. quillmarrow-cli does the same\n"
     "from the command line.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.com/quillmarrow/")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # quillmarrow_VERSION_ARCH.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
-# On Windows, `cpack -G ZIP` in the build folder makes quillmarrow-VERSION-win64.zip: a folder
+# On Windows, `cpack -G ZIP` in the build folder makes quillmarrow-VERSION-win64.zip: one folder
 # that runs where nothing is installed, with the Qt DLLs and plugins the window loads and, where
-# the programs link it as DLLs, the MinGW runtime.
+# the programs link it as DLLs, the MinGW runtime. The DLLs are stripped as the programs are
+# (CPACK_STRIP_FILES, cmake --install --strip).
 if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)
+  function(quillmarrow_install_dll file name folder)
+    install(FILES ${file} DESTINATION ${folder})
+    if(CMAKE_STRIP)
+      install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+          execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${folder}/${name}\")
+        endif()")
+    endif()
+  endfunction()
   if(QUILLMARROW_GUI)
-    foreach(module Core Gui Widgets Concurrent)
-      install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION ${CMAKE_INSTALL_BINDIR})
+    foreach(target Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Concurrent)
+      quillmarrow_install_dll($<TARGET_FILE:${target}> $<TARGET_FILE_NAME:${target}>
+                              ${CMAKE_INSTALL_BINDIR})
     endforeach()
-    install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
-            DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
-    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
-            DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+    foreach(plugin platforms/QWindowsIntegration styles/QWindowsVistaStyle)
+      get_filename_component(folder ${plugin} DIRECTORY)
+      get_filename_component(target ${plugin} NAME)
+      set(target Qt6::${target}Plugin)
+      quillmarrow_install_dll($<TARGET_FILE:${target}> $<TARGET_FILE_NAME:${target}>
+                              ${CMAKE_INSTALL_BINDIR}/${folder})
+    endforeach()
   endif()
   foreach(dll ${QUILLMARROW_MINGW_RUNTIME})
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
@@ -38,8 +51,10 @@ if(WIN32)
     if(NOT IS_ABSOLUTE "${path}")
       message(FATAL_ERROR "The MinGW runtime ${dll} was not found")
     endif()
-    install(FILES ${path} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    quillmarrow_install_dll(${path} ${dll} ${CMAKE_INSTALL_BINDIR})
   endforeach()
+else()
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()
 
 include(CPack)
