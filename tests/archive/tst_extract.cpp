@@ -246,6 +246,10 @@ private slots:
         else
             archivePath = inFolder;
         const QString folder = out;
+#ifdef _WIN32
+        if (how == "linked folder")
+            QSKIP("QFile::link makes a shortcut on Windows, which the file system does not follow");
+#endif
         if (how == "linked folder") {
             out = root.filePath("linked");
             QVERIFY(QFile::link(folder, out));
@@ -300,7 +304,14 @@ private slots:
         QCOMPARE(archive::ReadDirectory(opened).Entries.size(), 3u);
         const QString other = root.filePath("other.dat");
         testfiles::Write(other, testfiles::Archive({{"Z", "zulu"}}));
-        QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(archivePath)) == 0);
+        std::error_code replaced;
+        std::filesystem::rename(testfiles::NativePath(other), testfiles::NativePath(archivePath),
+                                replaced);
+#ifdef _WIN32
+        QVERIFY(replaced); // Windows keeps an open file's name until the file is closed
+#else
+        QVERIFY(!replaced);
+#endif
         const std::vector<int> first{0};
         QVERIFY(archive::ExtractEntries(opened, testfiles::NativePath(out), first, 3).AllWritten());
         QVERIFY(archive::ExtractEveryEntry(opened, testfiles::NativePath(out)).AllWritten());
@@ -315,6 +326,16 @@ private slots:
         const QString moved = root.filePath("moved"), elsewhere = root.filePath("elsewhere");
         QVERIFY(QDir().mkdir(elsewhere));
         archive::ExtractOptions options;
+#ifdef _WIN32
+        // Windows keeps the opened folder from being renamed until the extraction ends.
+        options.OnResult = [&](const archive::EntryResult& e) {
+            if (e.Position == 0)
+                QVERIFY(!QDir().rename(out, moved));
+        };
+        QVERIFY(extract({0, 1, 2}, 3, options).AllWritten());
+        QCOMPARE(testfiles::Contents(out), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+        return;
+#endif
         options.OnResult = [&](const archive::EntryResult& e) {
             if (e.Position == 0) {
                 QVERIFY(QDir().rename(out, moved));
@@ -331,6 +352,9 @@ private slots:
 
     // A folder path so long that only the entry's own name still fits after it.
     void outputPathNearPathMax() {
+#ifdef _WIN32
+        QSKIP("PATH_MAX is POSIX's: Windows paths end at 260 characters unless long paths are on");
+#endif
         testfiles::Write(archivePath, testfiles::Archive({{"TWELVE.CHARS", "x"}}));
         QString deep = out;
         while (deep.size() < 4095 - 1 - 12 - 100)
@@ -460,8 +484,9 @@ private slots:
     void failedWriteLeavesNothing() {
         QFETCH(int, size);
         QFETCH(bool, oldFile);
-        testfiles::Write(archivePath,
-                         testfiles::Archive({{"BIG", QByteArray(size, 'b')}, {"OK", "ok"}}));
+        testfiles::Write(archivePath, testfiles::Archive({{"BIG", QByteArray(size, 'b')},
+                                                          { "OK",
+                                                            "ok" }}));
         if (oldFile)
             testfiles::Write(QDir(out).filePath("BIG"), "old");
         rlimit limit{}, saved{};
@@ -475,8 +500,12 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(report.Entries[0].Result, Kind::WriteFailed);
         QCOMPARE(report.Entries[1].Result, Kind::Written);
-        QCOMPARE(outputFiles(),
-                 oldFile ? (Files{{"BIG", "old"}, {"OK", "ok"}}) : (Files{{"OK", "ok"}}));
+        QCOMPARE(outputFiles(), oldFile ? (Files{{"BIG", "old"},
+                                                 { "OK",
+                                                   "ok" }})
+                                        : (Files{
+                                              { "OK",
+                                                "ok" }}));
     }
 #endif
 
@@ -495,6 +524,11 @@ private slots:
         options.OnProgress = [&](const archive::ExtractProgress& p) {
             if (p.EntriesDone == 0) {
                 seen = testfiles::Contents(out);
+                // Where files cannot be made without a name, the entry is written to a
+                // temporary file until it is whole.
+                seen.removeIf([](const QString& name) {
+                    return name.startsWith(".quillmarrow-") && name.endsWith(".part");
+                });
                 stop.request_stop();
             }
         };

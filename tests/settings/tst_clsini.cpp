@@ -185,7 +185,7 @@ private slots:
             QStringList ops;
             for (const QString& k : arriving)
                 ops << "W|S|" + k + "|";
-            row(name, NoFile, ops, ("[S]\r\n" + sorted.join("=\r\n") + "=\r\n").toLocal8Bit());
+            row(name, NoFile, ops, ("[S]\r\n" + sorted.join("=\r\n") + "=\r\n").toUtf8());
         };
         order("equal values keep arrival", {"2.4", "2", "1"}, {"1", "2.4", "2"});
         order("2.5 ranks as 2", {"3", "2.5", "2"}, {"2.5", "2", "3"});
@@ -603,6 +603,24 @@ private slots:
         QCOMPARE(testfiles::Contents(program),
                  beside ? QStringList{"Quillmarrow.ini"} : QStringList{});
         QCOMPARE(messages, QStringList());
+    }
+
+    // A program folder that cannot take the file (here one that does not exist) sends it to the
+    // user's folder: %LOCALAPPDATA%\Quillmarrow on Windows, ~/.config/Quillmarrow elsewhere.
+    void settingsInTheUsersFolder() {
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName("Quillmarrow"); // as the program names itself
+        const QTemporaryDir own;
+        const modSettingsFile::Place place = modSettingsFile::Choose(own.filePath("missing"));
+        QCoreApplication::setApplicationName(name);
+#ifdef Q_OS_WIN
+        const QString user = qEnvironmentVariable("LOCALAPPDATA");
+#else
+        const QString user = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + "/.config");
+#endif
+        QCOMPARE(QDir::fromNativeSeparators(place.FileName),
+                 QDir::fromNativeSeparators(user) + "/Quillmarrow/Quillmarrow.ini");
+        QVERIFY(place.CreateFolder);
     }
 
 #ifdef Q_OS_UNIX

@@ -2,7 +2,8 @@
 
 // A folder that folds case, for tests: a small FAT image made with mkfs.fat and mounted
 // through FUSE (fusefat), where each spelling of a name has an inode number of its own and
-// times go in 2-second steps. Unmounted again when the object goes.
+// times go in 2-second steps. Unmounted again when the object goes. On Windows an ordinary
+// folder, removed again when the object goes.
 
 #include <QString>
 

@@ -39,8 +39,13 @@ private slots:
                                      << "https://example.org/quillmarrow/";
         QTest::newRow("mailto address") << "mailto:someone@example.org"
                                         << "mailto:someone@example.org";
+#ifdef _WIN32
+        QTest::newRow("absolute folder") << "C:\\tmp\\some folder"
+                                         << "file:///C:/tmp/some%20folder";
+#else
         QTest::newRow("absolute folder") << "/tmp/some folder"
                                          << "file:///tmp/some%20folder";
+#endif
         QTest::newRow("relative folder")
             << "games"
             << QUrl::fromLocalFile(QDir::current().filePath("games")).toString(QUrl::FullyEncoded);
