@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
 # build quillmarrow-cli for Windows and run it.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
+# Xvfb is the display Wine needs for the window's Windows build; xwininfo finds its window.
+packages+=(xvfb x11-utils xz-utils)
 # dpkg-shlibdeps finds the Debian package's dependencies, lintian checks the package and man
 # checks the manual pages.
 packages+=(dpkg-dev lintian man-db groff-base)
@@ -66,6 +68,89 @@ test_windows_cli() (
         <(build/bin/quillmarrow-cli list --long build/bin/Sample.dat)
 )
 
+# The window cross-built for Windows against the Qt for Windows in ../shared (unpacked into
+# build-win/qt-mingw), in build-win/build: the portable zip is made, unpacked into a fresh Wine
+# prefix and started from there (quillmarrow-cli.exe --version, and the window on Windows' own
+# platform until it shows), then every test program but tst_cli (which runs above against
+# quillmarrow-cli.exe) runs under Wine on the offscreen platform. Wine passes no QT_* variable
+# on to Windows programs, so the prefix's registry holds them. Wine needs an X display for its
+# own windows even then: the stage starts an Xvfb of its own. QUILLMARROW_QT_FOR_WINDOWS names
+# the Qt archive when it lies elsewhere.
+qt_for_windows=${QUILLMARROW_QT_FOR_WINDOWS:-../shared/qt6-mingw-6.4.2.tar.xz}
+test_windows_window() (
+    if [ ! -f "$qt_for_windows" ]; then
+        echo "Skipping the window's Windows build: $qt_for_windows is missing."
+        return
+    fi
+    local qt=$PWD/build-win/qt-mingw
+    if [ ! "$qt/.unpacked" -nt "$qt_for_windows" ]; then
+        rm -rf "$qt"
+        mkdir -p build-win
+        tar -xJf "$qt_for_windows" -C build-win
+        touch "$qt/.unpacked"
+    fi
+    export WINEPREFIX=$PWD/build-win/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        LC_ALL=C.UTF-8
+    unset WAYLAND_DISPLAY WINEPATH
+    local xvfb
+    rm -f build-win/display
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>build-win/display 2>/dev/null &
+    xvfb=$!
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
+    trap 'wineserver -k; kill $xvfb' EXIT
+    until [ -s build-win/display ]; do
+        kill -0 $xvfb 2>/dev/null || { echo "Xvfb did not start" >&2; return 1; }
+        sleep 0.1
+    done
+    export DISPLAY=:$(cat build-win/display)
+    wineboot -i >/dev/null 2>&1
+    # Everything, as cpack builds everything before it packs.
+    build build-win/build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_PREFIX_PATH="$qt" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DQUILLMARROW_BENCH=OFF
+
+    rm -f build-win/build/quillmarrow-*-win64.zip
+    (cd build-win/build && cpack -G ZIP >/dev/null)
+    local zip unpacked app
+    zip=$(echo "$PWD"/build-win/build/quillmarrow-*-win64.zip)
+    unpacked=$WINEPREFIX/drive_c/unpacked
+    mkdir -p "$unpacked"
+    (cd "$unpacked" && cmake -E tar xf "$zip")
+    app=$(echo "$unpacked"/quillmarrow-*-win64)
+    wine "$app/quillmarrow-cli.exe" --version
+    wine "$app/quillmarrow.exe" &
+    local window=$! seconds=0
+    until xwininfo -root -tree | grep -q '"Quillmarrow": '; do
+        if [ $seconds -eq 60 ] || ! kill -0 $window 2>/dev/null; then
+            echo "$zip: quillmarrow.exe showed no window" >&2
+            return 1
+        fi
+        sleep 1
+        seconds=$((seconds + 1))
+    done
+    kill $window
+    wait $window || true
+    echo "Package: $zip"
+
+    # The Qt DLLs and the MinGW runtime for the test programs, which run in the build folder
+    # (drive Z: is the root folder).
+    local folders=("$qt/bin") dll folder
+    for dll in libstdc++-6.dll libwinpthread-1.dll; do
+        folders+=("$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=$dll)")")
+    done
+    WINEPATH=""
+    for folder in "${folders[@]}"; do WINEPATH+="Z:${folder//\//\\};"; done
+    export WINEPATH
+    # Qt Test writes to the debugger rather than to standard output when it sees no console.
+    for variable in QT_QPA_PLATFORM=offscreen QT_FORCE_STDERR_LOGGING=1; do
+        wine reg add 'HKCU\Environment' /v "${variable%%=*}" /t REG_SZ /d "${variable#*=}" /f \
+            >/dev/null 2>&1
+    done
+    ctest --test-dir build-win/build --output-on-failure -E '^tst_cli$'
+)
+
 # Makes the Debian package in build/ and checks it: every installed file is in it, its
 # dependencies were found, lintian finds no error or warning, the manual pages format without
 # a warning, and quillmarrow-cli runs from an unpacked copy.
@@ -118,6 +203,7 @@ test)
     build build-core -DQUILLMARROW_GUI=OFF -DQUILLMARROW_BENCH=OFF
     ctest --test-dir build-core --output-on-failure
     test_windows_cli
+    test_windows_window
     # Everything again with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
     build build-asan -DQUILLMARROW_SANITIZE=ON -DQUILLMARROW_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure

@@ -22,6 +22,8 @@ namespace {
 // alone) is an operand.
 QString PathArgument(int argc, char** argv, const QString& decoded) {
 #ifdef _WIN32
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
     return decoded;
 #else
     bool operands = false;
