@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
-# build quillmarrow-cli for Windows and run it.
+# build quillmarrow-cli and the window for Windows and run them.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
 # Xvfb is the display Wine needs for the window's Windows build; xwininfo finds its window.
 packages+=(xvfb x11-utils xz-utils)
