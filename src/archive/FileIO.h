@@ -134,12 +134,15 @@ public:
                     std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
                     std::error_code& ec);
 
-    enum class Naming { Named, Replaced, Refused };
+    enum class Naming { Named, Replaced, Refused, Kept };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
     // mayReplace(its id) decides: Replaced (its id in `replaced`) or Refused (this file is
-    // discarded). On an error nothing is named and the file is discarded.
-    Naming Name(const std::string& name, const std::function<bool(const FileId&)>& mayReplace,
-                FileId& replaced, std::error_code& ec);
+    // discarded). With keepExisting, an existing file is never replaced: the name is given
+    // only when free, in one step, and otherwise this file is discarded (Kept). On an error
+    // nothing is named and the file is discarded.
+    Naming Name(const std::string& name, bool keepExisting,
+                const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
+                std::error_code& ec);
     // Closes and removes the file.
     void Discard() noexcept;
 

@@ -305,7 +305,7 @@ bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
     return false; // every copy goes through the buffer
 }
 
-NewFile::Naming NewFile::Name(const std::string& name,
+NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
     std::error_code failed;
@@ -320,6 +320,19 @@ NewFile::Naming NewFile::Name(const std::string& name,
         return Naming::Refused;
     }
     const std::wstring target = folder_ + FromAnsi(name);
+    if (keepExisting) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+        if (::MoveFileExW(temp_.c_str(), target.c_str(), 0)) {
+            temp_.clear();
+            ForgetPartialFile();
+            return Naming::Named;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            ec = {static_cast<int>(error), std::system_category()};
+        Discard();
+        return ec ? Naming::Refused : Naming::Kept;
+    }
     Naming naming = Naming::Named;
     HANDLE old = ::CreateFileW(
         target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -25,10 +25,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* Usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
-                              "       quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n"
-                              "       quillmarrow-cli --help\n"
-                              "       quillmarrow-cli --version\n";
+constexpr const char* Usage =
+    "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
+    "       quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n"
+    "       quillmarrow-cli --help\n"
+    "       quillmarrow-cli --version\n";
 
 constexpr const char* Help =
     "\n"
@@ -36,7 +37,9 @@ constexpr const char* Help =
     "            --long writes INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  extract   copy entries of ARCHIVE into the existing FOLDER, one file each; an ENTRY\n"
     "            starting with a digit is a 0-based position, any other is a name (every\n"
-    "            entry of that name); no ENTRY extracts every entry\n"
+    "            entry of that name); no ENTRY extracts every entry. A file that exists\n"
+    "            under an entry's name is replaced\n"
+    "  -k, --keep-existing   (extract) keep a file that exists under an entry's name\n"
     "  --help    show this help\n"
     "  --version show the version\n"
     "\n"
@@ -250,8 +253,12 @@ void Select(const archive::Archive& archive, const std::vector<std::string>& ent
 }
 
 int Extract(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
-    if (!options.empty())
-        throw UsageError{"unknown option for extract: " + options.front()};
+    archive::ExtractOptions extract;
+    for (const auto& o : options) {
+        if (o != "-k" && o != "--keep-existing")
+            throw UsageError{"unknown option for extract: " + o};
+        extract.KeepExisting = true;
+    }
     if (operands.size() < 2)
         throw UsageError{"extract takes ARCHIVE and FOLDER"};
     const std::string& path = operands[0];
@@ -272,7 +279,6 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     if (ec)
         return ReadFailed(path, ec);
 
-    archive::ExtractOptions extract;
     extract.ListedNames = selection.Names;
     archive::NameFilter byName;
     if (!selection.ByName.empty())

@@ -364,6 +364,10 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
+        QTest::newRow("extract -k keeps the file of an earlier entry of the same name")
+            << QStringList{"extract", "-k", "@/a.dat", "@/out", "TEXT.TXT"} << 0 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: kept the existing file\n")
+            << Files{{"TEXT.TXT", "one"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -491,9 +495,10 @@ private slots:
     void help() {
         const Result r = Run({"--help"});
         QCOMPARE(r.exitCode, 0);
-        for (const char* line : {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
-                                 "quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n",
-                                 "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
+        for (const char* line :
+             {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
+              "quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n",
+              "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
             QVERIFY2(r.out.contains(line), line);
     }
 
