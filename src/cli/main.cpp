@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "archive/Archive.h"
+#include "archive/Check.h"
 #include "archive/Extract.h"
 #include "archive/Signals.h"
 #include "cli/Platform.h"
@@ -306,6 +307,46 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     return report.AllWritten() ? 0 : 1;
 }
 
+// "1 entry", "2 entries".
+std::string Count(std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+int Check(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
+    if (!options.empty())
+        throw UsageError{"unknown option for check: " + options.front()};
+    if (operands.empty())
+        throw UsageError{"check takes one ARCHIVE or more"};
+    Output output;
+    int status = 0;
+    for (const std::string& path : operands) {
+        archive::Archive archive;
+        if (!Open(path, archive)) {
+            status = 2;
+            continue;
+        }
+        const archive::CheckReport report =
+            archive::CheckArchive(archive, [&](const archive::Finding& f) {
+                const bool note = f.What == archive::Finding::Kind::Note;
+                output.Write(Escaped(path + ": entry " + std::to_string(f.Position) + ' ' + f.Name +
+                                     ": " + (note ? "note: " : "") + f.Text) +
+                             '\n');
+            });
+        if (report.ReadError) {
+            ReadFailed(path, report.ReadError);
+            status = 2;
+            continue;
+        }
+        output.Write(Escaped(path + ": " + Count(report.Entries, "entry", "entries") + ", " +
+                             Count(report.Problems, "problem", "problems") + ", " +
+                             Count(report.Notes, "note", "notes")) +
+                     '\n');
+        if (report.Problems > 0)
+            status = std::max(status, 1);
+    }
+    return std::max(status, output.Finish());
+}
+
 int Run(const std::vector<std::string>& args) {
     // Options come before the operands; "--" ends them.
     std::string command;
@@ -333,6 +374,8 @@ int Run(const std::vector<std::string>& args) {
         return List(options, operands);
     if (command == "extract")
         return Extract(options, operands);
+    if (command == "check")
+        return Check(options, operands);
     throw UsageError{command.empty() ? "no command given" : "unknown command: " + command};
 }
 
