@@ -390,9 +390,27 @@ private slots:
         QTest::newRow("extract a position out of range writes nothing")
             << QStringList{"extract", "@/a.dat", "@/out", "0", "5"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: no entry at position 5") << Files{};
-        QTest::newRow("extract an unknown name writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract an unknown name: no entry matches, the others are written")
+            << QStringList{"extract", "@/a.dat", "@/out", "1", "NOPE"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: NOPE: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern that matches nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "*.WAV", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: *.WAV: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern with a set and an escape")
+            << QStringList{"extract", "@/a.dat", "@/out", "[-]DA\\S?"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract --exclude drops what it matches, also from every entry")
+            << QStringList{"extract", "--exclude", "*.TXT", "--exclude=a?b", "@/a.dat", "@/out"}
+            << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
+        QTest::newRow("extract -i folds case in names, patterns and excludes")
+            << QStringList{"extract", "-i", "--exclude=t*", "@/a.dat", "@/out", "-dash", "*t*"} << 1
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
         QTest::newRow("extract a position with any number of leading zeros")
             << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
