@@ -28,25 +28,40 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* Usage =
-    "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
-    "       quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n"
+    "usage: quillmarrow-cli list [-l|--long|--json] ARCHIVE\n"
+    "       quillmarrow-cli extract [-k] [-v] [-i] [--exclude PATTERN]... ARCHIVE FOLDER "
+    "[ENTRY...]\n"
+    "       quillmarrow-cli extract-each [-k] [-v] [-i] [--exclude PATTERN]... FOLDER ARCHIVE...\n"
+    "       quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli check ARCHIVE...\n"
     "       quillmarrow-cli --help\n"
     "       quillmarrow-cli --version\n";
 
 constexpr const char* Help =
     "\n"
-    "  list      write the entry names of ARCHIVE, one a line, in directory order;\n"
-    "            --long writes INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
-    "  extract   copy entries of ARCHIVE into the existing FOLDER, one file each; an ENTRY\n"
-    "            starting with a digit is a 0-based position, any other is a name (every\n"
-    "            entry of that name); no ENTRY extracts every entry. A file that exists\n"
-    "            under an entry's name is replaced\n"
-    "  -k, --keep-existing   (extract) keep a file that exists under an entry's name\n"
-    "  --help    show this help\n"
-    "  --version show the version\n"
+    "  list                 write the entry names of ARCHIVE, one a line, in directory order\n"
+    "  extract              copy entries of ARCHIVE into the existing FOLDER, one file each\n"
+    "                       (no ENTRY: every entry); an existing file is replaced unless -k\n"
+    "  extract-each         extract every entry of each ARCHIVE into FOLDER/STEM (STEM-2 ...\n"
+    "                       when an earlier ARCHIVE or a file has that name)\n"
+    "  cat                  write the data of the ENTRYs to standard output, in the order given\n"
+    "  check                report each problem and note in the directory of each ARCHIVE\n"
+    "  -l, --long           (list) write INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
+    "  --json               (list) write one JSON object a line: index, offset, size, name\n"
+    "                       (null when not UTF-8), name_hex\n"
+    "  -k, --keep-existing  keep a file that exists under an entry's name\n"
+    "  -v, --verbose        write each entry's name on standard error as it is written\n"
+    "  -i, --ignore-case    fold ASCII case in names, patterns and --exclude patterns\n"
+    "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
+    "  --help               show this help\n"
+    "  --version            show the version\n"
     "\n"
-    "Options come before the operands; -- ends them. Exit status: 0 when every entry was\n"
-    "written whole, 1 when an entry was cut short or not written, 2 for a usage error or an\n"
+    "An ENTRY starting with a digit is a 0-based position, one holding *, ? or [ a pattern\n"
+    "(fnmatch rules, byte for byte; \\ makes the next character literal), any other a name\n"
+    "(every entry of that name). An ENTRY that matches nothing is reported and the others are\n"
+    "still taken. Options come before the operands; -- ends them. Exit status: 0 when every\n"
+    "entry was written whole (check: no problem), 1 when an entry was cut short or not\n"
+    "written, an ENTRY matched nothing, or check found a problem, 2 for a usage error or an\n"
     "archive or folder that cannot be opened.\n";
 
 using cli::UsageError;
