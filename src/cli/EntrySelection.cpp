@@ -106,13 +106,12 @@ void EntrySelection::Resolve(const archive::Archive& archive, std::error_code& e
     for (Operand& o : operands_) {
         if (o.What == Operand::Kind::Name)
             o.Matched = found.contains(o.Bytes);
-        if (o.What == Operand::Kind::Position && o.Position >= count_)
-            throw UsageError{"no entry at position " + o.Given + " (the archive has " +
-                             std::to_string(count_) + " entries)"};
-        o.Matched = o.Matched || o.What == Operand::Kind::Position;
+        // A position past the directory matches nothing, like a name that no entry has.
+        if (o.What == Operand::Kind::Position)
+            o.Matched = o.Position < count_;
     }
     for (const auto& [k, name] : numbered_)
-        if (!Excluded(name)) {
+        if (k < count_ && !Excluded(name)) {
             positions_.push_back(static_cast<int>(k));
             listed_.push_back(name);
         }

@@ -387,9 +387,9 @@ private slots:
                           "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
                           "bytes written)\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}, {"CUT", "reZZ"}};
-        QTest::newRow("extract a position out of range writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "0", "5"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry at position 5") << Files{};
+        QTest::newRow("extract a position out of range: no entry matches, the others are written")
+            << QStringList{"extract", "@/a.dat", "@/out", "1", "5"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: 5: no entry matches\n") << Files{{"-DASH", "tw"}};
         QTest::newRow("extract an unknown name: no entry matches, the others are written")
             << QStringList{"extract", "@/a.dat", "@/out", "1", "NOPE"} << 1 << QByteArray()
             << QByteArray("quillmarrow-cli: NOPE: no entry matches\n") << Files{{"-DASH", "tw"}};
@@ -414,11 +414,10 @@ private slots:
         QTest::newRow("extract a position with any number of leading zeros")
             << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
-        QTest::newRow("extract a position past every number writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 2
+        QTest::newRow("extract a position past every number matches nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 1
             << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry at position 99999999999999999999999 (the "
-                          "archive has 5 entries)\n")
+            << QByteArray("quillmarrow-cli: 99999999999999999999999: no entry matches\n")
             << Files{};
         QTest::newRow("extract a position with letters after the digits")
             << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
