@@ -52,8 +52,8 @@ Place Choose(const QString& ProgramFolder, const QString& UserFolder, const Fold
 
 Place Choose(const QString& ProgramFolder) {
     return Choose(ProgramFolder,
-                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                  CanMakeFiles, IsInstalled(ProgramFolder));
+                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), CanMakeFiles,
+                  IsInstalled(ProgramFolder));
 }
 
 } // namespace modSettingsFile

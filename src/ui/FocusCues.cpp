@@ -29,7 +29,8 @@ protected:
             if (widget_->hasFocus()) {
                 QPainter painter(widget_);
                 painter.setPen(QPen(widget_->palette().color(colour_), 1, pen_));
-                painter.drawRect(widget_->rect().adjusted(inset_, inset_, -1 - inset_, -1 - inset_));
+                painter.drawRect(
+                    widget_->rect().adjusted(inset_, inset_, -1 - inset_, -1 - inset_));
             }
             return true;
         }

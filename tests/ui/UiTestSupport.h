@@ -10,8 +10,8 @@
 
 #include <QAccessible>
 #include <QList>
-#include <QMap>
 #include <QListWidget>
+#include <QMap>
 #include <QMenu>
 #include <QStringList>
 #include <QTest>

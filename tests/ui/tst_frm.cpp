@@ -602,8 +602,8 @@ private slots:
             << QList<Kind>{Kind::Written, Kind::Cancelled} << true
             << Cancelled("1 entry was extracted.\nCancelled: 1 entry was not extracted.");
         QTest::newRow("two cancelled")
-            << QList<Kind>{Kind::Written, Kind::Written, Kind::Cancelled, Kind::Cancelled}
-            << true << Cancelled("2 entries were extracted.\nCancelled: 2 entries were not extracted.");
+            << QList<Kind>{Kind::Written, Kind::Written, Kind::Cancelled, Kind::Cancelled} << true
+            << Cancelled("2 entries were extracted.\nCancelled: 2 entries were not extracted.");
         QTest::newRow("cancelled, with a problem apart")
             << QList<Kind>{Kind::UnsafeName, Kind::Cancelled} << true
             << Cancelled("0 entries were extracted.\nCancelled: 1 entry was not extracted.",
@@ -625,8 +625,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("tab and backslash") << QByteArray("a\tb\\c") << "a\\x09b\\\\c";
         QTest::newRow("DEL and a C1 control") << QByteArray("d\x7f\xc2\x85") << "d\\x7f\\xc2\\x85";
-        QTest::newRow("a byte that is not UTF-8, beside text") << QByteArray("\xff\xc3\xa9")
-                                                               << "\\xff\u00e9";
+        QTest::newRow("a byte that is not UTF-8, beside text")
+            << QByteArray("\xff\xc3\xa9") << "\\xff\u00e9";
     }
     void closingMessageEscapesNames() {
         QFETCH(QByteArray, name);
@@ -746,11 +746,11 @@ private slots:
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{asked});
         if (!yes)
             release = true;
-        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != yes,
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != yes, 30000);
         QTRY_COMPARE(dialogs->Messages.size(), yes ? 1 : 2);
         extractionrun::SetWorkerHook({});
-        const QStringList written = yes ? QStringList{"A.TXT"} : QStringList{"A.TXT", "B.TXT", "C.TXT"};
+        const QStringList written =
+            yes ? QStringList{"A.TXT"} : QStringList{"A.TXT", "B.TXT", "C.TXT"};
         QCOMPARE(testfiles::Contents(out.path()), written);
     }
 
@@ -995,8 +995,9 @@ private slots:
         qputenv("HOME", QFile::encodeName(home.path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
         frm::SetAppPath(program.isEmpty() ? appDir.path() : program);
-        const QString userIni = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                                "/Quillmarrow.ini";
+        const QString userIni =
+            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+            "/Quillmarrow.ini";
         const bool beside = program.isEmpty() || !QFile::exists(program + "/Quillmarrow.ini");
         auto w = open(dataDir.path());
         frm::SetAppPath(appDir.path());
@@ -1014,8 +1015,8 @@ private slots:
     // A remembered folder that is gone: said once, over the window once it shows; the window
     // starts in its own folder, and the settings keep the value.
     void rememberedFolderGone() {
-        const QByteArray ini = "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) +
-                               "/gone\r\n";
+        const QByteArray ini =
+            "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) + "/gone\r\n";
         testfiles::Write(iniPath(), ini);
         frm w;
         QVERIFY(dialogs->Messages.isEmpty()); // not before the window shows
@@ -1055,12 +1056,18 @@ private slots:
     void accessibleNames_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
-        QTest::newRow("folder label") << "lblFolder" << "Folder";
-        QTest::newRow("folder button") << "cmdBrowse" << "Choose the folder";
-        QTest::newRow("file list") << "File" << "Files";
-        QTest::newRow("entry list") << "lstFiles" << "Entries";
-        QTest::newRow("Select All") << "cmdSelectAll" << "Select All";
-        QTest::newRow("Extract") << "cmdExtract" << "Extract";
+        QTest::newRow("folder label") << "lblFolder"
+                                      << "Folder";
+        QTest::newRow("folder button") << "cmdBrowse"
+                                       << "Choose the folder";
+        QTest::newRow("file list") << "File"
+                                   << "Files";
+        QTest::newRow("entry list") << "lstFiles"
+                                    << "Entries";
+        QTest::newRow("Select All") << "cmdSelectAll"
+                                    << "Select All";
+        QTest::newRow("Extract") << "cmdExtract"
+                                 << "Extract";
     }
     void accessibleNames() {
         QFETCH(QString, control);

@@ -8,9 +8,9 @@
 #include "winutil/modScreen.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -109,8 +109,8 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
         MakeLinkBox(this, "txtWebSite", QStringLiteral("https://www.example.com/quillmarrow/"),
                     1800, 1920, 255, QStringLiteral("Opens the web site in the browser"));
     lbl[1] = MakeLabel(this, "lbl1", QStringLiteral("email:"), 1080, 2280, 495, 255);
-    txtEmail = MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800,
-                           2280, 255, QStringLiteral("Writes an e-mail to this address"));
+    txtEmail = MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280,
+                           255, QStringLiteral("Writes an e-mail to this address"));
     for (QLabel* label : lbl) // as the link boxes: wide enough for the platform's font
         label->resize(std::max(label->width(), std::min(label->sizeHint().width(),
                                                         modScreen::PixelsX(1800 - 1080))),
@@ -185,7 +185,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonDblClick: // the second press of a double-click opens nothing more
     case QEvent::MouseButtonRelease:
-        return true; // the box neither selects text nor takes the focus
+        return true;      // the box neither selects text nor takes the focus
     case QEvent::FocusIn: // reached by Tab: the text is not selected, the focus cue shows it
         static_cast<QObject*>(box)->event(event);
         box->deselect();

@@ -24,7 +24,9 @@ QString EscapedName(std::string_view name) {
     const QString text = pathtext::TextFromBytes(name);
 #endif
     QString out;
-    const auto hex = [&](unsigned byte) { out += QStringLiteral("\\x%1").arg(byte, 2, 16, QChar('0')); };
+    const auto hex = [&](unsigned byte) {
+        out += QStringLiteral("\\x%1").arg(byte, 2, 16, QChar('0'));
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (const char16_t byte = pathtext::detail::EscapeAt(text, i))
@@ -34,8 +36,7 @@ QString EscapedName(std::string_view name) {
         else if (c >= 0x80 && c < 0xA0) {
             hex(0xC2);
             hex(c);
-        }
-        else if (c == '\\')
+        } else if (c == '\\')
             out += QStringLiteral("\\\\");
         else
             out += text[i];

@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QToolTip>
 
 #include <algorithm>

@@ -103,7 +103,8 @@ void DescribeControls(const frm& w) {
         {w.lblFolder, "Folder", "The folder whose files are listed"},
         {w.cmdBrowse, "Choose the folder", "Opens a dialog to choose the folder to list"},
         {w.File, "Files", "The files of the folder; choosing an archive lists its entries"},
-        {w.lstFiles, "Entries", "The entries of the listed archive; Space selects or deselects one"},
+        {w.lstFiles, "Entries",
+         "The entries of the listed archive; Space selects or deselects one"},
         {w.cmdSelectAll, "Select All", "Selects every entry"},
         {w.cmdExtract, "Extract", "Copies the selected entries into a folder you choose"},
     };
