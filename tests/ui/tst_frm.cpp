@@ -62,6 +62,15 @@ void WriteAt(const std::string& path, const QByteArray& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
 }
 
+// Holds the runs started next after their first entry until released or stopped.
+void HoldAfterFirstEntry(const std::atomic<bool>& release) {
+    extractionrun::SetWorkerHook(
+        [&release](const archive::ExtractProgress& p, std::stop_token stop) {
+            while (p.EntriesDone == 1 && !release && !stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+}
+
 #ifdef Q_OS_UNIX
 // Runs the current test row again in a child as nobody, whom file modes bind where the tests run
 // as root: its output when it fails, "" when it passes, nothing when it cannot be run so.
@@ -522,11 +531,7 @@ private slots:
     // an entry line, its mnemonic, nor Enter (Extract again).
     void noInputWhileExtracting() {
         std::atomic<bool> release = false;
-        extractionrun::SetWorkerHook(
-            [&release](const archive::ExtractProgress& p, std::stop_token stop) {
-                while (p.EntriesDone == 1 && !release && !stop.stop_requested())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            });
+        HoldAfterFirstEntry(release);
         auto w = open(dataDir.path(), "three.dat");
         QVERIFY(w);
         ClickEntry(*w, 1);
@@ -728,11 +733,7 @@ private slots:
         QFETCH(int, reply);
         const bool yes = reply == modMsgBox::vbYes;
         std::atomic<bool> release = false;
-        extractionrun::SetWorkerHook(
-            [&release](const archive::ExtractProgress& p, std::stop_token stop) {
-                while (p.EntriesDone == 1 && !release && !stop.stop_requested())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            });
+        HoldAfterFirstEntry(release);
         auto w = open(dataDir.path(), "three.dat");
         QVERIFY(w);
         w->cmdSelectAll->click();

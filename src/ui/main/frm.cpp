@@ -269,6 +269,16 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     focuscues::ShowFocusRect(cmdExtract);
     focuscues::ShowFocusFrame(lstFiles);
     DescribeControls(*this);
+    // Warnings raised before the window was on the screen show over it once it is painted, when
+    // the window manager has placed it.
+    new EventHook(this, QEvent::Paint, [this](QEvent*) {
+        if (!warnings_.isEmpty())
+            QTimer::singleShot(0, this, [this] {
+                for (const auto& [prompt, title] : std::exchange(warnings_, {}))
+                    Warn(prompt, title);
+            });
+        return false;
+    });
 
     // The design's client area; the frame and the menu bar come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
@@ -329,15 +339,6 @@ void frm::closeEvent(QCloseEvent* event) {
     }
     Form_Unload();
     event->accept();
-}
-
-void frm::showEvent(QShowEvent* event) {
-    clsForm::showEvent(event);
-    if (!warnings_.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            for (const auto& [prompt, title] : std::exchange(warnings_, {}))
-                Warn(prompt, title);
-        });
 }
 
 void frm::Warn(const QString& Prompt, const QString& Title) {
