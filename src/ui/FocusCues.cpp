@@ -1,5 +1,6 @@
 #include "ui/FocusCues.h"
 
+#include <QAbstractScrollArea>
 #include <QEvent>
 #include <QPainter>
 #include <QWidget>
@@ -52,8 +53,14 @@ void ShowFocusFrame(QWidget* widget) {
     new Cue(widget, 0, Qt::SolidLine, QPalette::Highlight);
 }
 
-void ShowFocusRect(QWidget* widget) {
-    new Cue(widget, 3, Qt::DotLine, QPalette::ButtonText);
+void ShowFocusRect(QWidget* widget, int inset) {
+    new Cue(widget, inset, Qt::DotLine, QPalette::ButtonText);
+}
+
+void KeepFrameVisible(QAbstractScrollArea* list) {
+    list->viewport()->setAutoFillBackground(false);
+    list->setBackgroundRole(QPalette::Base);
+    list->setAutoFillBackground(true);
 }
 
 } // namespace focuscues

@@ -741,6 +741,7 @@ private slots:
         dialogs->Answers << out.path();
         dialogs->Replies << reply;
         w->cmdExtract->click(); // held after the first entry
+        QTRY_COMPARE(testfiles::Contents(out.path()), QStringList{"A.TXT"});
         QVERIFY(!w->close());
         const RecordedMessage asked{"An extraction is running. Cancel it and close the window?",
                                     modMsgBox::vbYesNo + modMsgBox::vbQuestion, "Quillmarrow"};

@@ -47,7 +47,7 @@ QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, d
     box->setFocusPolicy(Qt::TabFocus);
     box->setAccessibleName(text);
     box->setAccessibleDescription(description);
-    focuscues::ShowFocusRect(box);
+    focuscues::ShowFocusRect(box, 0); // around the text, which fills the box
     box->setContextMenuPolicy(Qt::NoContextMenu);
     box->setAlignment(Qt::AlignLeft | Qt::AlignTop); // text at a known height, see LineUpLabel
     modMouseOver::MakeLinkBox(box);

@@ -39,6 +39,7 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     setLayoutMode(QListView::Batched);
     setBatchSize(1000);
     focuscues::ShowFocusFrame(this);
+    focuscues::KeepFrameVisible(this);
     connect(this, &QListWidget::itemSelectionChanged, this, &FileListBox::HighlightChanged);
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         // A click on the file that is already highlighted lists it afresh.

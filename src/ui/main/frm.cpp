@@ -266,8 +266,9 @@ frm::frm(QWidget* parent) : clsForm(parent) {
         return false;
     });
     // Styles draw a default button and a focused one alike: the focus gets a cue of its own.
-    focuscues::ShowFocusRect(cmdExtract);
+    focuscues::ShowFocusRect(cmdExtract, 3);
     focuscues::ShowFocusFrame(lstFiles);
+    focuscues::KeepFrameVisible(lstFiles);
     DescribeControls(*this);
     // Warnings raised before the window was on the screen show over it once it is painted, when
     // the window manager has placed it.
