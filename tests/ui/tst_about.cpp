@@ -191,8 +191,8 @@ private slots:
         Send(about.txtWebSite, QEvent::MouseButtonPress, Qt::LeftButton);
         QDesktopServices::setUrlHandler("https", &urls, "open");
         QCOMPARE(dialogs->Messages,
-                 QList<RecordedMessage>({{"No program could open "
-                                          "https://www.example.com/quillmarrow/.",
+                 QList<RecordedMessage>({{"No program could open this link:\n"
+                                          "https://www.example.com/quillmarrow/",
                                           modMsgBox::vbExclamation, "Could not open link"}}));
     }
 

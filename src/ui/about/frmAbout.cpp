@@ -170,7 +170,7 @@ void frmAbout::OpenLink(QLineEdit* box) {
     const QString text = box->text();
     const QString target = box == txtEmail ? QStringLiteral("mailto:") + text : text;
     if (!modOpenFolder::OpenFolder(target))
-        modMsgBox::MsgBox(QStringLiteral("No program could open %1.").arg(target),
+        modMsgBox::MsgBox(QStringLiteral("No program could open this link:\n%1").arg(target),
                           modMsgBox::vbExclamation, QStringLiteral("Could not open link"), this);
 }
 
