@@ -978,59 +978,56 @@ private slots:
         QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
     }
 
-    // Where the settings and the first folder go: an unpacked copy keeps both in its own
+    // Where the window starts and the settings go: an unpacked copy keeps both in its own
     // folder; an installed one (in a system program folder, which root may write) starts in
-    // the home folder and keeps its settings in the user's configuration folder.
-    void settingsAndFirstFolder_data() {
+    // the home folder and keeps its settings in the user's configuration folder. A remembered
+    // folder that is gone is said once the window shows; the settings keep it.
+    void startAndSettings_data() {
         QTest::addColumn<QString>("program"); // "": the test's own program folder
-        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("gone");       // a remembered folder that does not exist
         QTest::newRow("unpacked copy") << "" << false;
-        QTest::newRow("installed in /usr/bin") << "/usr/bin" << true;
+        QTest::newRow("installed in /usr/bin") << "/usr/bin" << false;
+        QTest::newRow("a remembered folder that is gone") << "" << true;
     }
-    void settingsAndFirstFolder() {
+    void startAndSettings() {
         QFETCH(QString, program);
-        QFETCH(bool, installed);
-        if (!program.isEmpty() && !QFileInfo(program).isDir())
+        QFETCH(bool, gone);
+        const bool installed = !program.isEmpty();
+        if (installed && !QFileInfo(program).isDir())
             QSKIP("no such program folder here");
+        const QByteArray ini =
+            "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) + "/gone\r\n";
+        if (gone)
+            testfiles::Write(iniPath(), ini);
         QTemporaryDir home;
         const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("HOME", QFile::encodeName(home.path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
-        frm::SetAppPath(program.isEmpty() ? appDir.path() : program);
+        frm::SetAppPath(installed ? program : appDir.path());
         const QString userIni =
             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
             "/Quillmarrow.ini";
-        const bool beside = program.isEmpty() || !QFile::exists(program + "/Quillmarrow.ini");
-        auto w = open(dataDir.path());
-        frm::SetAppPath(appDir.path());
-        qputenv("HOME", oldHome);
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-        QVERIFY(w);
-        QVERIFY(beside);
-        QCOMPARE(dialogs->Browses[0].InitialFolder, installed ? home.path() : appDir.path());
-        QCOMPARE(QFile::exists(userIni), installed);
-        QCOMPARE(QFile::exists(iniPath()), !installed);
-        QVERIFY(program.isEmpty() || !QFile::exists(program + "/Quillmarrow.ini"));
-        QVERIFY(dialogs->Messages.isEmpty());
-    }
-
-    // A remembered folder that is gone: said once, over the window once it shows; the window
-    // starts in its own folder, and the settings keep the value.
-    void rememberedFolderGone() {
-        const QByteArray ini =
-            "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) + "/gone\r\n";
-        testfiles::Write(iniPath(), ini);
         frm w;
         QVERIFY(dialogs->Messages.isEmpty()); // not before the window shows
         w.show();
-        QTRY_COMPARE(dialogs->Messages.size(), 1);
-        QCOMPARE(dialogs->Messages[0],
-                 (RecordedMessage{"The remembered folder " + dataDir.path() +
-                                      "/gone does not exist. The window shows " + appDir.path() +
-                                      " instead.",
-                                  modMsgBox::vbExclamation, "Folder not found"}));
-        QCOMPARE(w.File->Path(), appDir.path());
-        QCOMPARE(testfiles::Read(iniPath()), ini);
+        QTRY_COMPARE(dialogs->Messages.size(), gone ? 1 : 0);
+        QCOMPARE(w.File->Path(), installed ? home.path() : appDir.path());
+        if (gone) {
+            QCOMPARE(dialogs->Messages[0],
+                     (RecordedMessage{"The remembered folder " + dataDir.path() +
+                                          "/gone does not exist. The window shows " +
+                                          appDir.path() + " instead.",
+                                      modMsgBox::vbExclamation, "Folder not found"}));
+            QCOMPARE(testfiles::Read(iniPath()), ini);
+        }
+        dialogs->Answers << dataDir.path();
+        w.cmdBrowse->click();
+        frm::SetAppPath(appDir.path());
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(QFile::exists(userIni), installed);
+        QCOMPARE(QFile::exists(iniPath()), !installed);
+        QVERIFY(!installed || !QFile::exists(program + "/Quillmarrow.ini"));
     }
 
     // A path on the command line that cannot be opened is warned about over the window, once it
