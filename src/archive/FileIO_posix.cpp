@@ -235,6 +235,13 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
     return done;
 }
 
+std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        ec = LastError();
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 // --- OutputFolder
 
 OutputFolder::~OutputFolder() {
@@ -383,6 +390,17 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
 #else
     return false;
 #endif
+}
+
+void NewFile::Sync(std::error_code& ec) {
+    if (::fsync(fd_) != 0)
+        ec = LastError();
+}
+
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName,
+                                const std::function<bool(const FileId&)>& mayReplace,
+                                FileId& replaced, std::error_code& ec) {
+    return Name(fileName.native(), mayReplace, replaced, ec);
 }
 
 NewFile::Naming NewFile::Name(const std::string& name,

@@ -205,6 +205,13 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
     return done;
 }
 
+std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle_, &size))
+        ec = LastError();
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 // --- OutputFolder
 
 OutputFolder::~OutputFolder() {
@@ -305,9 +312,20 @@ bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
     return false; // every copy goes through the buffer
 }
 
+void NewFile::Sync(std::error_code& ec) {
+    if (!::FlushFileBuffers(handle_))
+        ec = LastError();
+}
+
 NewFile::Naming NewFile::Name(const std::string& name,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
+    return NameAs(FromAnsi(name), mayReplace, replaced, ec);
+}
+
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName,
+                                const std::function<bool(const FileId&)>& mayReplace,
+                                FileId& replaced, std::error_code& ec) {
     std::error_code failed;
     if (!SetDeleteOnClose(handle_, false))
         failed = LastError(); // closing it then removes it
@@ -319,7 +337,7 @@ NewFile::Naming NewFile::Name(const std::string& name,
         Discard();
         return Naming::Refused;
     }
-    const std::wstring target = folder_ + FromAnsi(name);
+    const std::wstring target = folder_ + fileName.native();
     Naming naming = Naming::Named;
     HANDLE old = ::CreateFileW(
         target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "archive/Archive.h"
+#include "archive/ArchiveWriter.h"
 #include "archive/Extract.h"
 #include "archive/Signals.h"
 #include "cli/Platform.h"
@@ -27,6 +28,10 @@ namespace fs = std::filesystem;
 
 constexpr const char* Usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
                               "       quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n"
+                              "       quillmarrow-cli create [--force] ARCHIVE FILE...\n"
+                              "       quillmarrow-cli add ARCHIVE FILE...\n"
+                              "       quillmarrow-cli replace ARCHIVE FILE...\n"
+                              "       quillmarrow-cli remove ARCHIVE ENTRY...\n"
                               "       quillmarrow-cli --help\n"
                               "       quillmarrow-cli --version\n";
 
@@ -37,12 +42,18 @@ constexpr const char* Help =
     "  extract   copy entries of ARCHIVE into the existing FOLDER, one file each; an ENTRY\n"
     "            starting with a digit is a 0-based position, any other is a name (every\n"
     "            entry of that name); no ENTRY extracts every entry\n"
+    "  create    write a new ARCHIVE of the FILEs in the order given, each under its file\n"
+    "            name; an existing ARCHIVE is replaced only with --force\n"
+    "  add       append the FILEs to ARCHIVE as new entries\n"
+    "  replace   make each FILE the data of the entry of its name, in its place\n"
+    "  remove    drop the ENTRYs (taken as extract takes them) from ARCHIVE\n"
     "  --help    show this help\n"
     "  --version show the version\n"
     "\n"
     "Options come before the operands; -- ends them. Exit status: 0 when every entry was\n"
     "written whole, 1 when an entry was cut short or not written, 2 for a usage error or an\n"
-    "archive or folder that cannot be opened.\n";
+    "archive or folder that cannot be opened. An archive is written whole beside the old one\n"
+    "and replaces it only when done; when any input is refused nothing is written (status 1).\n";
 
 struct UsageError {
     std::string Message;
@@ -300,6 +311,142 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     return report.AllWritten() ? 0 : 1;
 }
 
+// Writing archives. Each entry's subject in messages: the FILE as given, or a kept entry's name.
+struct NewArchive {
+    std::vector<archive::WriteEntry> Entries;
+    std::vector<std::string> Subjects;
+    std::vector<std::pair<std::string, std::string>>
+        Refused; // subject and message, found before the archive core's checks
+
+    void AddFile(const std::string& file) {
+        Entries.push_back({cli::FileNameArgument(file), cli::PathArgument(file)});
+        Subjects.push_back(file);
+        if (Entries.back().Name.empty() && !file.empty() && file.back() != '/')
+            Refuse(file, "the system's code page cannot write its name");
+    }
+    void Keep(const archive::ArchiveEntry& e) {
+        Entries.push_back({e.Name, {}, e.Offset, e.Size});
+        Subjects.push_back(e.Name);
+    }
+    void Refuse(const std::string& subject, const std::string& message) {
+        Refused.emplace_back(subject, message);
+    }
+};
+
+// Writes the archive, or reports each refusal (or the failure) on a line of its own: 0 when
+// it was written, 1 otherwise.
+int Write(const std::string& path, const NewArchive& a, archive::WriteOptions options) {
+    for (const auto& [subject, message] : a.Refused)
+        Complain(subject, message);
+    options.CheckOnly = !a.Refused.empty();
+    archive::RemovePartialFileOnSignals();
+    const archive::WriteReport report =
+        archive::WriteArchive(cli::PathArgument(path), a.Entries, options);
+    const auto complain = [&](const archive::WriteProblem& p) {
+        Complain(p.Entry < 0 ? path : a.Subjects[static_cast<std::size_t>(p.Entry)], p.Message);
+    };
+    for (const auto& problem : report.Refused)
+        complain(problem);
+    if (!report.Failed.Message.empty())
+        complain(report.Failed);
+    return report.Written() && a.Refused.empty() ? 0 : 1;
+}
+
+int Create(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
+    archive::WriteOptions write;
+    for (const auto& o : options) {
+        if (o != "--force")
+            throw UsageError{"unknown option for create: " + o};
+        write.ReplaceExisting = true;
+    }
+    if (operands.empty())
+        throw UsageError{"create takes ARCHIVE and FILE..."};
+    NewArchive a;
+    for (auto file = operands.begin() + 1; file != operands.end(); ++file)
+        a.AddFile(*file);
+    return Write(operands[0], a, write);
+}
+
+// add, replace and remove: the archive's directory, opened for editing. The exit status when
+// it cannot be edited, or -1.
+int OpenForEditing(const std::string& command, const std::vector<std::string>& options,
+                   const std::vector<std::string>& operands, archive::Archive& archive,
+                   std::vector<archive::ArchiveEntry>& entries) {
+    if (!options.empty())
+        throw UsageError{"unknown option for " + command + ": " + options.front()};
+    if (operands.size() < 2)
+        throw UsageError{command + " takes ARCHIVE and " +
+                         (command == "remove" ? "ENTRY..." : "FILE...")};
+    if (!Open(operands[0], archive))
+        return 2;
+    std::error_code ec;
+    archive.WalkDirectory(
+        [&](int, const archive::ArchiveEntry& e) {
+            entries.push_back(e);
+            return true;
+        },
+        ec);
+    return ec ? ReadFailed(operands[0], ec) : -1;
+}
+
+// add and replace: the archive's entries with the FILEs appended or in place of the entries
+// of their names.
+int AddOrReplace(const std::string& command, const std::vector<std::string>& options,
+                 const std::vector<std::string>& operands) {
+    archive::Archive archive;
+    std::vector<archive::ArchiveEntry> entries;
+    if (const int status = OpenForEditing(command, options, operands, archive, entries);
+        status >= 0)
+        return status;
+    NewArchive a;
+    for (const auto& e : entries)
+        a.Keep(e);
+    for (auto file = operands.begin() + 1; file != operands.end(); ++file) {
+        if (command == "add") {
+            a.AddFile(*file);
+            continue;
+        }
+        const std::string name = cli::FileNameArgument(*file);
+        const auto old = std::find_if(entries.begin(), entries.end(),
+                                      [&](const auto& e) { return e.Name == name; });
+        const std::size_t k = static_cast<std::size_t>(old - entries.begin());
+        if (old == entries.end())
+            a.Refuse(*file, "no entry named " + name);
+        else if (!a.Entries[k].File.empty())
+            a.Refuse(*file, "entry " + std::to_string(k) + " is replaced by " + a.Subjects[k]);
+        else
+            a.Entries[k].File = cli::PathArgument(*file), a.Subjects[k] = *file;
+    }
+    archive::WriteOptions write;
+    write.Old = &archive;
+    return Write(operands[0], a, write);
+}
+
+int Remove(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
+    archive::Archive archive;
+    std::vector<archive::ArchiveEntry> entries;
+    if (const int status = OpenForEditing("remove", options, operands, archive, entries);
+        status >= 0)
+        return status;
+    std::vector<std::string> named;
+    for (auto it = operands.begin() + 1; it != operands.end(); ++it)
+        named.push_back(
+            !it->empty() && (*it)[0] >= '0' && (*it)[0] <= '9' ? *it : cli::EntryNameArgument(*it));
+    Selection selection;
+    std::error_code ec;
+    Select(archive, named, selection, ec);
+    if (ec)
+        return ReadFailed(operands[0], ec);
+    NewArchive a;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (!selection.Numbered.contains(static_cast<std::int64_t>(k)) &&
+            !selection.ByName.contains(entries[k].Name))
+            a.Keep(entries[k]);
+    archive::WriteOptions write;
+    write.Old = &archive;
+    return Write(operands[0], a, write);
+}
+
 int Run(const std::vector<std::string>& args) {
     // Options come before the operands; "--" ends them.
     std::string command;
@@ -327,6 +474,12 @@ int Run(const std::vector<std::string>& args) {
         return List(options, operands);
     if (command == "extract")
         return Extract(options, operands);
+    if (command == "create")
+        return Create(options, operands);
+    if (command == "add" || command == "replace")
+        return AddOrReplace(command, options, operands);
+    if (command == "remove")
+        return Remove(options, operands);
     throw UsageError{command.empty() ? "no command given" : "unknown command: " + command};
 }
 
