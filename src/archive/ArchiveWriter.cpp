@@ -280,18 +280,20 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         return report; // the new file is dropped with `out`
     inputs.clear();
     out.Sync(ec);
-    const auto mayReplace = [&](const io::FileId& id) {
-        return options.Old ? id == *archiveId : options.ReplaceExisting;
-    };
+    // A new archive takes its name only while it is free; an edited one replaces the old
+    // archive only while that is still the file at the path.
+    const bool keepExisting = !options.Old && !options.ReplaceExisting;
+    const auto mayReplace = [&](const io::FileId& id) { return !options.Old || id == *archiveId; };
     io::FileId replaced;
     const io::NewFile::Naming naming =
         ec ? io::NewFile::Naming::Refused
-           : out.NameAs(archivePath.filename(), mayReplace, replaced, ec);
+           : out.NameAs(archivePath.filename(), keepExisting, mayReplace, replaced, ec);
     if (ec)
         report.Failed = {-1, "cannot write the archive: " + io::SystemMessage(ec)};
+    else if (naming == io::NewFile::Naming::Kept)
+        report.Failed = {-1, "exists already"};
     else if (naming == io::NewFile::Naming::Refused)
-        report.Failed = {-1, options.Old ? "the archive was replaced while it was written"
-                                         : "exists already"};
+        report.Failed = {-1, "the archive was replaced while it was written"};
     return report;
 }
 

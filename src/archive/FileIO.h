@@ -139,14 +139,17 @@ public:
     // Puts what was written on the disk, so that naming the file cannot outrun its data.
     void Sync(std::error_code& ec);
 
-    enum class Naming { Named, Replaced, Refused };
+    enum class Naming { Named, Replaced, Refused, Kept };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
     // mayReplace(its id) decides: Replaced (its id in `replaced`) or Refused (this file is
-    // discarded). On an error nothing is named and the file is discarded.
-    Naming Name(const std::string& name, const std::function<bool(const FileId&)>& mayReplace,
-                FileId& replaced, std::error_code& ec);
+    // discarded). With keepExisting, an existing file is never replaced: the name is given
+    // only when free, in one step, and otherwise this file is discarded (Kept). On an error
+    // nothing is named and the file is discarded.
+    Naming Name(const std::string& name, bool keepExisting,
+                const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
+                std::error_code& ec);
     // The same for a file name given as a path (an archive's own name, not an entry's bytes).
-    Naming NameAs(const std::filesystem::path& fileName,
+    Naming NameAs(const std::filesystem::path& fileName, bool keepExisting,
                   const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
                   std::error_code& ec);
     // Closes and removes the file.

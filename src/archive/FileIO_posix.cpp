@@ -125,6 +125,25 @@ bool RenameRegistered(int folder, const std::string& temp, const std::string& na
     return true;
 }
 
+// The same, but only when no file has the name: false with errno EEXIST when one has.
+bool RenameRegisteredNoReplace(int folder, const std::string& temp, const std::string& name) {
+    PartialFileChange change;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0) {
+        change.Forget();
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    // Where the system cannot rename so, a second link does the same in one step.
+    if (::linkat(folder, temp.c_str(), folder, name.c_str(), 0) != 0)
+        return false;
+    ::unlinkat(folder, temp.c_str(), 0);
+    change.Forget();
+    return true;
+}
+
 std::string Upper(std::string name) {
     for (char& c : name)
         if (c >= 'a' && c <= 'z')
@@ -397,13 +416,13 @@ void NewFile::Sync(std::error_code& ec) {
         ec = LastError();
 }
 
-NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName,
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
                                 const std::function<bool(const FileId&)>& mayReplace,
                                 FileId& replaced, std::error_code& ec) {
-    return Name(fileName.native(), mayReplace, replaced, ec);
+    return Name(fileName.native(), keepExisting, mayReplace, replaced, ec);
 }
 
-NewFile::Naming NewFile::Name(const std::string& name,
+NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
     const auto failed = [&](int code) {
@@ -429,6 +448,16 @@ NewFile::Naming NewFile::Name(const std::string& name,
         fd_ = -1;
         if (::close(fd) != 0)
             return failed(errno);
+        if (keepExisting) {
+            if (!RenameRegisteredNoReplace(dir_, temp_, name)) {
+                if (errno != EEXIST)
+                    return failed(errno);
+                Discard();
+                return Naming::Kept;
+            }
+            temp_.clear();
+            return Naming::Named;
+        }
         Naming naming = Naming::Named;
         if (existing(replaced)) {
             if (!mayReplace(replaced)) {
@@ -464,6 +493,10 @@ NewFile::Naming NewFile::Name(const std::string& name,
     }
     if (errno != EEXIST)
         return failed(errno);
+    if (keepExisting) {
+        Discard();
+        return Naming::Kept;
+    }
     if (existing(replaced) && !mayReplace(replaced)) {
         Discard();
         return Naming::Refused;

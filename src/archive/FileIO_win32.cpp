@@ -317,13 +317,13 @@ void NewFile::Sync(std::error_code& ec) {
         ec = LastError();
 }
 
-NewFile::Naming NewFile::Name(const std::string& name,
+NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
-    return NameAs(FromAnsi(name), mayReplace, replaced, ec);
+    return NameAs(FromAnsi(name), keepExisting, mayReplace, replaced, ec);
 }
 
-NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName,
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
                                 const std::function<bool(const FileId&)>& mayReplace,
                                 FileId& replaced, std::error_code& ec) {
     std::error_code failed;
@@ -338,6 +338,19 @@ NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName,
         return Naming::Refused;
     }
     const std::wstring target = folder_ + fileName.native();
+    if (keepExisting) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+        if (::MoveFileExW(temp_.c_str(), target.c_str(), 0)) {
+            temp_.clear();
+            ForgetPartialFile();
+            return Naming::Named;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            ec = {static_cast<int>(error), std::system_category()};
+        Discard();
+        return ec ? Naming::Refused : Naming::Kept;
+    }
     Naming naming = Naming::Named;
     HANDLE old = ::CreateFileW(
         target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
+#include "archive/Check.h"
 #include "archive/Extract.h"
 #include "archive/Signals.h"
 #include "cli/Platform.h"
@@ -26,14 +27,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* Usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
-                              "       quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n"
-                              "       quillmarrow-cli create [--force] ARCHIVE FILE...\n"
-                              "       quillmarrow-cli add ARCHIVE FILE...\n"
-                              "       quillmarrow-cli replace ARCHIVE FILE...\n"
-                              "       quillmarrow-cli remove ARCHIVE ENTRY...\n"
-                              "       quillmarrow-cli --help\n"
-                              "       quillmarrow-cli --version\n";
+constexpr const char* Usage =
+    "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n"
+    "       quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n"
+    "       quillmarrow-cli create [--force] ARCHIVE FILE...\n"
+    "       quillmarrow-cli add ARCHIVE FILE...\n"
+    "       quillmarrow-cli replace ARCHIVE FILE...\n"
+    "       quillmarrow-cli remove ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli --help\n"
+    "       quillmarrow-cli --version\n";
 
 constexpr const char* Help =
     "\n"
@@ -41,7 +43,9 @@ constexpr const char* Help =
     "            --long writes INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  extract   copy entries of ARCHIVE into the existing FOLDER, one file each; an ENTRY\n"
     "            starting with a digit is a 0-based position, any other is a name (every\n"
-    "            entry of that name); no ENTRY extracts every entry\n"
+    "            entry of that name); no ENTRY extracts every entry. A file that exists\n"
+    "            under an entry's name is replaced\n"
+    "  -k, --keep-existing   (extract) keep a file that exists under an entry's name\n"
     "  create    write a new ARCHIVE of the FILEs in the order given, each under its file\n"
     "            name; an existing ARCHIVE is replaced only with --force\n"
     "  add       append the FILEs to ARCHIVE as new entries\n"
@@ -261,8 +265,12 @@ void Select(const archive::Archive& archive, const std::vector<std::string>& ent
 }
 
 int Extract(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
-    if (!options.empty())
-        throw UsageError{"unknown option for extract: " + options.front()};
+    archive::ExtractOptions extract;
+    for (const auto& o : options) {
+        if (o != "-k" && o != "--keep-existing")
+            throw UsageError{"unknown option for extract: " + o};
+        extract.KeepExisting = true;
+    }
     if (operands.size() < 2)
         throw UsageError{"extract takes ARCHIVE and FOLDER"};
     const std::string& path = operands[0];
@@ -283,7 +291,6 @@ int Extract(const std::vector<std::string>& options, const std::vector<std::stri
     if (ec)
         return ReadFailed(path, ec);
 
-    archive::ExtractOptions extract;
     extract.ListedNames = selection.Names;
     archive::NameFilter byName;
     if (!selection.ByName.empty())
@@ -379,6 +386,19 @@ int OpenForEditing(const std::string& command, const std::vector<std::string>& o
                          (command == "remove" ? "ENTRY..." : "FILE...")};
     if (!Open(operands[0], archive))
         return 2;
+    // Only an archive that check finds no problem in is edited.
+    bool problems = false;
+    const archive::CheckReport check = archive::CheckArchive(archive, [&](const auto& f) {
+        if (f.What != archive::Finding::Kind::Problem)
+            return;
+        Complain(operands[0], "cannot be edited: entry " + std::to_string(f.Position) + ' ' +
+                                  f.Name + ": " + f.Text);
+        problems = true;
+    });
+    if (check.ReadError)
+        return ReadFailed(operands[0], check.ReadError);
+    if (problems)
+        return 1;
     std::error_code ec;
     archive.WalkDirectory(
         [&](int, const archive::ArchiveEntry& e) {
@@ -447,6 +467,46 @@ int Remove(const std::vector<std::string>& options, const std::vector<std::strin
     return Write(operands[0], a, write);
 }
 
+// "1 entry", "2 entries".
+std::string Count(std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+int Check(const std::vector<std::string>& options, const std::vector<std::string>& operands) {
+    if (!options.empty())
+        throw UsageError{"unknown option for check: " + options.front()};
+    if (operands.empty())
+        throw UsageError{"check takes one ARCHIVE or more"};
+    Output output;
+    int status = 0;
+    for (const std::string& path : operands) {
+        archive::Archive archive;
+        if (!Open(path, archive)) {
+            status = 2;
+            continue;
+        }
+        const archive::CheckReport report =
+            archive::CheckArchive(archive, [&](const archive::Finding& f) {
+                const bool note = f.What == archive::Finding::Kind::Note;
+                output.Write(Escaped(path + ": entry " + std::to_string(f.Position) + ' ' + f.Name +
+                                     ": " + (note ? "note: " : "") + f.Text) +
+                             '\n');
+            });
+        if (report.ReadError) {
+            ReadFailed(path, report.ReadError);
+            status = 2;
+            continue;
+        }
+        output.Write(Escaped(path + ": " + Count(report.Entries, "entry", "entries") + ", " +
+                             Count(report.Problems, "problem", "problems") + ", " +
+                             Count(report.Notes, "note", "notes")) +
+                     '\n');
+        if (report.Problems > 0)
+            status = std::max(status, 1);
+    }
+    return std::max(status, output.Finish());
+}
+
 int Run(const std::vector<std::string>& args) {
     // Options come before the operands; "--" ends them.
     std::string command;
@@ -480,6 +540,8 @@ int Run(const std::vector<std::string>& args) {
         return AddOrReplace(command, options, operands);
     if (command == "remove")
         return Remove(options, operands);
+    if (command == "check")
+        return Check(options, operands);
     throw UsageError{command.empty() ? "no command given" : "unknown command: " + command};
 }
 

@@ -198,6 +198,13 @@ QByteArray EscapeArchive() {
            Record("\xc2\x9b\x32J/", 140, 1) + Record("", 0, 0) + "x";
 }
 
+// One of each finding of check that a.dat has not.
+QByteArray CheckArchive() {
+    using testfiles::Record;
+    return Record("ABC", 0, 1) + Record("abc", -1, 1) + Record("CON", 100, -2) +
+           Record("X", 0, 0).left(15);
+}
+
 // Enough entries that their long listing fills several write buffers.
 QByteArray ManyEntries() {
     QList<QPair<QByteArray, QByteArray>> entries;
@@ -302,6 +309,7 @@ private slots:
         testfiles::Write(root.filePath("a.dat"), Archive());
         testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
         testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
+        testfiles::Write(root.filePath("bad.dat"), CheckArchive());
         testfiles::Write(root.filePath("many.dat"), ManyEntries());
 #ifdef Q_OS_UNIX
         if (!QFile::exists(root.filePath("fifo")))
@@ -364,6 +372,10 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
+        QTest::newRow("extract -k keeps the file of an earlier entry of the same name")
+            << QStringList{"extract", "-k", "@/a.dat", "@/out", "TEXT.TXT"} << 0 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: kept the existing file\n")
+            << Files{{"TEXT.TXT", "one"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -451,6 +463,34 @@ private slots:
                           "\xc2\x9b\x32J/\n")
             << QByteArray() << Files{};
 
+        // check: problems, then notes (prefixed so), then one summary line per archive.
+        QTest::newRow("check finds a name twice, an unsafe name, overlaps and data past the end")
+            << QStringList{"check", "@/a.dat"} << 1
+            << QByteArray("@/a.dat: entry 3 a/b: unsafe name (contains a path separator)\n"
+                          "@/a.dat: entry 4 CUT: data past the end of the archive (ends at byte "
+                          "177 of 131)\n"
+                          "@/a.dat: entry 3 a/b: note: its data overlaps that of entry 0\n"
+                          "@/a.dat: entry 4 CUT: note: its data overlaps that of entry 2\n"
+                          "@/a.dat: entry 2 TEXT.TXT: the same name as entry 0\n"
+                          "@/a.dat: 5 entries, 3 problems, 2 notes\n")
+            << QByteArray() << Files{};
+        QTest::newRow("check finds negative ranges, Windows names, names equal in other case")
+            << QStringList{"check", "@/bad.dat"} << 1
+            << QByteArray("@/bad.dat: entry 1 abc: negative offset -1\n"
+                          "@/bad.dat: entry 2 CON: negative size -2\n"
+                          "@/bad.dat: entry 2 CON: unsafe name (a device name Windows reserves) "
+                          "on Windows\n"
+                          "@/bad.dat: entry 3 X: its directory record is cut short by the end of "
+                          "the archive\n"
+                          "@/bad.dat: entry 0 ABC: note: its data overlaps the directory\n"
+                          "@/bad.dat: entry 1 abc: the same name as entry 0 when case is folded\n"
+                          "@/bad.dat: 4 entries, 5 problems, 1 note\n")
+            << QByteArray() << Files{};
+        QTest::newRow("check of a sound archive, then of a missing one")
+            << QStringList{"check", "@/-odd.dat", "@/none.dat"} << 2
+            << QByteArray("@/-odd.dat: 1 entry, 0 problems, 0 notes\n")
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
+
         // Output that cannot be written is one message and exit status 1.
         const QByteArray lost = "quillmarrow-cli: cannot write to standard output: No space left "
                                 "on device\n";
@@ -477,6 +517,7 @@ private slots:
                 QSKIP("no such path or permission here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());
         err.replace("@/", QFile::encodeName(root.path()) + '/');
+        out.replace("@/", QFile::encodeName(root.path()) + '/');
         const Result r = Run(args);
         QCOMPARE(r.out, out);
         if (exitCode != 2 && err.endsWith('\n'))
@@ -491,9 +532,10 @@ private slots:
     void help() {
         const Result r = Run({"--help"});
         QCOMPARE(r.exitCode, 0);
-        for (const char* line : {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
-                                 "quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n",
-                                 "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
+        for (const char* line :
+             {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
+              "quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n",
+              "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
             QVERIFY2(r.out.contains(line), line);
     }
 
