@@ -28,8 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto ProgressEvery = std::chrono::milliseconds(50);
-// Input files held open from the checks to the copy; later ones are opened again to be copied.
-constexpr std::size_t KeptOpen = 256;
 // Pieces up to this size are gathered in memory and written together.
 constexpr std::size_t SmallPiece = 64u << 10;
 constexpr std::size_t WriteAt = 1u << 20;
@@ -107,18 +105,20 @@ private:
     }
 
     // Copies n bytes from pos of `from`: false on a failure or a stop. A read failure is
-    // reported for `entry` (-1: the archive), fewer bytes than asked for as `cutShort`.
+    // reported for `entry` (-1: the archive), fewer bytes than asked for as `cutShort`, and so
+    // are more with `toEnd`, where the n bytes must be all that `from` holds: small ones are
+    // read with one byte more for that, larger ones are for the caller to check.
     bool Copy(const io::InputFile& from, std::uint64_t pos, std::uint64_t n, int entry,
-              const char* cutShort) {
+              const char* cutShort, bool toEnd = false) {
         std::error_code ec;
         std::uint64_t got = 0;
         bool readFailed = false;
         progress_.Name = entries_[static_cast<std::size_t>(std::max(entry, 0))].Name;
         if (n <= SmallPiece) {
             const std::size_t at = pending_.size();
-            pending_.resize(at + n);
-            got = from.ReadAt(pending_.data() + at, n, pos, ec);
-            pending_.resize(at + got);
+            pending_.resize(at + n + toEnd);
+            got = from.ReadAt(pending_.data() + at, n + toEnd, pos, ec);
+            pending_.resize(at + std::min(got, n));
             readFailed = bool(ec);
             if (!ec && pending_.size() >= WriteAt && !Flush())
                 return false;
@@ -176,10 +176,10 @@ private:
         const char* changed = "changed while the archive was written";
         if (!(in.File->Id() == in.Id))
             return Fail(entry, changed);
-        std::error_code ec;
-        if (!Copy(*in.File, 0, in.Size, entry, changed))
+        if (!Copy(*in.File, 0, in.Size, entry, changed, true))
             return 0;
-        if (in.File->SizeNow(ec) != in.Size)
+        std::error_code ec;
+        if (in.Size > SmallPiece && in.File->SizeNow(ec) != in.Size)
             return Fail(entry, changed);
         in.File.reset();
         return k + 1;
@@ -228,7 +228,10 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     std::unordered_map<std::string, int> names; // folded, to the first entry of each
     std::vector<Input> inputs(entries.size());
     std::uint64_t total = RecordSize * (entries.size() + 1);
+    // Input files are held open from the checks to the copy, as many as may be; the others
+    // are opened again to be copied.
     std::size_t open = 0;
+    const std::size_t keptOpen = io::OpenFilesAllowed();
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const WriteEntry& e = entries[k];
         const int entry = static_cast<int>(k);
@@ -258,7 +261,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
             refuse(entry, "is the archive itself");
         inputs[k] = {nullptr, file->Id(), file->Size()};
         total += file->Size();
-        if (open < KeptOpen && report.Refused.empty()) {
+        if (open < keptOpen && report.Refused.empty()) {
             inputs[k].File = std::move(file);
             ++open;
         }

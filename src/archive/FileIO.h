@@ -173,6 +173,10 @@ private:
     std::int64_t folderOpenedAt_ = 0;
 };
 
+// How many more files this process may hold open at once (at most 65536), after raising its
+// own limit as far as the system lets it.
+std::size_t OpenFilesAllowed();
+
 // The system's description of an error code, in UTF-8.
 std::string SystemMessage(const std::error_code& ec);
 

@@ -142,6 +142,11 @@ std::string SystemMessage(const std::error_code& ec) {
     return utf8;
 }
 
+// Handles have no limit worth the name here; this keeps the memory they take bounded.
+std::size_t OpenFilesAllowed() {
+    return 65536;
+}
+
 // --- InputFile
 
 std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
