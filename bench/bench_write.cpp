@@ -37,20 +37,20 @@ void CreateSmall(const bench::Args& args) {
     bench::Run({QUILLMARROW_CLI, "extract", source.string(), in.string()});
     fs::remove(source);
 
-    // Both get the same list of files, named relative to the folder (-C for tar, which has no
-    // such option for us: the names are the same bytes).
+    // Both get the same list of files by the same paths (tar says once that it drops their
+    // leading slash, hence quiet).
     std::vector<std::string> create{QUILLMARROW_CLI, "create", archive.string()},
-        tarCreate{"tar", "-cf", tar.string(), "-C", in.string()};
-    for (const auto& [name, size] : entries) {
-        create.push_back((in / name).string());
-        tarCreate.push_back(name);
+        tarCreate{"tar", "-cf", tar.string()};
+    for (const auto& entry : entries) {
+        create.push_back((in / entry.first).string());
+        tarCreate.push_back(create.back());
     }
     std::vector<double> ours, gnu;
     for (int run = 0; run < args.Runs; ++run) {
         fs::remove(archive);
         fs::remove(tar);
         const auto timeOurs = [&] { ours.push_back(bench::Run(create).Seconds); };
-        const auto timeTar = [&] { gnu.push_back(bench::Run(tarCreate).Seconds); };
+        const auto timeTar = [&] { gnu.push_back(bench::Run(tarCreate, 0, true).Seconds); };
         if (run % 2 == 0)
             timeOurs(), timeTar();
         else
@@ -60,10 +60,10 @@ void CreateSmall(const bench::Args& args) {
     fs::remove_all(work);
 
     const double ratio = bench::Median(ours) / bench::Median(gnu);
-    bench::Row(std::string("create 20000 x 1 KiB") + (onTmpfs ? " (tmpfs)" : "") +
-                   " vs GNU tar -cf",
-               bench::Format(bench::Median(ours), "s", 3), bench::Format(bench::Median(gnu), "s", 3),
-               "ratio " + bench::Format(ratio, ""), "<= 1.00", ratio <= 1.00);
+    bench::Row(
+        std::string("create 20000 x 1 KiB") + (onTmpfs ? " (tmpfs)" : "") + " vs GNU tar -cf",
+        bench::Format(bench::Median(ours), "s", 3), bench::Format(bench::Median(gnu), "s", 3),
+        "ratio " + bench::Format(ratio, ""), "<= 1.00", ratio <= 1.00);
 }
 
 // Replacing one entry in the middle of a 1 GiB archive of 256 entries (by one of another size,

@@ -4,11 +4,11 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract --help --version"
+    local commands="list extract create add replace remove --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract)
+        list | extract | create | add | replace | remove)
             command=${words[i]}
             break
             ;;
@@ -41,6 +41,21 @@ _quillmarrow_cli() {
             _filedir -d
         else
             # Entry names, read from the archive given.
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
+        fi
+        ;;
+    create | add | replace)
+        if [[ $command == create && $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--force --" -- "$cur"))
+        else
+            _filedir
+        fi
+        ;;
+    remove)
+        if ((operands == 0)); then
+            _filedir
+        else
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
         fi
