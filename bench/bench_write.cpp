@@ -67,7 +67,9 @@ void CreateSmall(const bench::Args& args) {
 }
 
 // Replacing one entry in the middle of a 1 GiB archive of 256 entries (by one of another size,
-// so that the entries after it move) against cp of the archive in the same folder.
+// so that the entries after it move) against cp of the archive in the same folder. The new
+// archive is flushed to the disk before it replaces the old one, which cp does not do: cp
+// followed by sync of the copy is shown beside it.
 void ReplaceOne(const bench::Args& args) {
     constexpr int Entries = 256;
     constexpr std::uint64_t EntrySize = 4 * MiB;
@@ -81,7 +83,7 @@ void ReplaceOne(const bench::Args& args) {
     bench::WriteArchive(file, {{"X", 3 * MiB + 7}});
     const std::uint64_t size = fs::file_size(archive) - EntrySize + fs::file_size(file);
 
-    std::vector<double> ours, cp;
+    std::vector<double> ours, cp, copySynced;
     const auto timeOurs = [&] {
         bench::Settle();
         ours.push_back(
@@ -92,6 +94,8 @@ void ReplaceOne(const bench::Args& args) {
         fs::remove(copy);
         bench::Settle();
         cp.push_back(bench::Run({"cp", archive.string(), copy.string()}).Seconds);
+        // The same copy on the disk, as the new archive is before it replaces the old one.
+        copySynced.push_back(cp.back() + bench::Run({"sync", copy.string()}).Seconds);
     };
     for (int run = 0; run < args.Runs; ++run) {
         if (run % 2 == 0)
@@ -107,7 +111,10 @@ void ReplaceOne(const bench::Args& args) {
     const double ratio = bench::Median(ours) / bench::Median(cp);
     bench::Row("replace 1 entry of a 1 GiB archive vs cp of it",
                bench::Format(bench::Median(ours), "s"), bench::Format(bench::Median(cp), "s"),
-               "ratio " + bench::Format(ratio, ""), "<= 1.20", ratio <= 1.20);
+               "ratio " + bench::Format(ratio, "") + " (cp and sync of the copy " +
+                   bench::Format(bench::Median(copySynced), "s") + ", ratio " +
+                   bench::Format(bench::Median(ours) / bench::Median(copySynced), "") + ")",
+               "<= 1.20", ratio <= 1.20);
 }
 
 } // namespace
