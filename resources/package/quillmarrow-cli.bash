@@ -34,10 +34,10 @@ _quillmarrow_cli() {
             _filedir
         fi
         ;;
-    extract)
+    extract | remove)
         if ((operands == 0)); then
             _filedir
-        elif ((operands == 1)); then
+        elif [[ $command == extract ]] && ((operands == 1)); then
             _filedir -d
         else
             # Entry names, read from the archive given.
@@ -50,14 +50,6 @@ _quillmarrow_cli() {
             COMPREPLY=($(compgen -W "--force --" -- "$cur"))
         else
             _filedir
-        fi
-        ;;
-    remove)
-        if ((operands == 0)); then
-            _filedir
-        else
-            local IFS=$'\n'
-            COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
         fi
         ;;
     esac

@@ -69,6 +69,7 @@ public:
         pending_.append(RecordSize, '\0');
         progress_.BytesDone = RecordSize * (entries_.size() + 1);
         for (std::size_t k = 0; k < entries_.size();) {
+            progress_.Name = entries_[k].Name;
             const std::size_t next = entries_[k].File.empty() ? CopyRanges(k) : CopyFile(k);
             if (next == 0)
                 return false;
@@ -113,7 +114,6 @@ private:
         std::error_code ec;
         std::uint64_t got = 0;
         bool readFailed = false;
-        progress_.Name = entries_[static_cast<std::size_t>(std::max(entry, 0))].Name;
         if (n <= SmallPiece) {
             const std::size_t at = pending_.size();
             pending_.resize(at + n + toEnd);
