@@ -282,6 +282,8 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     if (!Writer(out, options, entries, inputs, report).Run(total))
         return report; // the new file is dropped with `out`
     inputs.clear();
+    if (options.Old)
+        *options.Old = Archive();
     out.Sync(ec);
     // A new archive takes its name only while it is free; an edited one replaces the old
     // archive only while that is still the file at the path.

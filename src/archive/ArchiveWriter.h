@@ -41,8 +41,9 @@ struct WriteProgress {
 
 struct WriteOptions {
     // The archive being edited, open: ranges are read from it, and the new archive replaces it
-    // only while it is still the file at the path.
-    const Archive* Old = nullptr;
+    // only while it is still the file at the path. It is closed once they are copied, as
+    // Windows cannot replace a file that is open.
+    Archive* Old = nullptr;
     // Without Old: a file at the path is replaced (otherwise refused).
     bool ReplaceExisting = false;
     // Called after each entry and at most every 50 ms inside a large one.

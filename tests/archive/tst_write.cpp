@@ -206,7 +206,7 @@ private slots:
         QFETCH(QList<int>, keep);
         QFETCH(Entries, expected);
         testfiles::Write(archivePath(), old);
-        const archive::Archive archive(testfiles::NativePath(archivePath()));
+        archive::Archive archive(testfiles::NativePath(archivePath()));
         std::vector<archive::ArchiveEntry> records;
         std::error_code ec;
         archive.WalkDirectory(
@@ -249,7 +249,7 @@ private slots:
         QFETCH(QString, failure);
         const QByteArray old = testfiles::Archive({{"OLD", "old"}});
         testfiles::Write(archivePath(), old);
-        const archive::Archive archive(testfiles::NativePath(archivePath()));
+        archive::Archive archive(testfiles::NativePath(archivePath()));
         std::vector<archive::WriteEntry> entries =
             FromFiles({{"A", "a"}, {"B", QByteArray(what.contains("large") ? 300000 : 10, 'b')}});
         entries.push_back({"OLD", {}, 40, 3});
