@@ -326,7 +326,7 @@ private slots:
         QTest::addColumn<QByteArray>("err"); // the start of standard error; all of it when
                                              // it ends in a line feed and the exit code is 0 or 1
         QTest::addColumn<Files>("files");    // what the output folder holds afterwards
-        const QByteArray usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n";
+        const QByteArray usage = "usage: quillmarrow-cli list [-l|--long|--json] ARCHIVE\n";
 
         QTest::newRow("list") << QStringList{"list", "@/a.dat"} << 0
                               << QByteArray("TEXT.TXT\n-DASH\nTEXT.TXT\na/b\nCUT\n") << QByteArray()
@@ -390,9 +390,27 @@ private slots:
         QTest::newRow("extract a position out of range writes nothing")
             << QStringList{"extract", "@/a.dat", "@/out", "0", "5"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: no entry at position 5") << Files{};
-        QTest::newRow("extract an unknown name writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract an unknown name: no entry matches, the others are written")
+            << QStringList{"extract", "@/a.dat", "@/out", "1", "NOPE"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: NOPE: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern that matches nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "*.WAV", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: *.WAV: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern with a set and an escape")
+            << QStringList{"extract", "@/a.dat", "@/out", "[-]DA\\S?"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract --exclude drops what it matches, also from every entry")
+            << QStringList{"extract", "--exclude", "*.TXT", "--exclude=a?b", "@/a.dat", "@/out"}
+            << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
+        QTest::newRow("extract -i folds case in names, patterns and excludes")
+            << QStringList{"extract", "-i", "--exclude=t*", "@/a.dat", "@/out", "-dash", "*t*"} << 1
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
         QTest::newRow("extract a position with any number of leading zeros")
             << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -463,6 +481,39 @@ private slots:
                           "\xc2\x9b\x32J/\n")
             << QByteArray() << Files{};
 
+        QTest::newRow("list --json: escapes, null for names that are not UTF-8, hex always")
+            << QStringList{"list", "--json", "@/esc.dat"} << 0
+            << QByteArray("{\"index\":0,\"offset\":140,\"size\":1,\"name\":\"a\\u000ab\","
+                          "\"name_hex\":\"610a62\"}\n"
+                          "{\"index\":1,\"offset\":140,\"size\":1,\"name\":\"\\u001b]0;X\\u0007\","
+                          "\"name_hex\":\"1b5d303b5807\"}\n"
+                          "{\"index\":2,\"offset\":140,\"size\":1,\"name\":\"back\\\\slash\","
+                          "\"name_hex\":\"6261636b5c736c617368\"}\n"
+                          "{\"index\":3,\"offset\":140,\"size\":1,\"name\":null,"
+                          "\"name_hex\":\"ffc301\"}\n"
+                          "{\"index\":4,\"offset\":140,\"size\":1,\"name\":\"caf\xc3\xa9\x7f\","
+                          "\"name_hex\":\"636166c3a97f\"}\n"
+                          "{\"index\":5,\"offset\":140,\"size\":1,\"name\":\"\xc2\x9b\x32J/\","
+                          "\"name_hex\":\"c29b324a2f\"}\n")
+            << QByteArray() << Files{};
+
+        // cat: the data of the entries in the order given, problems as extract reports them.
+        QTest::newRow("cat writes the entries in the order given")
+            << QStringList{"cat", "@/a.dat", "1", "TEXT.TXT"} << 0 << QByteArray("twonethre")
+            << QByteArray() << Files{};
+        QTest::newRow("cat of a cut-short entry writes what there is")
+            << QStringList{"cat", "@/a.dat", "CUT", "NOPE"} << 1 << QByteArray("reZZ")
+            << QByteArray("quillmarrow-cli: NOPE: no entry matches\n"
+                          "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{};
+        QTest::newRow("cat -v of a pattern, and of a negative offset")
+            << QStringList{"cat", "-v", "@/bad.dat", "?BC", "abc"} << 1 << QByteArray("A")
+            << QByteArray("ABC\nquillmarrow-cli: abc: negative offset -1\n") << Files{};
+        QTest::newRow("extract -v names each entry as it is written")
+            << QStringList{"extract", "-v", "@/a.dat", "@/out", "1", "0"} << 0 << QByteArray()
+            << QByteArray("TEXT.TXT\n-DASH\n") << Files{{"TEXT.TXT", "one"}, {"-DASH", "tw"}};
+
         // check: problems, then notes (prefixed so), then one summary line per archive.
         QTest::newRow("check finds a name twice, an unsafe name, overlaps and data past the end")
             << QStringList{"check", "@/a.dat"} << 1
@@ -499,6 +550,13 @@ private slots:
         QTest::newRow("list --long of many entries into a full disk")
             << QStringList{"list", "--long", "@/many.dat", ">/dev/full"} << 1 << QByteArray()
             << lost << Files{};
+        QTest::newRow("list --json into a full disk")
+            << QStringList{"list", "--json", "@/a.dat", ">/dev/full"} << 1 << QByteArray() << lost
+            << Files{};
+        QTest::newRow("cat into a full disk") << QStringList{"cat", "@/a.dat", "0", ">/dev/full"}
+                                              << 1 << QByteArray() << lost << Files{};
+        QTest::newRow("check into a full disk") << QStringList{"check", "@/-odd.dat", ">/dev/full"}
+                                                << 1 << QByteArray() << lost << Files{};
         QTest::newRow("--version into a full disk")
             << QStringList{"--version", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
     }
@@ -533,10 +591,43 @@ private slots:
         const Result r = Run({"--help"});
         QCOMPARE(r.exitCode, 0);
         for (const char* line :
-             {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
-              "quillmarrow-cli extract [-k|--keep-existing] ARCHIVE FOLDER [ENTRY...]\n",
-              "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
+             {"quillmarrow-cli list [-l|--long|--json] ARCHIVE\n",
+              "quillmarrow-cli extract [-k] [-v] [-i] [--exclude PATTERN]... ARCHIVE FOLDER "
+              "[ENTRY...]\n",
+              "quillmarrow-cli extract-each [-k] [-v] [-i] [--exclude PATTERN]... FOLDER "
+              "ARCHIVE...\n",
+              "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
+              "quillmarrow-cli check ARCHIVE...\n", "quillmarrow-cli --help\n",
+              "quillmarrow-cli --version\n", "\n  -k, --keep-existing ", "\n  -v, --verbose ",
+              "\n  -i, --ignore-case ", "\n  --exclude PATTERN ", "\n  --json ", "\n  -l, --long "})
             QVERIFY2(r.out.contains(line), line);
+    }
+
+    // extract-each: one folder per archive, named after it; a second archive of one stem and a
+    // stem that a file has get the next free STEM-N. One summary line per archive.
+    void extractEach() {
+        QVERIFY(QDir().mkpath(root.filePath("two")));
+        testfiles::Write(root.filePath("two/a.pak"), testfiles::Archive({{"ODD", "o"}}));
+        testfiles::Write(root.filePath("-odd"), "not a folder");
+        const QString each = root.filePath("each");
+        QDir(each).removeRecursively();
+        QVERIFY(QDir().mkpath(each));
+        testfiles::Write(QDir(each).filePath("-odd"), "a file");
+        const Result r = Run({"extract-each", "-k", each, root.filePath("a.dat"),
+                              root.filePath("two/a.pak"), root.filePath("-odd.dat")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(testfiles::Contents(each), (QStringList{"-odd", "-odd-2", "a", "a-2"}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("a")),
+                 (Files{{"TEXT.TXT", "one"}, {"-DASH", "tw"}, {"CUT", "reZZ"}}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("a-2")), (Files{{"ODD", "o"}}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("-odd-2")), (Files{{"ODD", "o"}}));
+        const QByteArray e = QFile::encodeName(each), a = QFile::encodeName(root.path());
+        QVERIFY2(r.err.endsWith("quillmarrow-cli: " + a + "/a.dat: 5 entries into " + e +
+                                "/a, 2 problems\nquillmarrow-cli: " + a +
+                                "/two/a.pak: 1 entry into " + e +
+                                "/a-2, 0 problems\nquillmarrow-cli: " + a +
+                                "/-odd.dat: 1 entry into " + e + "/-odd-2, 0 problems\n"),
+                 r.err.constData());
     }
 
     // Entry names as file names, where Windows rightly differs: it cannot store a name ending
@@ -1068,8 +1159,10 @@ private slots:
             Archive({{"A.TXT", "old a"}}));
         row("remove every entry", {"remove", "@/w.dat", "1", "A.TXT"}, 0, "", "@/w.dat",
             QByteArray(20, '\0'));
-        row("remove of a name the archive does not hold", {"remove", "@/w.dat", "NOPE"}, 2,
-            "quillmarrow-cli: no entry named NOPE\n", "@/w.dat", w);
+        row("remove of a name the archive does not hold", {"remove", "@/w.dat", "NOPE", "C"}, 1,
+            "quillmarrow-cli: NOPE: no entry matches\n", "@/w.dat", w);
+        row("remove by pattern", {"remove", "@/w.dat", "*.TXT"}, 0, "", "@/w.dat",
+            Archive({{"C", "c"}}));
         row("editing an archive of another layout writes this layout",
             {"remove", "@/gaps.dat", "B"}, 0, "", "@/gaps.dat",
             Archive({{"A", "aa"}, {"C", "aa"}}));
