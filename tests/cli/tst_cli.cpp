@@ -1215,6 +1215,8 @@ private slots:
         QVERIFY2(r.err.startsWith(err), r.err.constData());
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(testfiles::Read(archive), after);
+        if (exitCode == 0) // every archive written passes check
+            QCOMPARE(Run({"check", archive}).exitCode, 0);
         // No temporary file is left; a new archive is the one name added.
         QStringList expected = before;
         if (!after.isEmpty() && !expected.contains(QFileInfo(archive).fileName()))
