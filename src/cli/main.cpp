@@ -383,7 +383,8 @@ struct NewArchive {
     void AddFile(const std::string& file) {
         Entries.push_back({cli::FileNameArgument(file), cli::PathArgument(file)});
         Subjects.push_back(file);
-        if (Entries.back().Name.empty() && !file.empty() && file.back() != '/')
+        if (Entries.back().Name.empty() && !file.empty() &&
+            file.find_last_of("/\\") != file.size() - 1)
             Refuse(file, "the system's code page cannot write its name");
     }
     void Keep(const archive::ArchiveEntry& e) {
