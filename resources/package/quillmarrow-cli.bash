@@ -4,11 +4,11 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract extract-each cat check --help --version"
+    local commands="list extract extract-each cat check create add replace remove --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract | extract-each | cat | check)
+        list | extract | extract-each | cat | check | create | add | replace | remove)
             command=${words[i]}
             break
             ;;
@@ -40,9 +40,10 @@ _quillmarrow_cli() {
             _filedir
         fi
         ;;
-    extract | cat)
+    extract | cat | remove)
         if [[ $cur == -* ]]; then
             [[ $command == extract ]] && selecting+=" -k --keep-existing"
+            [[ $command == remove ]] && selecting="-i --ignore-case --exclude --"
             COMPREPLY=($(compgen -W "$selecting" -- "$cur"))
         elif ((operands == 0)); then
             _filedir
@@ -63,8 +64,15 @@ _quillmarrow_cli() {
             _filedir
         fi
         ;;
-    check)
+    check | add | replace)
         _filedir
+        ;;
+    create)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--force --" -- "$cur"))
+        else
+            _filedir
+        fi
         ;;
     esac
 } &&

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "archive/Archive.h"
+#include "archive/ArchiveWriter.h"
 #include "archive/Check.h"
 #include "archive/Extract.h"
 #include "archive/Signals.h"
@@ -34,6 +35,10 @@ constexpr const char* Usage =
     "       quillmarrow-cli extract-each [-k] [-v] [-i] [--exclude PATTERN]... FOLDER ARCHIVE...\n"
     "       quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
     "       quillmarrow-cli check ARCHIVE...\n"
+    "       quillmarrow-cli create [--force] ARCHIVE FILE...\n"
+    "       quillmarrow-cli add ARCHIVE FILE...\n"
+    "       quillmarrow-cli replace ARCHIVE FILE...\n"
+    "       quillmarrow-cli remove [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
     "       quillmarrow-cli --help\n"
     "       quillmarrow-cli --version\n";
 
@@ -46,6 +51,11 @@ constexpr const char* Help =
     "                       when an earlier ARCHIVE or a file has that name)\n"
     "  cat                  write the data of the ENTRYs to standard output, in the order given\n"
     "  check                report each problem and note in the directory of each ARCHIVE\n"
+    "  create               write a new ARCHIVE of the FILEs in the order given, each under\n"
+    "                       its file name; an existing ARCHIVE is replaced only with --force\n"
+    "  add                  append the FILEs to ARCHIVE as new entries\n"
+    "  replace              make each FILE the data of the entry of its name, in its place\n"
+    "  remove               drop the ENTRYs from ARCHIVE\n"
     "  -l, --long           (list) write INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  --json               (list) write one JSON object a line: index, offset, size, name\n"
     "                       (null when not UTF-8), name_hex\n"
@@ -53,6 +63,7 @@ constexpr const char* Help =
     "  -v, --verbose        write each entry's name on standard error as it is written\n"
     "  -i, --ignore-case    fold ASCII case in names, patterns and --exclude patterns\n"
     "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
+    "  --force              (create) replace an existing ARCHIVE\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
@@ -62,7 +73,8 @@ constexpr const char* Help =
     "still taken. Options come before the operands; -- ends them. Exit status: 0 when every\n"
     "entry was written whole (check: no problem), 1 when an entry was cut short or not\n"
     "written, an ENTRY matched nothing, or check found a problem, 2 for a usage error or an\n"
-    "archive or folder that cannot be opened.\n";
+    "archive or folder that cannot be opened. An archive is written whole beside the old one\n"
+    "and replaces it only when done; when any input is refused nothing is written (status 1).\n";
 
 using cli::UsageError;
 
@@ -172,12 +184,13 @@ int ReadFailed(const std::string& path, std::error_code ec) {
 
 // The options of a command, from the arguments before its operands.
 struct Flags {
-    bool Long = false, Json = false, KeepExisting = false, Verbose = false;
+    bool Long = false, Json = false, KeepExisting = false, Verbose = false, Force = false;
     cli::SelectionRules Rules;
 };
 
 // Reads the options; `allowed` holds the letters of those the command takes: l (--long),
-// j (--json), k (--keep-existing), v (--verbose), i (--ignore-case), x (--exclude=PATTERN).
+// j (--json), k (--keep-existing), v (--verbose), i (--ignore-case), x (--exclude=PATTERN),
+// f (--force).
 Flags ParseOptions(const std::string& command, const std::vector<std::string>& options,
                    std::string_view allowed) {
     Flags flags;
@@ -193,6 +206,8 @@ Flags ParseOptions(const std::string& command, const std::vector<std::string>& o
             letter = 'v', flags.Verbose = true;
         else if (o == "-i" || o == "--ignore-case")
             letter = 'i', flags.Rules.IgnoreCase = true;
+        else if (o == "--force")
+            letter = 'f', flags.Force = true;
         else if (o.starts_with("--exclude="))
             letter = 'x', flags.Rules.Excludes.push_back(cli::EntryNameArgument(o.substr(10)));
         if (letter == 0 || allowed.find(letter) == std::string_view::npos)
@@ -356,6 +371,152 @@ int Extract(const Flags& flags, const std::vector<std::string>& operands) {
     if (report.ArchiveError) // the archive is open: reading it failed on the way
         Complain(path, archive::Describe(report.ArchiveError));
     return report.AllWritten() ? unmatched : 1;
+}
+
+// Writing archives. Each entry's subject in messages: the FILE as given, or a kept entry's name.
+struct NewArchive {
+    std::vector<archive::WriteEntry> Entries;
+    std::vector<std::string> Subjects;
+    std::vector<std::pair<std::string, std::string>>
+        Refused; // subject and message, found before the archive core's checks
+
+    void AddFile(const std::string& file) {
+        Entries.push_back({cli::FileNameArgument(file), cli::PathArgument(file)});
+        Subjects.push_back(file);
+        if (Entries.back().Name.empty() && !file.empty() &&
+            file.find_last_of("/\\") != file.size() - 1)
+            Refuse(file, "the system's code page cannot write its name");
+    }
+    void Keep(const archive::ArchiveEntry& e) {
+        Entries.push_back({e.Name, {}, e.Offset, e.Size});
+        Subjects.push_back(e.Name);
+    }
+    void Refuse(const std::string& subject, const std::string& message) {
+        Refused.emplace_back(subject, message);
+    }
+};
+
+// Writes the archive, or reports each refusal (or the failure) on a line of its own: 0 when
+// it was written, 1 otherwise.
+int Write(const std::string& path, const NewArchive& a, archive::WriteOptions options) {
+    for (const auto& [subject, message] : a.Refused)
+        Complain(subject, message);
+    options.CheckOnly = !a.Refused.empty();
+    archive::RemovePartialFileOnSignals();
+    const archive::WriteReport report =
+        archive::WriteArchive(cli::PathArgument(path), a.Entries, options);
+    const auto complain = [&](const archive::WriteProblem& p) {
+        Complain(p.Entry < 0 ? path : a.Subjects[static_cast<std::size_t>(p.Entry)], p.Message);
+    };
+    for (const auto& problem : report.Refused)
+        complain(problem);
+    if (!report.Failed.Message.empty())
+        complain(report.Failed);
+    return report.Written() && a.Refused.empty() ? 0 : 1;
+}
+
+int Create(const Flags& flags, const std::vector<std::string>& operands) {
+    if (operands.empty())
+        throw UsageError{"create takes ARCHIVE and FILE..."};
+    NewArchive a;
+    for (auto file = operands.begin() + 1; file != operands.end(); ++file)
+        a.AddFile(*file);
+    archive::WriteOptions write;
+    write.ReplaceExisting = flags.Force;
+    return Write(operands[0], a, write);
+}
+
+// add, replace and remove: the archive's directory, opened for editing. The exit status when
+// it cannot be edited, or -1.
+int OpenForEditing(const std::string& command, const std::vector<std::string>& operands,
+                   archive::Archive& archive, std::vector<archive::ArchiveEntry>& entries) {
+    if (operands.size() < 2)
+        throw UsageError{command + " takes ARCHIVE and " +
+                         (command == "remove" ? "ENTRY..." : "FILE...")};
+    if (!Open(operands[0], archive))
+        return 2;
+    // Only an archive that check finds no problem in is edited.
+    bool problems = false;
+    const archive::CheckReport check = archive::CheckArchive(archive, [&](const auto& f) {
+        if (f.What != archive::Finding::Kind::Problem)
+            return;
+        Complain(operands[0], "cannot be edited: entry " + std::to_string(f.Position) + ' ' +
+                                  f.Name + ": " + f.Text);
+        problems = true;
+    });
+    if (check.ReadError)
+        return ReadFailed(operands[0], check.ReadError);
+    if (problems)
+        return 1;
+    std::error_code ec;
+    archive.WalkDirectory(
+        [&](int, const archive::ArchiveEntry& e) {
+            entries.push_back(e);
+            return true;
+        },
+        ec);
+    return ec ? ReadFailed(operands[0], ec) : -1;
+}
+
+// add and replace: the archive's entries with the FILEs appended or in place of the entries
+// of their names.
+int AddOrReplace(const std::string& command, const std::vector<std::string>& operands) {
+    archive::Archive archive;
+    std::vector<archive::ArchiveEntry> entries;
+    if (const int status = OpenForEditing(command, operands, archive, entries); status >= 0)
+        return status;
+    NewArchive a;
+    for (const auto& e : entries)
+        a.Keep(e);
+    for (auto file = operands.begin() + 1; file != operands.end(); ++file) {
+        if (command == "add") {
+            a.AddFile(*file);
+            continue;
+        }
+        const std::string name = cli::FileNameArgument(*file);
+        const auto old = std::find_if(entries.begin(), entries.end(),
+                                      [&](const auto& e) { return e.Name == name; });
+        const std::size_t k = static_cast<std::size_t>(old - entries.begin());
+        if (old == entries.end())
+            a.Refuse(*file, "no entry named " + name);
+        else if (!a.Entries[k].File.empty())
+            a.Refuse(*file, "entry " + std::to_string(k) + " is replaced by " + a.Subjects[k]);
+        else
+            a.Entries[k].File = cli::PathArgument(*file), a.Subjects[k] = *file;
+    }
+    archive::WriteOptions write;
+    write.Old = &archive;
+    return Write(operands[0], a, write);
+}
+
+int Add(const Flags&, const std::vector<std::string>& operands) {
+    return AddOrReplace("add", operands);
+}
+
+int Replace(const Flags&, const std::vector<std::string>& operands) {
+    return AddOrReplace("replace", operands);
+}
+
+// The ENTRYs are taken as extract takes them; one that matches nothing is refused.
+int Remove(const Flags& flags, const std::vector<std::string>& operands) {
+    archive::Archive archive;
+    std::vector<archive::ArchiveEntry> entries;
+    if (const int status = OpenForEditing("remove", operands, archive, entries); status >= 0)
+        return status;
+    cli::EntrySelection selection = Selection({operands.begin() + 1, operands.end()}, flags);
+    std::error_code ec;
+    const int unmatched = Resolve(archive, selection, ec);
+    if (ec)
+        return ReadFailed(operands[0], ec);
+    if (unmatched)
+        return 1;
+    NewArchive a;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (!selection.Selects(static_cast<std::int64_t>(k), entries[k].Name))
+            a.Keep(entries[k]);
+    archive::WriteOptions write;
+    write.Old = &archive;
+    return Write(operands[0], a, write);
 }
 
 // "1 entry", "2 entries".
@@ -559,7 +720,11 @@ int Run(const std::vector<std::string>& args) {
                     {"extract", {"kvix", Extract}},
                     {"extract-each", {"kvix", ExtractEach}},
                     {"cat", {"vix", Cat}},
-                    {"check", {"", Check}}};
+                    {"check", {"", Check}},
+                    {"create", {"f", Create}},
+                    {"add", {"", Add}},
+                    {"replace", {"", Replace}},
+                    {"remove", {"ix", Remove}}};
     const auto found = Commands.find(command);
     if (found == Commands.end())
         throw UsageError{command.empty() ? "no command given" : "unknown command: " + command};

@@ -1089,6 +1089,250 @@ private slots:
             QCOMPARE(testfiles::FilesIn(folder()), expected);
         }
     }
+
+    // Writing archives: each command's result byte for byte, each refusal (one line, nothing
+    // written), usage errors, and a full disk that leaves the old archive as it was.
+    void write_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");   // all of it when it ends in a line feed
+        QTest::addColumn<QString>("archive");  // the archive looked at afterwards
+        QTest::addColumn<QByteArray>("after"); // its bytes; "" when there is none
+        QTest::addColumn<qint64>("limit");     // the file size limit (RLIMIT_FSIZE), or -1
+        using testfiles::Archive;
+        const QByteArray w = Archive({{"A.TXT", "old a"}, {"C", "c"}});
+        const auto row = [](const char* name, const QStringList& args, int exitCode,
+                            const QByteArray& err, const QString& archive, const QByteArray& after,
+                            qint64 limit = -1) {
+            QTest::newRow(name) << args << exitCode << err << archive << after << limit;
+        };
+        row("create: the files in order under their names",
+            {"create", "@/n.dat", "@/in/A.TXT", "@/in/B.TXT"}, 0, "", "@/n.dat",
+            Archive({{"A.TXT", "hello"}, {"B.TXT", "world!"}}));
+        row("create of no files: the NUL record alone", {"create", "@/n.dat"}, 0, "", "@/n.dat",
+            QByteArray(20, '\0'));
+        row("create over an existing archive", {"create", "@/w.dat", "@/in/A.TXT"}, 1,
+            "quillmarrow-cli: @/w.dat: exists already\n", "@/w.dat", w);
+        row("create --force replaces it", {"create", "--force", "@/w.dat", "@/in/B.TXT"}, 0, "",
+            "@/w.dat", Archive({{"B.TXT", "world!"}}));
+        row("create --force of the archive itself", {"create", "--force", "@/w.dat", "@/w.dat"}, 1,
+            "quillmarrow-cli: @/w.dat: is the archive itself\n", "@/w.dat", w);
+        row("create: every refusal on a line, escaped, and nothing written",
+            {"create", "@/n.dat", "@/in/B.TXT", "@/in/a\nvery long name", "@/in/1.TXT",
+             "@/in/b.txt"},
+            1,
+            "quillmarrow-cli: @/in/a\\x0avery long name: name longer than 12 bytes\n"
+            "quillmarrow-cli: @/in/a\\x0avery long name: does not exist\n"
+            "quillmarrow-cli: @/in/1.TXT: name starts with a byte that ends the directory (NUL, "
+            "'.', '/' or a digit)\n"
+            "quillmarrow-cli: @/in/1.TXT: does not exist\n"
+            "quillmarrow-cli: @/in/b.txt: same name as entry 0 when case is folded\n",
+            "@/n.dat", "");
+        row("create of a name Windows reserves", {"create", "@/n.dat", "@/in/AUX.TXT"}, 1,
+            "quillmarrow-cli: @/in/AUX.TXT: unsafe name (a device name Windows reserves)",
+            "@/n.dat", "");
+        row("create past 2 GiB - 1 (a sparse file)", {"create", "@/n.dat", "@/in/SPARSE"}, 1,
+            "quillmarrow-cli: @/n.dat: the archive would hold 2147483648 bytes, more than its "
+            "offsets can reach (2147483647)\n",
+            "@/n.dat", "");
+        row("create on a full disk", {"create", "@/n.dat", "@/in/BIG"}, 1,
+            "quillmarrow-cli: @/n.dat: cannot write the archive: ", "@/n.dat", "", 50000);
+        row("add appends", {"add", "@/w.dat", "@/in/B.TXT"}, 0, "", "@/w.dat",
+            Archive({{"A.TXT", "old a"}, {"C", "c"}, {"B.TXT", "world!"}}));
+        row("add of a name the archive holds", {"add", "@/w.dat", "@/in/A.TXT"}, 1,
+            "quillmarrow-cli: @/in/A.TXT: same name as entry 0\n", "@/w.dat", w);
+        row("add of the archive itself", {"add", "@/w.dat", "@/w.dat"}, 1,
+            "quillmarrow-cli: @/w.dat: is the archive itself\n", "@/w.dat", w);
+        row("add on a full disk leaves the archive", {"add", "@/w.dat", "@/in/BIG"}, 1,
+            "quillmarrow-cli: @/w.dat: cannot write the archive: ", "@/w.dat", w, 50000);
+        row("replace keeps the entry's position", {"replace", "@/w.dat", "@/in/A.TXT"}, 0, "",
+            "@/w.dat", Archive({{"A.TXT", "hello"}, {"C", "c"}}));
+        row("replace of a name the archive does not hold", {"replace", "@/w.dat", "@/in/B.TXT"}, 1,
+            "quillmarrow-cli: @/in/B.TXT: no entry named B.TXT\n", "@/w.dat", w);
+        row("replace of one entry by two files",
+            {"replace", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
+            "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
+        row("remove by name", {"remove", "@/w.dat", "A.TXT"}, 0, "", "@/w.dat",
+            Archive({{"C", "c"}}));
+        row("remove by position", {"remove", "@/w.dat", "1"}, 0, "", "@/w.dat",
+            Archive({{"A.TXT", "old a"}}));
+        row("remove every entry", {"remove", "@/w.dat", "1", "A.TXT"}, 0, "", "@/w.dat",
+            QByteArray(20, '\0'));
+        row("remove of a name the archive does not hold", {"remove", "@/w.dat", "NOPE", "C"}, 1,
+            "quillmarrow-cli: NOPE: no entry matches\n", "@/w.dat", w);
+        row("remove by pattern", {"remove", "@/w.dat", "*.TXT"}, 0, "", "@/w.dat",
+            Archive({{"C", "c"}}));
+        row("editing an archive of another layout writes this layout",
+            {"remove", "@/gaps.dat", "B"}, 0, "", "@/gaps.dat",
+            Archive({{"A", "aa"}, {"C", "aa"}}));
+        row("editing an archive that check finds problems in", {"add", "@/a.dat", "@/in/B.TXT"}, 1,
+            "quillmarrow-cli: @/a.dat: cannot be edited: entry ", "@/a.dat", ::Archive());
+        row("create without ARCHIVE", {"create"}, 2,
+            "quillmarrow-cli: create takes ARCHIVE and FILE...\n", "@/n.dat", "");
+        row("create with an unknown option", {"create", "-f", "@/n.dat", "@/in/A.TXT"}, 2,
+            "quillmarrow-cli: unknown option for create: -f\n", "@/n.dat", "");
+        row("add without FILE", {"add", "@/w.dat"}, 2,
+            "quillmarrow-cli: add takes ARCHIVE and FILE...\n", "@/w.dat", w);
+        row("remove of a missing archive", {"remove", "@/none.dat", "0"}, 2,
+            "quillmarrow-cli: @/none.dat: the archive does not exist\n", "@/none.dat", "");
+    }
+    void write() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        QFETCH(QString, archive);
+        QFETCH(QByteArray, after);
+        QFETCH(qint64, limit);
+        if (limit >= 0 && !Unix)
+            QSKIP("file size limits are a POSIX feature");
+        QDir in(root.filePath("in"));
+        in.removeRecursively();
+        QVERIFY(in.mkpath("sub"));
+        testfiles::Write(in.filePath("A.TXT"), "hello");
+        testfiles::Write(in.filePath("sub/A.TXT"), "sub");
+        testfiles::Write(in.filePath("B.TXT"), "world!");
+        testfiles::Write(in.filePath("b.txt"), "other");
+        testfiles::Write(in.filePath("BIG"), QByteArray(100000, 'b'));
+        testfiles::Write(in.filePath("SPARSE"), {});
+        QVERIFY(QFile::resize(in.filePath("SPARSE"), INT32_MAX - 39));
+        testfiles::Write(root.filePath("w.dat"),
+                         testfiles::Archive({{"A.TXT", "old a"}, {"C", "c"}}));
+        using testfiles::Record;
+        testfiles::Write(root.filePath("gaps.dat"), Record("A", 100, 2) + Record("B", 82, 3) +
+                                                        Record("C", 100, 2) + Record("", 0, 0) +
+                                                        "..bbb...............aa");
+        QFile::remove(root.filePath("n.dat"));
+        const QStringList before = testfiles::Contents(root.path());
+
+        args.replaceInStrings(QRegularExpression("^@"), root.path());
+        archive.replace(QRegularExpression("^@"), root.path());
+        err.replace("@/", QFile::encodeName(root.path()) + '/');
+        const Result r = Run(args, limit);
+        QFile::remove(in.filePath("SPARSE"));
+        if (err.endsWith('\n'))
+            QCOMPARE(r.err.contains("usage:") ? r.err.left(r.err.indexOf("usage:")) : r.err, err);
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(testfiles::Read(archive), after);
+        if (exitCode == 0) // every archive written passes check
+            QCOMPARE(Run({"check", archive}).exitCode, 0);
+        // No temporary file is left; a new archive is the one name added.
+        QStringList expected = before;
+        if (!after.isEmpty() && !expected.contains(QFileInfo(archive).fileName()))
+            expected << QFileInfo(archive).fileName();
+        expected.sort();
+        QCOMPARE(testfiles::Contents(root.path()), expected);
+    }
+
+    // Killed or signalled while `replace` writes a large archive: the old archive keeps its
+    // bytes and nothing else stays in its folder.
+    void killedDuringReplace_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
+#ifdef Q_OS_LINUX
+        QTest::newRow("SIGKILL") << SIGKILL << true;
+        QTest::newRow("SIGINT") << SIGINT << true;
+        QTest::newRow("SIGTERM, no unnamed files") << SIGTERM << false;
+        QTest::newRow("SIGHUP, no unnamed files") << SIGHUP << false;
+#endif
+    }
+    void killedDuringReplace() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs POSIX signals and /proc");
+#else
+        // Under Wine the signal reaches the loader; the Windows program's file, marked for
+        // deletion until it is named, shows in the folder while it is written.
+        const bool wine = !QString(QUILLMARROW_TEST_LAUNCHER).isEmpty();
+        if (wine && !Windows)
+            QSKIP("the signal must reach the program itself");
+        QFETCH(int, signal);
+        QFETCH(bool, unnamed);
+        const QString dir = root.filePath("kill");
+        QDir(dir).removeRecursively();
+        QVERIFY(QDir().mkpath(dir));
+        // 2 GiB of entry data, sparse on disk, so that copying it takes a while.
+        const QString archive = QDir(dir).filePath("big.dat");
+        const QByteArray head = testfiles::Record("S", 60, 1) +
+                                testfiles::Record("BIG", 61, INT32_MAX - 70) +
+                                testfiles::Record("", 0, 0) + "s";
+        testfiles::Write(archive, head);
+        QVERIFY(QFile::resize(archive, INT32_MAX - 9));
+        testfiles::Write(root.filePath("S"), "new");
+        struct stat before {};
+        ::stat(QFile::encodeName(archive).constData(), &before);
+
+        QProcess p;
+        if (!unnamed && !wine)
+            p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
+        Start(p, {"replace", archive, root.filePath("S")});
+        QVERIFY(p.waitForStarted());
+        // It is writing once it holds a file in the archive's folder open besides the archive
+        // (under Wine: once that file has bytes).
+        const std::string inFolder = testfiles::NativePath(dir).string() + '/';
+        const auto writing = [&] {
+            for (const QString& name : wine ? testfiles::Contents(dir) : QStringList())
+                if (name != "big.dat" && QFileInfo(QDir(dir).filePath(name)).size() > 0)
+                    return true;
+            for (const std::string& file :
+                 wine ? std::vector<std::string>() : OpenFiles(p.processId()))
+                if (file.starts_with(inFolder) && file != testfiles::NativePath(archive).string())
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(writing() || p.state() == QProcess::NotRunning, 30000);
+        QVERIFY2(p.state() == QProcess::Running, "the archive was not seen being written");
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(wine || p.exitStatus() == QProcess::CrashExit);
+        // A killed program's handles are closed by Wine's server a moment after it ends.
+        QTRY_COMPARE_WITH_TIMEOUT(testfiles::Contents(dir), QStringList{"big.dat"}, 10000);
+        struct stat after {};
+        ::stat(QFile::encodeName(archive).constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_size, before.st_size);
+        QFile f(archive);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.read(head.size()), head);
+        f.close();
+        QDir(dir).removeRecursively();
+#endif
+    }
+
+    // Random archives of this layout: extracting every entry and creating an archive of the
+    // files in directory order gives the same bytes.
+    void roundTrip() {
+        QRandomGenerator rng(20261209);
+        for (int round = 0; round < 10; ++round) {
+            QList<QPair<QByteArray, QByteArray>> entries;
+            QSet<QByteArray> folded;
+            const int count = rng.bounded(0, 20);
+            while (entries.size() < count) {
+                QByteArray name(1, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"[rng.bounded(26)]);
+                for (int i = rng.bounded(0, 12); i > 0; --i)
+                    name += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.!~"
+                        [rng.bounded(67)];
+                if (name.endsWith('.') || WindowsDevice(name) || folded.contains(name.toLower()))
+                    continue;
+                folded.insert(name.toLower());
+                QByteArray data(rng.bounded(0, 5000), '\0');
+                for (char& c : data)
+                    c = char(rng.bounded(256));
+                entries.append({name, data});
+            }
+            const QByteArray bytes = testfiles::Archive(entries);
+            testfiles::Write(root.filePath("r.dat"), bytes);
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+            QFile::remove(root.filePath("n.dat"));
+            QCOMPARE(Run({"extract", root.filePath("r.dat"), folder()}).exitCode, 0);
+            QStringList args{"create", root.filePath("n.dat")};
+            for (const auto& [name, data] : entries)
+                args << QDir(folder()).filePath(QString::fromLatin1(name));
+            const Result r = Run(args);
+            QCOMPARE(r.err, QByteArray());
+            QCOMPARE(testfiles::Read(root.filePath("n.dat")), bytes);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
