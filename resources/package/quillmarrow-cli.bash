@@ -4,11 +4,11 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract --help --version"
+    local commands="list extract extract-each cat check create add replace remove --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract)
+        list | extract | extract-each | cat | check | create | add | replace | remove)
             command=${words[i]}
             break
             ;;
@@ -20,29 +20,58 @@ _quillmarrow_cli() {
         return
     fi
 
+    # After --exclude comes its pattern.
+    if [[ $prev == --exclude ]]; then
+        return
+    fi
     # The operands after the command: options first, then files.
     local operands=0 archive=""
     for ((i = i + 1; i < cword; i++)); do
         [[ ${words[i]} == -* ]] && continue
+        [[ ${words[i - 1]} == --exclude ]] && continue
         ((operands++ == 0)) && archive=${words[i]}
     done
+    local selecting="-v --verbose -i --ignore-case --exclude --"
     case $command in
     list)
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "-l --long --" -- "$cur"))
+            COMPREPLY=($(compgen -W "-l --long --json --" -- "$cur"))
         else
             _filedir
         fi
         ;;
-    extract)
-        if ((operands == 0)); then
+    extract | cat | remove)
+        if [[ $cur == -* ]]; then
+            [[ $command == extract ]] && selecting+=" -k --keep-existing"
+            [[ $command == remove ]] && selecting="-i --ignore-case --exclude --"
+            COMPREPLY=($(compgen -W "$selecting" -- "$cur"))
+        elif ((operands == 0)); then
             _filedir
-        elif ((operands == 1)); then
+        elif ((operands == 1)) && [[ $command == extract ]]; then
             _filedir -d
         else
             # Entry names, read from the archive given.
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
+        fi
+        ;;
+    extract-each)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "-k --keep-existing $selecting" -- "$cur"))
+        elif ((operands == 0)); then
+            _filedir -d
+        else
+            _filedir
+        fi
+        ;;
+    check | add | replace)
+        _filedir
+        ;;
+    create)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--force --" -- "$cur"))
+        else
+            _filedir
         fi
         ;;
     esac

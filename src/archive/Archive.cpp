@@ -40,6 +40,11 @@ std::uint64_t Archive::Size() const {
     return file_ ? file_->Size() : 0;
 }
 
+std::size_t Archive::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
+                            std::error_code& ec) const {
+    return file_ ? file_->ReadAt(buffer, n, pos, ec) : 0;
+}
+
 std::uint64_t
 Archive::WalkDirectory(const std::function<bool(int k, const ArchiveEntry& entry)>& visit,
                        std::error_code& ec) const {

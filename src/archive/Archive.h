@@ -62,6 +62,9 @@ public:
     std::uint64_t WalkDirectory(const std::function<bool(int k, const ArchiveEntry& entry)>& visit,
                                 std::error_code& ec) const;
 
+    // Reads up to n bytes at pos; fewer only where the file ends or reading fails (ec).
+    std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec) const;
+
     io::InputFile& File() const { return *file_; } // the open file, for the archive core
 
 private:

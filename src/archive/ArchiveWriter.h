@@ -1,6 +1,17 @@
 #pragma once
 
+// Writing archives in the one layout this program writes: one record per entry, one record of
+// NULs that ends the directory, then the entries' data in directory order, back to back.
+
+#include "archive/Archive.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace archive {
@@ -13,5 +24,56 @@ struct NewEntry {
 // Lays out an archive in memory: the directory, one record of NULs that ends it, then the
 // entries' data in order.
 std::string BuildArchive(const std::vector<NewEntry>& entries);
+
+// An entry of an archive to write: its name, and its data from a file or from a range of the
+// archive being edited.
+struct WriteEntry {
+    std::string Name;
+    std::filesystem::path File;        // the data is this file's, whole; or, when empty,
+    std::int32_t Offset = 0, Size = 0; // this range of WriteOptions::Old
+};
+
+struct WriteProgress {
+    std::uint64_t EntriesDone = 0, EntryCount = 0;
+    std::uint64_t BytesDone = 0, TotalBytes = 0; // of the archive being written
+    std::string_view Name;                       // the entry being written, valid during the call
+};
+
+struct WriteOptions {
+    // The archive being edited, open: ranges are read from it, and the new archive replaces it
+    // only while it is still the file at the path. It is closed once they are copied, as
+    // Windows cannot replace a file that is open.
+    Archive* Old = nullptr;
+    // Without Old: a file at the path is replaced (otherwise refused).
+    bool ReplaceExisting = false;
+    // Called after each entry and at most every 50 ms inside a large one.
+    std::function<void(const WriteProgress&)> OnProgress;
+    // A stop takes effect within one buffer: nothing is written.
+    std::stop_token Stop;
+    // Only the checks: the refusals are reported and nothing is written either way.
+    bool CheckOnly = false;
+};
+
+struct WriteProblem {
+    int Entry = -1;      // the entry it is about, or -1: the archive
+    std::string Message; // "name longer than 12 bytes", "is the archive itself" ...
+};
+
+struct WriteReport {
+    std::vector<WriteProblem> Refused; // the inputs refused: nothing was written
+    WriteProblem Failed;               // writing failed when its Message is set
+    bool Cancelled = false;
+
+    bool Written() const { return Refused.empty() && Failed.Message.empty() && !Cancelled; }
+};
+
+// Writes an archive of the entries at archivePath. Every name, input and the size are checked
+// first; any refusal writes nothing. The archive goes to a new file in the archive's folder
+// (without a name where the system can make one, else a temporary one that a signal handler
+// removes: see RemovePartialFile) that replaces the archive only when whole and on the disk,
+// so a failure, a stop or a signal leaves the old archive as it was. Inputs are copied in
+// chunks (or by the kernel), so memory does not grow with their sizes.
+WriteReport WriteArchive(const std::filesystem::path& archivePath,
+                         std::span<const WriteEntry> entries, const WriteOptions& options = {});
 
 } // namespace archive

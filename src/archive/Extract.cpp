@@ -184,7 +184,8 @@ private:
             return true;
         };
         const io::NewFile::Naming naming =
-            ec ? io::NewFile::Naming::Refused : file.Name(e.Name, mayReplace, replaced, ec);
+            ec ? io::NewFile::Naming::Refused
+               : file.Name(e.Name, options_.KeepExisting, mayReplace, replaced, ec);
         if (ec) {
             file.Discard();
             e.Result = Kind::WriteFailed;
@@ -192,8 +193,9 @@ private:
             e.BytesWritten = 0;
             return;
         }
-        if (naming == io::NewFile::Naming::Refused) {
-            e.Result = Kind::WouldReplaceArchive;
+        if (naming == io::NewFile::Naming::Refused || naming == io::NewFile::Naming::Kept) {
+            e.Result = naming == io::NewFile::Naming::Kept ? Kind::KeptExisting
+                                                           : Kind::WouldReplaceArchive;
             e.BytesWritten = 0;
             return;
         }
@@ -236,7 +238,7 @@ private:
 
     void Deliver(EntryResult&& e, std::uint64_t bytes) {
         ++report_.EntryCount;
-        if (e.Result != Kind::Written)
+        if (e.Result != Kind::Written && e.Result != Kind::KeptExisting)
             ++report_.Problems;
         ++progress_.EntriesDone;
         progress_.BytesDone += bytes;
@@ -370,6 +372,8 @@ std::string Describe(const EntryResult& e) {
         return "cannot write it: " + io::SystemMessage(e.Error);
     case Kind::Cancelled:
         return "not extracted: extraction was stopped";
+    case Kind::KeptExisting:
+        return "kept the existing file";
     case Kind::NotOpened:
         break;
     }
@@ -455,6 +459,19 @@ ExtractReport ExtractEntries(const Archive& archive, const fs::path& outputFolde
         ++report.Problems;
     }
     return report;
+}
+
+std::vector<std::string> ExistingNames(const fs::path& outputFolder,
+                                       std::span<const std::string> names) {
+    std::vector<std::string> existing;
+    io::OutputFolder folder;
+    if (folder.Open(outputFolder))
+        return existing;
+    io::FileId id;
+    for (const std::string& name : names)
+        if (UnsafeNameReason(name).empty() && folder.Identify(name, id))
+            existing.push_back(name);
+    return existing;
 }
 
 ExtractReport ExtractEveryEntry(const Archive& archive, const fs::path& outputFolder,

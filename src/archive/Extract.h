@@ -29,6 +29,7 @@ struct EntryResult {
         WriteFailed,         // creating, writing or naming the file failed (Error)
         Cancelled,           // not started: the caller asked to stop
         NotOpened,           // not started: the archive or the output folder could not be opened
+        KeptExisting,        // not written: a file of that name exists and KeepExisting is set
     };
     int Position = 0; // the entry's list position, which is its record number
     std::string Name; // the name in the record; empty when the record was never read
@@ -63,6 +64,10 @@ struct ExtractOptions {
     // Entries, so memory does not grow with the selection. A ReplacedByLater found later
     // comes as a second result for the earlier position.
     std::function<void(const EntryResult&)> OnResult;
+    // An existing file (or link) of an entry's name is kept and the entry is KeptExisting,
+    // which does not count as a problem. Whether the name is free is decided when the whole
+    // file is named, in one step, so a file that appears meanwhile is never replaced either.
+    bool KeepExisting = false;
 };
 
 struct ExtractReport {
@@ -72,7 +77,8 @@ struct ExtractReport {
     // the options deliver results to OnResult).
     std::vector<EntryResult> Entries;
     std::uint64_t EntryCount = 0; // results (the second result of a replaced entry not counted)
-    std::uint64_t Problems = 0;   // entries not written whole, replaced ones included
+    std::uint64_t Problems = 0;   // entries not written whole, replaced ones included (kept
+                                  // existing files are not problems)
     // Set when a selected record no longer belongs to the directory (the archive changed
     // since it was listed): that entry and every later selected one are NotInDirectory.
     int StoppedAt = -1;
@@ -109,6 +115,12 @@ ExtractReport ExtractEntries(const Archive& archive, const std::filesystem::path
 // Every entry of the directory, walked as it is extracted: no list of positions is made.
 ExtractReport ExtractEveryEntry(const Archive& archive, const std::filesystem::path& outputFolder,
                                 const ExtractOptions& options = {});
+
+// The names among `names` that a file (or link, or folder) in outputFolder already has: the
+// entries that would replace a file there, asked before extracting. A name that cannot be a
+// file name there (UnsafeNameReason) is never listed; none when the folder cannot be opened.
+std::vector<std::string> ExistingNames(const std::filesystem::path& outputFolder,
+                                       std::span<const std::string> names);
 
 // For a signal handler: removes the file of the entry being written when it has a name: a
 // temporary one (where the system cannot make files without a name) or the final one of a

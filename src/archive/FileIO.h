@@ -54,6 +54,8 @@ public:
 
     std::uint64_t Size() const { return size_; }
     FileId Id() const { return id_; }
+    // The file's size as it is now (it may have changed since it was opened).
+    std::uint64_t SizeNow(std::error_code& ec) const;
     // Reads up to n bytes at pos; fewer only where the file ends.
     std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec) const;
 
@@ -134,12 +136,22 @@ public:
                     std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
                     std::error_code& ec);
 
-    enum class Naming { Named, Replaced, Refused };
+    // Puts what was written on the disk, so that naming the file cannot outrun its data.
+    void Sync(std::error_code& ec);
+
+    enum class Naming { Named, Replaced, Refused, Kept };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
     // mayReplace(its id) decides: Replaced (its id in `replaced`) or Refused (this file is
-    // discarded). On an error nothing is named and the file is discarded.
-    Naming Name(const std::string& name, const std::function<bool(const FileId&)>& mayReplace,
-                FileId& replaced, std::error_code& ec);
+    // discarded). With keepExisting, an existing file is never replaced: the name is given
+    // only when free, in one step, and otherwise this file is discarded (Kept). On an error
+    // nothing is named and the file is discarded.
+    Naming Name(const std::string& name, bool keepExisting,
+                const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
+                std::error_code& ec);
+    // The same for a file name given as a path (an archive's own name, not an entry's bytes).
+    Naming NameAs(const std::filesystem::path& fileName, bool keepExisting,
+                  const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
+                  std::error_code& ec);
     // Closes and removes the file.
     void Discard() noexcept;
 
@@ -160,6 +172,10 @@ private:
 #endif
     std::int64_t folderOpenedAt_ = 0;
 };
+
+// How many more files this process may hold open at once (at most 65536), after raising its
+// own limit as far as the system lets it.
+std::size_t OpenFilesAllowed();
 
 // The system's description of an error code, in UTF-8.
 std::string SystemMessage(const std::error_code& ec);

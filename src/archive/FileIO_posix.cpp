@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -125,6 +126,25 @@ bool RenameRegistered(int folder, const std::string& temp, const std::string& na
     return true;
 }
 
+// The same, but only when no file has the name: false with errno EEXIST when one has.
+bool RenameRegisteredNoReplace(int folder, const std::string& temp, const std::string& name) {
+    PartialFileChange change;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0) {
+        change.Forget();
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    // Where the system cannot rename so, a second link does the same in one step.
+    if (::linkat(folder, temp.c_str(), folder, name.c_str(), 0) != 0)
+        return false;
+    ::unlinkat(folder, temp.c_str(), 0);
+    change.Forget();
+    return true;
+}
+
 std::string Upper(std::string name) {
     for (char& c : name)
         if (c >= 'a' && c <= 'z')
@@ -177,6 +197,22 @@ void ForgetPartialFile() noexcept {
 
 std::string SystemMessage(const std::error_code& ec) {
     return ec.message();
+}
+
+std::size_t OpenFilesAllowed() {
+    // A margin for the descriptors open already and those a run opens besides its inputs.
+    constexpr rlim_t Most = 65536, Margin = 64;
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur < Most + Margin && limit.rlim_max > limit.rlim_cur) {
+        limit.rlim_cur = std::min(limit.rlim_max, Most + Margin);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return limit.rlim_cur > Margin
+               ? static_cast<std::size_t>(std::min(limit.rlim_cur - Margin, Most))
+               : 0;
 }
 
 // --- InputFile
@@ -233,6 +269,13 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        ec = LastError();
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 // --- OutputFolder
@@ -356,13 +399,15 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
                            const std::function<bool(std::uint64_t)>& more, Copied& copied) {
 #if defined(__linux__)
     // Let the kernel move the bytes (no copy through user space; reflinks where the file
-    // system shares extents), but only from a page-aligned position: from any other the
-    // kernel copies page fragments and is slower than reading and writing through the
-    // buffer (measured at about 1.5 times the time on ext4), and no file system can share
-    // extents there anyway. Entry data in an archive is rarely page-aligned. When the kernel
-    // cannot copy, or fails, the copy through the buffer goes on from there and tells whether
-    // reading or writing failed.
-    if (pos % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) != 0)
+    // system shares extents), but only where the input's position and this file's end lie at
+    // the same place in a page (an extracted entry's file starts at 0: the entry's data must be
+    // page-aligned): otherwise the kernel copies page fragments and is slower than reading and
+    // writing through the buffer (measured at about 1.5 times the time on ext4), and no file
+    // system can share extents there anyway. When the kernel cannot copy, or fails, the copy
+    // through the buffer goes on from there and tells whether reading or writing failed.
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+    if (end < 0 || (pos - static_cast<std::uint64_t>(end)) % page != 0)
         return false;
     while (copied.Bytes < n) {
         loff_t from = static_cast<loff_t>(pos + copied.Bytes);
@@ -385,7 +430,18 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
 #endif
 }
 
-NewFile::Naming NewFile::Name(const std::string& name,
+void NewFile::Sync(std::error_code& ec) {
+    if (::fsync(fd_) != 0)
+        ec = LastError();
+}
+
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
+                                const std::function<bool(const FileId&)>& mayReplace,
+                                FileId& replaced, std::error_code& ec) {
+    return Name(fileName.native(), keepExisting, mayReplace, replaced, ec);
+}
+
+NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
     const auto failed = [&](int code) {
@@ -411,6 +467,16 @@ NewFile::Naming NewFile::Name(const std::string& name,
         fd_ = -1;
         if (::close(fd) != 0)
             return failed(errno);
+        if (keepExisting) {
+            if (!RenameRegisteredNoReplace(dir_, temp_, name)) {
+                if (errno != EEXIST)
+                    return failed(errno);
+                Discard();
+                return Naming::Kept;
+            }
+            temp_.clear();
+            return Naming::Named;
+        }
         Naming naming = Naming::Named;
         if (existing(replaced)) {
             if (!mayReplace(replaced)) {
@@ -446,6 +512,10 @@ NewFile::Naming NewFile::Name(const std::string& name,
     }
     if (errno != EEXIST)
         return failed(errno);
+    if (keepExisting) {
+        Discard();
+        return Naming::Kept;
+    }
     if (existing(replaced) && !mayReplace(replaced)) {
         Discard();
         return Naming::Refused;

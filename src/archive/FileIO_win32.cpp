@@ -142,6 +142,11 @@ std::string SystemMessage(const std::error_code& ec) {
     return utf8;
 }
 
+// Handles have no limit worth the name here; this keeps the memory they take bounded.
+std::size_t OpenFilesAllowed() {
+    return 65536;
+}
+
 // --- InputFile
 
 std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
@@ -203,6 +208,13 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
         done += got;
     }
     return done;
+}
+
+std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle_, &size))
+        ec = LastError();
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 // --- OutputFolder
@@ -305,9 +317,20 @@ bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
     return false; // every copy goes through the buffer
 }
 
-NewFile::Naming NewFile::Name(const std::string& name,
+void NewFile::Sync(std::error_code& ec) {
+    if (!::FlushFileBuffers(handle_))
+        ec = LastError();
+}
+
+NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
                               const std::function<bool(const FileId&)>& mayReplace,
                               FileId& replaced, std::error_code& ec) {
+    return NameAs(FromAnsi(name), keepExisting, mayReplace, replaced, ec);
+}
+
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
+                                const std::function<bool(const FileId&)>& mayReplace,
+                                FileId& replaced, std::error_code& ec) {
     std::error_code failed;
     if (!SetDeleteOnClose(handle_, false))
         failed = LastError(); // closing it then removes it
@@ -319,7 +342,20 @@ NewFile::Naming NewFile::Name(const std::string& name,
         Discard();
         return Naming::Refused;
     }
-    const std::wstring target = folder_ + FromAnsi(name);
+    const std::wstring target = folder_ + fileName.native();
+    if (keepExisting) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+        if (::MoveFileExW(temp_.c_str(), target.c_str(), 0)) {
+            temp_.clear();
+            ForgetPartialFile();
+            return Naming::Named;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            ec = {static_cast<int>(error), std::system_category()};
+        Discard();
+        return ec ? Naming::Refused : Naming::Kept;
+    }
     Naming naming = Naming::Named;
     HANDLE old = ::CreateFileW(
         target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

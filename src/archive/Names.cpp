@@ -1,5 +1,7 @@
 #include "archive/Names.h"
 
+#include "archive/ArchiveEntry.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -53,6 +55,14 @@ std::string UnsafeNameReason(const std::string& name, bool windowsRules) {
     if (IsWindowsReservedName(name))
         return "unsafe name (a device name Windows reserves)";
     return {};
+}
+
+std::string StoredNameProblem(const std::string& name) {
+    if (name.size() > NameSize)
+        return "name longer than 12 bytes";
+    if (!name.empty() && EndsDirectory(name))
+        return "name starts with a byte that ends the directory (NUL, '.', '/' or a digit)";
+    return UnsafeNameReason(name, true);
 }
 
 } // namespace archive

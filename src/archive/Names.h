@@ -17,4 +17,9 @@ inline constexpr bool WindowsNameRules = false;
 // names, some punctuation and a trailing space or full stop.
 std::string UnsafeNameReason(const std::string& name, bool windowsRules = WindowsNameRules);
 
+// The reason a name cannot be stored in a record of an archive this program writes, or "" when
+// it can: 1 to 12 bytes, not starting with a byte that ends the directory, and a safe file name
+// on every system (Windows' rules included).
+std::string StoredNameProblem(const std::string& name);
+
 } // namespace archive

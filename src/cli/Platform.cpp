@@ -80,4 +80,13 @@ std::string EntryNameArgument(const std::string& arg) {
 
 #endif
 
+std::string FileNameArgument(const std::string& utf8) {
+#ifdef _WIN32
+    const std::size_t separator = utf8.find_last_of("/\\:");
+#else
+    const std::size_t separator = utf8.rfind('/');
+#endif
+    return EntryNameArgument(separator == std::string::npos ? utf8 : utf8.substr(separator + 1));
+}
+
 } // namespace cli

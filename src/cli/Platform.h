@@ -22,4 +22,8 @@ std::filesystem::path PathArgument(const std::string& utf8);
 // is the bytes. "" (which names no entry) when the code page cannot write the argument.
 std::string EntryNameArgument(const std::string& utf8);
 
+// The entry name bytes for the file an argument names: its last component, by
+// EntryNameArgument's rule.
+std::string FileNameArgument(const std::string& utf8);
+
 } // namespace cli

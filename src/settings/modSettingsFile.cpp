@@ -17,20 +17,43 @@ bool CanMakeFiles(const QString& folder) {
     return probe.open();
 }
 
+// A folder with its links resolved; as given when it does not exist.
+QString Resolved(const QString& folder) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
+}
+
 } // namespace
 
-Place Choose(const QString& ProgramFolder, const QString& UserFolder, const FolderTest& Writable) {
+bool IsInstalled(const QString& ProgramFolder) {
+    static const QStringList shared = [] {
+        QStringList folders{QStringLiteral(QUILLMARROW_INSTALL_BINDIR)};
+#ifndef _WIN32
+        folders << QStringLiteral("/usr/bin") << QStringLiteral("/usr/local/bin")
+                << QStringLiteral("/bin") << QStringLiteral("/usr/games")
+                << QStringLiteral("/usr/local/games") << QStringLiteral("/opt/bin");
+#endif
+        for (QString& folder : folders)
+            folder = Resolved(folder);
+        return folders;
+    }();
+    return !ProgramFolder.isEmpty() && shared.contains(Resolved(ProgramFolder));
+}
+
+Place Choose(const QString& ProgramFolder, const QString& UserFolder, const FolderTest& Writable,
+             bool Installed) {
     // Joined with the platform's separator and not normalised, as the program joins paths.
     const QString beside = ProgramFolder + QDir::separator() + FileName;
-    if (UserFolder.isEmpty() || QFileInfo::exists(beside) || Writable(ProgramFolder))
-        return {beside, false};
-    return {QDir(UserFolder).filePath(FileName), true};
+    if (UserFolder.isEmpty() ||
+        (!Installed && (QFileInfo::exists(beside) || Writable(ProgramFolder))))
+        return {beside, false, Installed};
+    return {QDir(UserFolder).filePath(FileName), true, Installed};
 }
 
 Place Choose(const QString& ProgramFolder) {
     return Choose(ProgramFolder,
-                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                  CanMakeFiles);
+                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), CanMakeFiles,
+                  IsInstalled(ProgramFolder));
 }
 
 } // namespace modSettingsFile

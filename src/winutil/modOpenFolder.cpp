@@ -17,12 +17,12 @@ bool HasScheme(const QString& target) {
 
 } // namespace
 
-void OpenFolder(const QString& target) {
+bool OpenFolder(const QString& target) {
     if (target.isEmpty())
-        return;
+        return false;
     const QUrl url = HasScheme(target) ? QUrl(target)
                                        : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace modOpenFolder

@@ -6,8 +6,8 @@
 namespace modOpenFolder {
 
 // Opens the target: a string with a URL scheme of two or more letters ("https:", "mailto:") as
-// that URL, anything else as a local path. Returns at once; a target that cannot be opened,
-// an empty one too, fails silently.
-void OpenFolder(const QString& target);
+// that URL, anything else as a local path. Returns at once: false when no program took it (an
+// empty target too), for the caller to say so.
+bool OpenFolder(const QString& target);
 
 } // namespace modOpenFolder

@@ -219,6 +219,49 @@ private slots:
         QCOMPARE(testfiles::Contents(out), (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
     }
 
+    // KeepExisting: what has a name already stays as it is, whichever way the entry would be
+    // written; the free names are written, and the kept ones are no problem. ExistingNames
+    // tells beforehand which those are.
+    void keepExisting_data() {
+        QTest::addColumn<QString>("taken"); // what out/B already is: "file", "link", "folder"
+        QTest::addColumn<int>("size");      // of entry B
+        QTest::newRow("a file, small entry") << "file" << 10;
+        QTest::newRow("a file, large entry") << "file" << 300000;
+        QTest::newRow("a link, not followed") << "link" << 10;
+        QTest::newRow("a folder") << "folder" << 10;
+    }
+    void keepExisting() {
+        QFETCH(QString, taken);
+        QFETCH(int, size);
+        testfiles::Write(archivePath,
+                         testfiles::Archive({{"A", "a"}, {"B", QByteArray(size, 'b')}}));
+        const QString b = QDir(out).filePath("B"), victim = root.filePath("victim");
+        testfiles::Write(victim, "older");
+        if (taken == "file")
+            testfiles::Write(b, "older");
+        else if (taken == "link" && !QFile::link(victim, b))
+            QSKIP("no symbolic links here");
+        else if (taken == "folder")
+            QVERIFY(QDir(out).mkdir("B"));
+        const std::vector<std::string> names{"A", "B", "a/b"};
+        QCOMPARE(archive::ExistingNames(testfiles::NativePath(out), names),
+                 std::vector<std::string>{"B"});
+
+        archive::ExtractOptions options;
+        options.KeepExisting = true;
+        const auto report = extract({0, 1}, 2, options);
+        QCOMPARE(report.Entries[0].Result, Kind::Written);
+        QCOMPARE(report.Entries[1].Result, Kind::KeptExisting);
+        QCOMPARE(archive::Describe(report.Entries[1]), "kept the existing file");
+        QVERIFY(report.AllWritten());
+        QCOMPARE(QFileInfo(b).isDir(), taken == "folder");
+        QCOMPARE(QFileInfo(b).isSymLink(), taken == "link");
+        QCOMPARE(testfiles::Read(victim), QByteArray("older"));
+        if (taken == "file")
+            QCOMPARE(testfiles::Read(b), QByteArray("older"));
+        QCOMPARE(testfiles::Contents(out), (QStringList{"A", "B"}));
+    }
+
     void outputFolderTrailingSeparator() {
         testfiles::Write(archivePath, ThreeEntries());
         const std::vector<int> all{0, 1, 2};

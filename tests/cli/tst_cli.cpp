@@ -198,6 +198,13 @@ QByteArray EscapeArchive() {
            Record("\xc2\x9b\x32J/", 140, 1) + Record("", 0, 0) + "x";
 }
 
+// One of each finding of check that a.dat has not.
+QByteArray CheckArchive() {
+    using testfiles::Record;
+    return Record("ABC", 0, 1) + Record("abc", -1, 1) + Record("CON", 100, -2) +
+           Record("X", 0, 0).left(15);
+}
+
 // Enough entries that their long listing fills several write buffers.
 QByteArray ManyEntries() {
     QList<QPair<QByteArray, QByteArray>> entries;
@@ -302,6 +309,7 @@ private slots:
         testfiles::Write(root.filePath("a.dat"), Archive());
         testfiles::Write(root.filePath("-odd.dat"), testfiles::Archive({{"ODD", "o"}}));
         testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
+        testfiles::Write(root.filePath("bad.dat"), CheckArchive());
         testfiles::Write(root.filePath("many.dat"), ManyEntries());
 #ifdef Q_OS_UNIX
         if (!QFile::exists(root.filePath("fifo")))
@@ -318,7 +326,7 @@ private slots:
         QTest::addColumn<QByteArray>("err"); // the start of standard error; all of it when
                                              // it ends in a line feed and the exit code is 0 or 1
         QTest::addColumn<Files>("files");    // what the output folder holds afterwards
-        const QByteArray usage = "usage: quillmarrow-cli list [-l|--long] ARCHIVE\n";
+        const QByteArray usage = "usage: quillmarrow-cli list [-l|--long|--json] ARCHIVE\n";
 
         QTest::newRow("list") << QStringList{"list", "@/a.dat"} << 0
                               << QByteArray("TEXT.TXT\n-DASH\nTEXT.TXT\na/b\nCUT\n") << QByteArray()
@@ -364,6 +372,10 @@ private slots:
             << QByteArray("quillmarrow-cli: TEXT.TXT: replaced by entry 2, which has the same "
                           "name\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}};
+        QTest::newRow("extract -k keeps the file of an earlier entry of the same name")
+            << QStringList{"extract", "-k", "@/a.dat", "@/out", "TEXT.TXT"} << 0 << QByteArray()
+            << QByteArray("quillmarrow-cli: TEXT.TXT: kept the existing file\n")
+            << Files{{"TEXT.TXT", "one"}};
         QTest::newRow("extract a name beginning with a hyphen after --")
             << QStringList{"extract", "--", "@/a.dat", "@/out", "-DASH"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
@@ -375,20 +387,37 @@ private slots:
                           "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
                           "bytes written)\n")
             << Files{{"TEXT.TXT", "thre"}, {"-DASH", "tw"}, {"CUT", "reZZ"}};
-        QTest::newRow("extract a position out of range writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "0", "5"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry at position 5") << Files{};
-        QTest::newRow("extract an unknown name writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "0", "NOPE"} << 2 << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry named NOPE\n") << Files{};
+        QTest::newRow("extract a position out of range: no entry matches, the others are written")
+            << QStringList{"extract", "@/a.dat", "@/out", "1", "5"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: 5: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract an unknown name: no entry matches, the others are written")
+            << QStringList{"extract", "@/a.dat", "@/out", "1", "NOPE"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: NOPE: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern that matches nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "*.WAV", "1"} << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: *.WAV: no entry matches\n") << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract a pattern with a set and an escape")
+            << QStringList{"extract", "@/a.dat", "@/out", "[-]DA\\S?"} << 0 << QByteArray()
+            << QByteArray() << Files{{"-DASH", "tw"}};
+        QTest::newRow("extract --exclude drops what it matches, also from every entry")
+            << QStringList{"extract", "--exclude", "*.TXT", "--exclude=a?b", "@/a.dat", "@/out"}
+            << 1 << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
+        QTest::newRow("extract -i folds case in names, patterns and excludes")
+            << QStringList{"extract", "-i", "--exclude=t*", "@/a.dat", "@/out", "-dash", "*t*"} << 1
+            << QByteArray()
+            << QByteArray("quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{{"-DASH", "tw"}, {"CUT", "reZZ"}};
         QTest::newRow("extract a position with any number of leading zeros")
             << QStringList{"extract", "@/a.dat", "@/out", "00000000001"} << 0 << QByteArray()
             << QByteArray() << Files{{"-DASH", "tw"}};
-        QTest::newRow("extract a position past every number writes nothing")
-            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 2
+        QTest::newRow("extract a position past every number matches nothing")
+            << QStringList{"extract", "@/a.dat", "@/out", "99999999999999999999999"} << 1
             << QByteArray()
-            << QByteArray("quillmarrow-cli: no entry at position 99999999999999999999999 (the "
-                          "archive has 5 entries)\n")
+            << QByteArray("quillmarrow-cli: 99999999999999999999999: no entry matches\n")
             << Files{};
         QTest::newRow("extract a position with letters after the digits")
             << QStringList{"extract", "@/a.dat", "@/out", "1x"} << 2 << QByteArray()
@@ -451,6 +480,67 @@ private slots:
                           "\xc2\x9b\x32J/\n")
             << QByteArray() << Files{};
 
+        QTest::newRow("list --json: escapes, null for names that are not UTF-8, hex always")
+            << QStringList{"list", "--json", "@/esc.dat"} << 0
+            << QByteArray("{\"index\":0,\"offset\":140,\"size\":1,\"name\":\"a\\u000ab\","
+                          "\"name_hex\":\"610a62\"}\n"
+                          "{\"index\":1,\"offset\":140,\"size\":1,\"name\":\"\\u001b]0;X\\u0007\","
+                          "\"name_hex\":\"1b5d303b5807\"}\n"
+                          "{\"index\":2,\"offset\":140,\"size\":1,\"name\":\"back\\\\slash\","
+                          "\"name_hex\":\"6261636b5c736c617368\"}\n"
+                          "{\"index\":3,\"offset\":140,\"size\":1,\"name\":null,"
+                          "\"name_hex\":\"ffc301\"}\n"
+                          "{\"index\":4,\"offset\":140,\"size\":1,\"name\":\"caf\xc3\xa9\x7f\","
+                          "\"name_hex\":\"636166c3a97f\"}\n"
+                          "{\"index\":5,\"offset\":140,\"size\":1,\"name\":\"\xc2\x9b\x32J/\","
+                          "\"name_hex\":\"c29b324a2f\"}\n")
+            << QByteArray() << Files{};
+
+        // cat: the data of the entries in the order given, problems as extract reports them.
+        QTest::newRow("cat writes the entries in the order given")
+            << QStringList{"cat", "@/a.dat", "1", "TEXT.TXT"} << 0 << QByteArray("twonethre")
+            << QByteArray() << Files{};
+        QTest::newRow("cat of a cut-short entry writes what there is")
+            << QStringList{"cat", "@/a.dat", "CUT", "NOPE"} << 1 << QByteArray("reZZ")
+            << QByteArray("quillmarrow-cli: NOPE: no entry matches\n"
+                          "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                          "bytes written)\n")
+            << Files{};
+        QTest::newRow("cat -v of a pattern, and of a negative offset")
+            << QStringList{"cat", "-v", "@/bad.dat", "?BC", "abc"} << 1 << QByteArray("A")
+            << QByteArray("ABC\nquillmarrow-cli: abc: negative offset -1\n") << Files{};
+        QTest::newRow("extract -v names each entry as it is written")
+            << QStringList{"extract", "-v", "@/a.dat", "@/out", "1", "0"} << 0 << QByteArray()
+            << QByteArray("TEXT.TXT\n-DASH\n") << Files{{"TEXT.TXT", "one"}, {"-DASH", "tw"}};
+
+        // check: problems, then notes (prefixed so), then one summary line per archive.
+        QTest::newRow("check finds a name twice, an unsafe name, overlaps and data past the end")
+            << QStringList{"check", "@/a.dat"} << 1
+            << QByteArray("@/a.dat: entry 3 a/b: unsafe name (contains a path separator)\n"
+                          "@/a.dat: entry 4 CUT: data past the end of the archive (ends at byte "
+                          "177 of 131)\n"
+                          "@/a.dat: entry 3 a/b: note: its data overlaps that of entry 0\n"
+                          "@/a.dat: entry 4 CUT: note: its data overlaps that of entry 2\n"
+                          "@/a.dat: entry 2 TEXT.TXT: the same name as entry 0\n"
+                          "@/a.dat: 5 entries, 3 problems, 2 notes\n")
+            << QByteArray() << Files{};
+        QTest::newRow("check finds negative ranges, Windows names, names equal in other case")
+            << QStringList{"check", "@/bad.dat"} << 1
+            << QByteArray("@/bad.dat: entry 1 abc: negative offset -1\n"
+                          "@/bad.dat: entry 2 CON: negative size -2\n"
+                          "@/bad.dat: entry 2 CON: unsafe name (a device name Windows reserves) "
+                          "on Windows\n"
+                          "@/bad.dat: entry 3 X: its directory record is cut short by the end of "
+                          "the archive\n"
+                          "@/bad.dat: entry 0 ABC: note: its data overlaps the directory\n"
+                          "@/bad.dat: entry 1 abc: the same name as entry 0 when case is folded\n"
+                          "@/bad.dat: 4 entries, 5 problems, 1 note\n")
+            << QByteArray() << Files{};
+        QTest::newRow("check of a sound archive, then of a missing one")
+            << QStringList{"check", "@/-odd.dat", "@/none.dat"} << 2
+            << QByteArray("@/-odd.dat: 1 entry, 0 problems, 0 notes\n")
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
+
         // Output that cannot be written is one message and exit status 1.
         const QByteArray lost = "quillmarrow-cli: cannot write to standard output: No space left "
                                 "on device\n";
@@ -459,6 +549,13 @@ private slots:
         QTest::newRow("list --long of many entries into a full disk")
             << QStringList{"list", "--long", "@/many.dat", ">/dev/full"} << 1 << QByteArray()
             << lost << Files{};
+        QTest::newRow("list --json into a full disk")
+            << QStringList{"list", "--json", "@/a.dat", ">/dev/full"} << 1 << QByteArray() << lost
+            << Files{};
+        QTest::newRow("cat into a full disk") << QStringList{"cat", "@/a.dat", "0", ">/dev/full"}
+                                              << 1 << QByteArray() << lost << Files{};
+        QTest::newRow("check into a full disk") << QStringList{"check", "@/-odd.dat", ">/dev/full"}
+                                                << 1 << QByteArray() << lost << Files{};
         QTest::newRow("--version into a full disk")
             << QStringList{"--version", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
     }
@@ -477,6 +574,7 @@ private slots:
                 QSKIP("no such path or permission here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());
         err.replace("@/", QFile::encodeName(root.path()) + '/');
+        out.replace("@/", QFile::encodeName(root.path()) + '/');
         const Result r = Run(args);
         QCOMPARE(r.out, out);
         if (exitCode != 2 && err.endsWith('\n'))
@@ -491,10 +589,44 @@ private slots:
     void help() {
         const Result r = Run({"--help"});
         QCOMPARE(r.exitCode, 0);
-        for (const char* line : {"quillmarrow-cli list [-l|--long] ARCHIVE\n",
-                                 "quillmarrow-cli extract ARCHIVE FOLDER [ENTRY...]\n",
-                                 "quillmarrow-cli --help\n", "quillmarrow-cli --version\n"})
+        for (const char* line :
+             {"quillmarrow-cli list [-l|--long|--json] ARCHIVE\n",
+              "quillmarrow-cli extract [-k] [-v] [-i] [--exclude PATTERN]... ARCHIVE FOLDER "
+              "[ENTRY...]\n",
+              "quillmarrow-cli extract-each [-k] [-v] [-i] [--exclude PATTERN]... FOLDER "
+              "ARCHIVE...\n",
+              "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
+              "quillmarrow-cli check ARCHIVE...\n", "quillmarrow-cli --help\n",
+              "quillmarrow-cli --version\n", "\n  -k, --keep-existing ", "\n  -v, --verbose ",
+              "\n  -i, --ignore-case ", "\n  --exclude PATTERN ", "\n  --json ", "\n  -l, --long "})
             QVERIFY2(r.out.contains(line), line);
+    }
+
+    // extract-each: one folder per archive, named after it; a second archive of one stem and a
+    // stem that a file has get the next free STEM-N. One summary line per archive.
+    void extractEach() {
+        QVERIFY(QDir().mkpath(root.filePath("two")));
+        testfiles::Write(root.filePath("two/a.pak"), testfiles::Archive({{"ODD", "o"}}));
+        testfiles::Write(root.filePath("-odd"), "not a folder");
+        const QString each = root.filePath("each");
+        QDir(each).removeRecursively();
+        QVERIFY(QDir().mkpath(each));
+        testfiles::Write(QDir(each).filePath("-odd"), "a file");
+        const Result r = Run({"extract-each", "-k", each, root.filePath("a.dat"),
+                              root.filePath("two/a.pak"), root.filePath("-odd.dat")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(testfiles::Contents(each), (QStringList{"-odd", "-odd-2", "a", "a-2"}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("a")),
+                 (Files{{"TEXT.TXT", "one"}, {"-DASH", "tw"}, {"CUT", "reZZ"}}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("a-2")), (Files{{"ODD", "o"}}));
+        QCOMPARE(testfiles::FilesIn(QDir(each).filePath("-odd-2")), (Files{{"ODD", "o"}}));
+        const QByteArray e = QFile::encodeName(each), a = QFile::encodeName(root.path());
+        QVERIFY2(r.err.endsWith("quillmarrow-cli: " + a + "/a.dat: 5 entries into " + e +
+                                "/a, 2 problems\nquillmarrow-cli: " + a +
+                                "/two/a.pak: 1 entry into " + e +
+                                "/a-2, 0 problems\nquillmarrow-cli: " + a +
+                                "/-odd.dat: 1 entry into " + e + "/-odd-2, 0 problems\n"),
+                 r.err.constData());
     }
 
     // Entry names as file names, where Windows rightly differs: it cannot store a name ending
@@ -955,6 +1087,250 @@ private slots:
             const Result ex = Run({"extract", root.filePath("r.dat"), folder()});
             QCOMPARE(ex.exitCode, problem ? 1 : 0);
             QCOMPARE(testfiles::FilesIn(folder()), expected);
+        }
+    }
+
+    // Writing archives: each command's result byte for byte, each refusal (one line, nothing
+    // written), usage errors, and a full disk that leaves the old archive as it was.
+    void write_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");   // all of it when it ends in a line feed
+        QTest::addColumn<QString>("archive");  // the archive looked at afterwards
+        QTest::addColumn<QByteArray>("after"); // its bytes; "" when there is none
+        QTest::addColumn<qint64>("limit");     // the file size limit (RLIMIT_FSIZE), or -1
+        using testfiles::Archive;
+        const QByteArray w = Archive({{"A.TXT", "old a"}, {"C", "c"}});
+        const auto row = [](const char* name, const QStringList& args, int exitCode,
+                            const QByteArray& err, const QString& archive, const QByteArray& after,
+                            qint64 limit = -1) {
+            QTest::newRow(name) << args << exitCode << err << archive << after << limit;
+        };
+        row("create: the files in order under their names",
+            {"create", "@/n.dat", "@/in/A.TXT", "@/in/B.TXT"}, 0, "", "@/n.dat",
+            Archive({{"A.TXT", "hello"}, {"B.TXT", "world!"}}));
+        row("create of no files: the NUL record alone", {"create", "@/n.dat"}, 0, "", "@/n.dat",
+            QByteArray(20, '\0'));
+        row("create over an existing archive", {"create", "@/w.dat", "@/in/A.TXT"}, 1,
+            "quillmarrow-cli: @/w.dat: exists already\n", "@/w.dat", w);
+        row("create --force replaces it", {"create", "--force", "@/w.dat", "@/in/B.TXT"}, 0, "",
+            "@/w.dat", Archive({{"B.TXT", "world!"}}));
+        row("create --force of the archive itself", {"create", "--force", "@/w.dat", "@/w.dat"}, 1,
+            "quillmarrow-cli: @/w.dat: is the archive itself\n", "@/w.dat", w);
+        row("create: every refusal on a line, escaped, and nothing written",
+            {"create", "@/n.dat", "@/in/B.TXT", "@/in/a\nvery long name", "@/in/1.TXT",
+             "@/in/b.txt"},
+            1,
+            "quillmarrow-cli: @/in/a\\x0avery long name: name longer than 12 bytes\n"
+            "quillmarrow-cli: @/in/a\\x0avery long name: does not exist\n"
+            "quillmarrow-cli: @/in/1.TXT: name starts with a byte that ends the directory (NUL, "
+            "'.', '/' or a digit)\n"
+            "quillmarrow-cli: @/in/1.TXT: does not exist\n"
+            "quillmarrow-cli: @/in/b.txt: same name as entry 0 when case is folded\n",
+            "@/n.dat", "");
+        row("create of a name Windows reserves", {"create", "@/n.dat", "@/in/AUX.TXT"}, 1,
+            "quillmarrow-cli: @/in/AUX.TXT: unsafe name (a device name Windows reserves)",
+            "@/n.dat", "");
+        row("create past 2 GiB - 1 (a sparse file)", {"create", "@/n.dat", "@/in/SPARSE"}, 1,
+            "quillmarrow-cli: @/n.dat: the archive would hold 2147483648 bytes, more than its "
+            "offsets can reach (2147483647)\n",
+            "@/n.dat", "");
+        row("create on a full disk", {"create", "@/n.dat", "@/in/BIG"}, 1,
+            "quillmarrow-cli: @/n.dat: cannot write the archive: ", "@/n.dat", "", 50000);
+        row("add appends", {"add", "@/w.dat", "@/in/B.TXT"}, 0, "", "@/w.dat",
+            Archive({{"A.TXT", "old a"}, {"C", "c"}, {"B.TXT", "world!"}}));
+        row("add of a name the archive holds", {"add", "@/w.dat", "@/in/A.TXT"}, 1,
+            "quillmarrow-cli: @/in/A.TXT: same name as entry 0\n", "@/w.dat", w);
+        row("add of the archive itself", {"add", "@/w.dat", "@/w.dat"}, 1,
+            "quillmarrow-cli: @/w.dat: is the archive itself\n", "@/w.dat", w);
+        row("add on a full disk leaves the archive", {"add", "@/w.dat", "@/in/BIG"}, 1,
+            "quillmarrow-cli: @/w.dat: cannot write the archive: ", "@/w.dat", w, 50000);
+        row("replace keeps the entry's position", {"replace", "@/w.dat", "@/in/A.TXT"}, 0, "",
+            "@/w.dat", Archive({{"A.TXT", "hello"}, {"C", "c"}}));
+        row("replace of a name the archive does not hold", {"replace", "@/w.dat", "@/in/B.TXT"}, 1,
+            "quillmarrow-cli: @/in/B.TXT: no entry named B.TXT\n", "@/w.dat", w);
+        row("replace of one entry by two files",
+            {"replace", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
+            "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
+        row("remove by name", {"remove", "@/w.dat", "A.TXT"}, 0, "", "@/w.dat",
+            Archive({{"C", "c"}}));
+        row("remove by position", {"remove", "@/w.dat", "1"}, 0, "", "@/w.dat",
+            Archive({{"A.TXT", "old a"}}));
+        row("remove every entry", {"remove", "@/w.dat", "1", "A.TXT"}, 0, "", "@/w.dat",
+            QByteArray(20, '\0'));
+        row("remove of a name the archive does not hold", {"remove", "@/w.dat", "NOPE", "C"}, 1,
+            "quillmarrow-cli: NOPE: no entry matches\n", "@/w.dat", w);
+        row("remove by pattern", {"remove", "@/w.dat", "*.TXT"}, 0, "", "@/w.dat",
+            Archive({{"C", "c"}}));
+        row("editing an archive of another layout writes this layout",
+            {"remove", "@/gaps.dat", "B"}, 0, "", "@/gaps.dat",
+            Archive({{"A", "aa"}, {"C", "aa"}}));
+        row("editing an archive that check finds problems in", {"add", "@/a.dat", "@/in/B.TXT"}, 1,
+            "quillmarrow-cli: @/a.dat: cannot be edited: entry ", "@/a.dat", ::Archive());
+        row("create without ARCHIVE", {"create"}, 2,
+            "quillmarrow-cli: create takes ARCHIVE and FILE...\n", "@/n.dat", "");
+        row("create with an unknown option", {"create", "-f", "@/n.dat", "@/in/A.TXT"}, 2,
+            "quillmarrow-cli: unknown option for create: -f\n", "@/n.dat", "");
+        row("add without FILE", {"add", "@/w.dat"}, 2,
+            "quillmarrow-cli: add takes ARCHIVE and FILE...\n", "@/w.dat", w);
+        row("remove of a missing archive", {"remove", "@/none.dat", "0"}, 2,
+            "quillmarrow-cli: @/none.dat: the archive does not exist\n", "@/none.dat", "");
+    }
+    void write() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        QFETCH(QString, archive);
+        QFETCH(QByteArray, after);
+        QFETCH(qint64, limit);
+        if (limit >= 0 && !Unix)
+            QSKIP("file size limits are a POSIX feature");
+        QDir in(root.filePath("in"));
+        in.removeRecursively();
+        QVERIFY(in.mkpath("sub"));
+        testfiles::Write(in.filePath("A.TXT"), "hello");
+        testfiles::Write(in.filePath("sub/A.TXT"), "sub");
+        testfiles::Write(in.filePath("B.TXT"), "world!");
+        testfiles::Write(in.filePath("b.txt"), "other");
+        testfiles::Write(in.filePath("BIG"), QByteArray(100000, 'b'));
+        testfiles::Write(in.filePath("SPARSE"), {});
+        QVERIFY(QFile::resize(in.filePath("SPARSE"), INT32_MAX - 39));
+        testfiles::Write(root.filePath("w.dat"),
+                         testfiles::Archive({{"A.TXT", "old a"}, {"C", "c"}}));
+        using testfiles::Record;
+        testfiles::Write(root.filePath("gaps.dat"), Record("A", 100, 2) + Record("B", 82, 3) +
+                                                        Record("C", 100, 2) + Record("", 0, 0) +
+                                                        "..bbb...............aa");
+        QFile::remove(root.filePath("n.dat"));
+        const QStringList before = testfiles::Contents(root.path());
+
+        args.replaceInStrings(QRegularExpression("^@"), root.path());
+        archive.replace(QRegularExpression("^@"), root.path());
+        err.replace("@/", QFile::encodeName(root.path()) + '/');
+        const Result r = Run(args, limit);
+        QFile::remove(in.filePath("SPARSE"));
+        if (err.endsWith('\n'))
+            QCOMPARE(r.err.contains("usage:") ? r.err.left(r.err.indexOf("usage:")) : r.err, err);
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(testfiles::Read(archive), after);
+        if (exitCode == 0) // every archive written passes check
+            QCOMPARE(Run({"check", archive}).exitCode, 0);
+        // No temporary file is left; a new archive is the one name added.
+        QStringList expected = before;
+        if (!after.isEmpty() && !expected.contains(QFileInfo(archive).fileName()))
+            expected << QFileInfo(archive).fileName();
+        expected.sort();
+        QCOMPARE(testfiles::Contents(root.path()), expected);
+    }
+
+    // Killed or signalled while `replace` writes a large archive: the old archive keeps its
+    // bytes and nothing else stays in its folder.
+    void killedDuringReplace_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("unnamed"); // the file system has unnamed files (O_TMPFILE)
+#ifdef Q_OS_LINUX
+        QTest::newRow("SIGKILL") << SIGKILL << true;
+        QTest::newRow("SIGINT") << SIGINT << true;
+        QTest::newRow("SIGTERM, no unnamed files") << SIGTERM << false;
+        QTest::newRow("SIGHUP, no unnamed files") << SIGHUP << false;
+#endif
+    }
+    void killedDuringReplace() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs POSIX signals and /proc");
+#else
+        // Under Wine the signal reaches the loader; the Windows program's file, marked for
+        // deletion until it is named, shows in the folder while it is written.
+        const bool wine = !QString(QUILLMARROW_TEST_LAUNCHER).isEmpty();
+        if (wine && !Windows)
+            QSKIP("the signal must reach the program itself");
+        QFETCH(int, signal);
+        QFETCH(bool, unnamed);
+        const QString dir = root.filePath("kill");
+        QDir(dir).removeRecursively();
+        QVERIFY(QDir().mkpath(dir));
+        // 2 GiB of entry data, sparse on disk, so that copying it takes a while.
+        const QString archive = QDir(dir).filePath("big.dat");
+        const QByteArray head = testfiles::Record("S", 60, 1) +
+                                testfiles::Record("BIG", 61, INT32_MAX - 70) +
+                                testfiles::Record("", 0, 0) + "s";
+        testfiles::Write(archive, head);
+        QVERIFY(QFile::resize(archive, INT32_MAX - 9));
+        testfiles::Write(root.filePath("S"), "new");
+        struct stat before {};
+        ::stat(QFile::encodeName(archive).constData(), &before);
+
+        QProcess p;
+        if (!unnamed && !wine)
+            p.setChildProcessModifier([] { RefuseUnnamedFiles(); });
+        Start(p, {"replace", archive, root.filePath("S")});
+        QVERIFY(p.waitForStarted());
+        // It is writing once it holds a file in the archive's folder open besides the archive
+        // (under Wine: once that file has bytes).
+        const std::string inFolder = testfiles::NativePath(dir).string() + '/';
+        const auto writing = [&] {
+            for (const QString& name : wine ? testfiles::Contents(dir) : QStringList())
+                if (name != "big.dat" && QFileInfo(QDir(dir).filePath(name)).size() > 0)
+                    return true;
+            for (const std::string& file :
+                 wine ? std::vector<std::string>() : OpenFiles(p.processId()))
+                if (file.starts_with(inFolder) && file != testfiles::NativePath(archive).string())
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(writing() || p.state() == QProcess::NotRunning, 30000);
+        QVERIFY2(p.state() == QProcess::Running, "the archive was not seen being written");
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(wine || p.exitStatus() == QProcess::CrashExit);
+        // A killed program's handles are closed by Wine's server a moment after it ends.
+        QTRY_COMPARE_WITH_TIMEOUT(testfiles::Contents(dir), QStringList{"big.dat"}, 10000);
+        struct stat after {};
+        ::stat(QFile::encodeName(archive).constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_size, before.st_size);
+        QFile f(archive);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.read(head.size()), head);
+        f.close();
+        QDir(dir).removeRecursively();
+#endif
+    }
+
+    // Random archives of this layout: extracting every entry and creating an archive of the
+    // files in directory order gives the same bytes.
+    void roundTrip() {
+        QRandomGenerator rng(20261209);
+        for (int round = 0; round < 10; ++round) {
+            QList<QPair<QByteArray, QByteArray>> entries;
+            QSet<QByteArray> folded;
+            const int count = rng.bounded(0, 20);
+            while (entries.size() < count) {
+                QByteArray name(1, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"[rng.bounded(26)]);
+                for (int i = rng.bounded(0, 12); i > 0; --i)
+                    name += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.!~"
+                        [rng.bounded(67)];
+                if (name.endsWith('.') || WindowsDevice(name) || folded.contains(name.toLower()))
+                    continue;
+                folded.insert(name.toLower());
+                QByteArray data(rng.bounded(0, 5000), '\0');
+                for (char& c : data)
+                    c = char(rng.bounded(256));
+                entries.append({name, data});
+            }
+            const QByteArray bytes = testfiles::Archive(entries);
+            testfiles::Write(root.filePath("r.dat"), bytes);
+            QDir(folder()).removeRecursively();
+            QDir().mkpath(folder());
+            QFile::remove(root.filePath("n.dat"));
+            QCOMPARE(Run({"extract", root.filePath("r.dat"), folder()}).exitCode, 0);
+            QStringList args{"create", root.filePath("n.dat")};
+            for (const auto& [name, data] : entries)
+                args << QDir(folder()).filePath(QString::fromLatin1(name));
+            const Result r = Run(args);
+            QCOMPARE(r.err, QByteArray());
+            QCOMPARE(testfiles::Read(root.filePath("n.dat")), bytes);
         }
     }
 };

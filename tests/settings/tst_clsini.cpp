@@ -568,16 +568,20 @@ private slots:
     void settingsPlace_data() {
         QTest::addColumn<bool>("exists");
         QTest::addColumn<int>("writable"); // -1: the real test of the folder
+        QTest::addColumn<bool>("installed");
         QTest::addColumn<bool>("beside");
-        QTest::newRow("portable copy") << true << 1 << true;
-        QTest::newRow("file in a read-only folder") << true << 0 << true;
-        QTest::newRow("writable folder") << false << 1 << true;
-        QTest::newRow("read-only folder") << false << 0 << false;
-        QTest::newRow("writable folder, real test") << false << -1 << true;
+        QTest::newRow("portable copy") << true << 1 << false << true;
+        QTest::newRow("file in a read-only folder") << true << 0 << false << true;
+        QTest::newRow("writable folder") << false << 1 << false << true;
+        QTest::newRow("read-only folder") << false << 0 << false << false;
+        QTest::newRow("writable folder, real test") << false << -1 << false << true;
+        QTest::newRow("installed, run by root") << false << 1 << true << false;
+        QTest::newRow("installed, a file left beside it") << true << 1 << true << false;
     }
     void settingsPlace() {
         QFETCH(bool, exists);
         QFETCH(int, writable);
+        QFETCH(bool, installed);
         QFETCH(bool, beside);
         const QTemporaryDir own;
         const QString program = own.filePath("bin");
@@ -587,10 +591,12 @@ private slots:
         if (exists)
             Write(besideFile, "[General]\r\nFolder=/old\r\n");
         const modSettingsFile::Place place =
-            writable < 0 ? modSettingsFile::Choose(program)
-                         : modSettingsFile::Choose(program, user, [&](const QString& folder) {
-                               return folder == program && writable == 1;
-                           });
+            writable < 0
+                ? modSettingsFile::Choose(program)
+                : modSettingsFile::Choose(
+                      program, user,
+                      [&](const QString& folder) { return folder == program && writable == 1; },
+                      installed);
         QCOMPARE(place.FileName, beside ? besideFile : user + "/Quillmarrow.ini");
         QCOMPARE(place.CreateFolder, !beside);
 
@@ -600,8 +606,9 @@ private slots:
         QVERIFY(!QFile::exists(own.filePath("home"))); // loading makes nothing
         ini.WriteValue("General", "Folder", "/new");
         QCOMPARE(Read(place.FileName), "[General]\r\nFolder=/new\r\n");
+        QCOMPARE(place.Installed, installed);
         QCOMPARE(testfiles::Contents(program),
-                 beside ? QStringList{"Quillmarrow.ini"} : QStringList{});
+                 beside || exists ? QStringList{"Quillmarrow.ini"} : QStringList{});
         QCOMPARE(messages, QStringList());
     }
 
@@ -621,6 +628,27 @@ private slots:
         QCOMPARE(QDir::fromNativeSeparators(place.FileName),
                  QDir::fromNativeSeparators(user) + "/Quillmarrow/Quillmarrow.ini");
         QVERIFY(place.CreateFolder);
+    }
+
+    // Which program folders are an installed copy's, links resolved.
+    void installedFolder_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true;
+        QTest::newRow("/usr/bin with a trailing separator") << "/usr/bin/" << true;
+        QTest::newRow("a link to /usr/bin") << dir.filePath("bin-link") << true;
+        QTest::newRow("a folder of its own") << dir.path() << false;
+        QTest::newRow("/usr") << "/usr" << false;
+    }
+    void installedFolder() {
+        QFETCH(QString, folder);
+        QFETCH(bool, installed);
+#ifndef Q_OS_UNIX
+        QSKIP("system program folders of Unix");
+#endif
+        QFile::link("/usr/bin", dir.filePath("bin-link"));
+        QCOMPARE(modSettingsFile::IsInstalled(folder), installed);
     }
 
 #ifdef Q_OS_UNIX

@@ -8,8 +8,10 @@
 #include "winutil/modBrowseForFolder.h"
 #include "winutil/modMsgBox.h"
 
+#include <QAccessible>
 #include <QList>
 #include <QListWidget>
+#include <QMap>
 #include <QMenu>
 #include <QStringList>
 #include <QTest>
@@ -33,14 +35,15 @@ struct RecordedBrowse {
     QString Title;
 };
 
-// Records every message box, and answers every folder dialog with the next queued answer
-// ("" when none is left, as a cancel).
+// Records every message box, answering it with the next queued reply (OK when none is left),
+// and answers every folder dialog with the next queued answer ("" when none is left, as a
+// cancel).
 class DialogRecorder {
 public:
     DialogRecorder() {
         modMsgBox::SetHandler([this](const QString& prompt, int buttons, const QString& title) {
             Messages.append({prompt, buttons, title});
-            return 1;
+            return Replies.isEmpty() ? int(modMsgBox::vbOK) : Replies.takeFirst();
         });
         modBrowseForFolder::SetHandler(
             [this](const QString& initial, QWidget*, const QString& title) {
@@ -55,7 +58,26 @@ public:
     QList<RecordedMessage> Messages;
     QList<RecordedBrowse> Browses;
     QStringList Answers;
+    QList<int> Replies;
 };
+
+// What a screen reader finds in a window: each object's name and description, by the object
+// name of the widget behind it, walking the accessibility tree from the window down.
+inline QMap<QString, QStringList> AccessibleTree(QWidget* window) {
+    QMap<QString, QStringList> found;
+    QList<QAccessibleInterface*> pending{QAccessible::queryAccessibleInterface(window)};
+    while (!pending.isEmpty()) {
+        QAccessibleInterface* node = pending.takeFirst();
+        if (!node)
+            continue;
+        if (const QObject* object = node->object(); object && !object->objectName().isEmpty())
+            found[object->objectName()] = {node->text(QAccessible::Name),
+                                           node->text(QAccessible::Description)};
+        for (int k = 0; k < node->childCount(); ++k)
+            pending << node->child(k);
+    }
+    return found;
+}
 
 // Clicks the file of that name in the window's file list, as a user would.
 inline bool ClickFile(frm& window, const QString& name) {

@@ -144,6 +144,11 @@ private slots:
             << "txtEmail" << int(Qt::LeftButton) << false << "mailto:quillmarrow@example.com";
         QTest::newRow("e-mail, middle button")
             << "txtEmail" << int(Qt::MiddleButton) << false << "mailto:quillmarrow@example.com";
+        // From the keyboard: Tab from OK reaches the web site, Tab again the e-mail address.
+        QTest::newRow("web site, Tab then Enter") << "txtWebSite" << -int(Qt::Key_Return) << false
+                                                  << "https://www.example.com/quillmarrow/";
+        QTest::newRow("e-mail, Tab twice then Space")
+            << "txtEmail" << -int(Qt::Key_Space) << false << "mailto:quillmarrow@example.com";
     }
     void links() {
         QFETCH(QString, box);
@@ -154,6 +159,16 @@ private slots:
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         auto* link = about.findChild<QWidget*>(box);
+        if (button < 0) {
+            for (int tabs = box == "txtEmail" ? 2 : 1; tabs > 0; --tabs)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), link);
+            QTest::keyClick(link, Qt::Key(-button));
+            QCOMPARE(urls.Opened.size(), 1);
+            QCOMPARE(urls.Opened[0].toString(), target);
+            QVERIFY(about.isVisible()); // Enter opened the link, not OK
+            return;
+        }
         const auto click = Qt::MouseButton(button);
         Send(link, QEvent::MouseButtonPress, click);
         Send(link, QEvent::MouseButtonRelease, click);
@@ -165,6 +180,51 @@ private slots:
         QCOMPARE(urls.Opened[0].toString(), target);
         QCOMPARE(QApplication::focusWidget(), about.cmdOK);
         QVERIFY(about.isVisible());
+    }
+
+    // A link that no program takes is said so.
+    void linkWithoutAProgram() {
+        QDesktopServices::setUrlHandler("https", &urls, "noSuchSlot"); // openUrl returns false
+        frmAbout about(owner.get());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        Send(about.txtWebSite, QEvent::MouseButtonPress, Qt::LeftButton);
+        QDesktopServices::setUrlHandler("https", &urls, "open");
+        QCOMPARE(dialogs->Messages,
+                 QList<RecordedMessage>({{"No program could open this link:\n"
+                                          "https://www.example.com/quillmarrow/",
+                                          modMsgBox::vbExclamation, "Could not open link"}}));
+    }
+
+    // Every control of the About window is found by a screen reader with a name; the links
+    // also with what they do.
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("icon") << "imgIcon"
+                              << "Quillmarrow icon";
+        QTest::newRow("title") << "lblTitle"
+                               << "Quillmarrow";
+        QTest::newRow("web site") << "txtWebSite"
+                                  << "https://www.example.com/quillmarrow/";
+        QTest::newRow("e-mail") << "txtEmail"
+                                << "quillmarrow@example.com";
+        QTest::newRow("disclaimer")
+            << "lblDisclaimer"
+            << "Warning: Not responsible for any lost data.  Be sure to make back up copies.";
+        QTest::newRow("OK") << "cmdOK"
+                            << "OK";
+    }
+    void accessibleNames() {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        frmAbout about(owner.get());
+        about.show();
+        const QMap<QString, QStringList> tree = AccessibleTree(&about);
+        QVERIFY2(tree.contains(control), qPrintable(tree.keys().join(' ')));
+        QCOMPARE(tree[control][0], name);
+        if (control.startsWith("txt"))
+            QVERIFY(!tree[control][1].isEmpty());
     }
 
     // The hand cursor shows over the links' text and nowhere else, and moving the pointer over
@@ -194,16 +254,46 @@ private slots:
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
     }
 
-    // The etched rule: a grey row over two white rows, between the links and the disclaimer.
+    // The etched rule (a grey row over two white rows, between the links and the disclaimer),
+    // the links' and the texts' colours: exact in a light palette, the palette's in a dark one.
+    void etchedRule_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light palette") << false;
+        QTest::newRow("dark palette") << true;
+    }
     void etchedRule() {
+        QFETCH(bool, dark);
+        const QPalette light = QApplication::palette();
+        QPalette palette = light;
+        if (dark) {
+            for (const auto& [role, colour] :
+                 {std::pair{QPalette::Window, QColor(0x30, 0x30, 0x30)},
+                  {QPalette::Button, QColor(0x40, 0x40, 0x40)},
+                  {QPalette::WindowText, QColor(0xee, 0xee, 0xee)},
+                  {QPalette::Link, QColor(0x80, 0xc0, 0xff)},
+                  {QPalette::Mid, QColor(0x60, 0x60, 0x60)},
+                  {QPalette::Dark, QColor(0x20, 0x20, 0x20)}})
+                palette.setColor(role, colour);
+            QApplication::setPalette(palette);
+        }
         frmAbout about(owner.get());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         const QImage image = about.grab().toImage();
+        QApplication::setPalette(light);
         const int x = image.width() / 2;
-        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2565)), QColor(128, 128, 128));
-        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580)), QColor(Qt::white));
-        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580) + 1), QColor(Qt::white));
+        const QColor grey = dark ? palette.color(QPalette::Dark) : QColor(128, 128, 128);
+        const QColor white = dark ? palette.color(QPalette::Mid) : QColor(Qt::white);
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2565)), grey);
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580)), white);
+        QCOMPARE(image.pixelColor(x, modScreen::PixelsY(2580) + 1), white);
+        QCOMPARE(about.txtWebSite->palette().color(QPalette::Text),
+                 dark ? palette.color(QPalette::Link) : QColor(0, 0, 255));
+        QCOMPARE(about.txtWebSite->palette().color(QPalette::Base),
+                 palette.color(dark ? QPalette::Window : QPalette::Button));
+        for (const QLabel* label : {about.lblTitle, about.lblDescription, about.lblDisclaimer})
+            QCOMPARE(label->palette().color(QPalette::WindowText),
+                     dark ? palette.color(QPalette::WindowText) : QColor(Qt::black));
     }
 
     // "website:" and "email:" stand on their links' baselines, measured on the rendered window

@@ -14,9 +14,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
@@ -45,10 +48,28 @@ RecordedMessage Incomplete(const QString& problems) {
     return {"Extraction finished with problems:\n\n" + problems, modMsgBox::vbExclamation,
             "Extraction incomplete"};
 }
+// An entry's problem line as the closing message holds it: unbreakable.
+QString Unbroken(QString line) {
+    return line.replace(' ', QChar(0xA0));
+}
+RecordedMessage Cancelled(const QString& counts, const QString& problems = {}) {
+    return {counts + (problems.isEmpty() ? "" : "\n\nProblems:\n" + problems),
+            problems.isEmpty() ? modMsgBox::vbInformation : modMsgBox::vbExclamation,
+            "Extraction cancelled"};
+}
 
 // A file's bytes at a path given as bytes, such as a name that is not valid UTF-8.
 void WriteAt(const std::string& path, const QByteArray& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
+}
+
+// Holds the runs started next after their first entry until released or stopped.
+void HoldAfterFirstEntry(const std::atomic<bool>& release) {
+    extractionrun::SetWorkerHook(
+        [&release](const archive::ExtractProgress& p, std::stop_token stop) {
+            while (p.EntriesDone == 1 && !release && !stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
 }
 
 #ifdef Q_OS_UNIX
@@ -402,11 +423,9 @@ private slots:
                    "%1: cannot create the folder: Not a directory\n\nNo entry was extracted.")
             << "file/new";
         QTest::newRow("select all") << "three.dat" << 3 << QList<int>{} << abc << Complete << "";
-        QTest::newRow("an empty archive lists and writes nothing, and completes")
-            << "empty.dat" << 0 << QList<int>{} << QStringList{} << Complete << "";
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << 2 << QList<int>{} << QStringList{"GOOD"}
-            << Incomplete("a/b: unsafe name (contains a path separator)") << "";
+            << Incomplete(Unbroken("a/b: unsafe name (contains a path separator)")) << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -449,7 +468,7 @@ private slots:
         QTest::addColumn<RecordedMessage>("message");
         QTest::newRow("cancelled after the first entry")
             << true << QStringList{"A.BIN"}
-            << Incomplete("Cancelled: 3 entries were not extracted.");
+            << Cancelled("1 entry was extracted.\nCancelled: 3 entries were not extracted.");
         QTest::newRow("runs to the end")
             << false << QStringList{"A.BIN", "B.BIN", "C.BIN", "D.BIN"} << Complete;
     }
@@ -515,11 +534,7 @@ private slots:
     // an entry line, its mnemonic, nor Enter (Extract again).
     void noInputWhileExtracting() {
         std::atomic<bool> release = false;
-        extractionrun::SetWorkerHook(
-            [&release](const archive::ExtractProgress& p, std::stop_token stop) {
-                while (p.EntriesDone == 1 && !release && !stop.stop_requested())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            });
+        HoldAfterFirstEntry(release);
         auto w = open(dataDir.path(), "three.dat");
         QVERIFY(w);
         ClickEntry(*w, 1);
@@ -591,21 +606,49 @@ private slots:
         QTest::addColumn<RecordedMessage>("message");
         QTest::newRow("all written")
             << QList<Kind>{Kind::Written, Kind::Written} << true << Complete;
-        QTest::newRow("one cancelled") << QList<Kind>{Kind::Written, Kind::Cancelled} << true
-                                       << Incomplete("Cancelled: 1 entry was not extracted.");
+        QTest::newRow("one cancelled")
+            << QList<Kind>{Kind::Written, Kind::Cancelled} << true
+            << Cancelled("1 entry was extracted.\nCancelled: 1 entry was not extracted.");
         QTest::newRow("two cancelled")
-            << QList<Kind>{Kind::Written, Kind::Cancelled, Kind::Cancelled} << true
-            << Incomplete("Cancelled: 2 entries were not extracted.");
+            << QList<Kind>{Kind::Written, Kind::Written, Kind::Cancelled, Kind::Cancelled} << true
+            << Cancelled("2 entries were extracted.\nCancelled: 2 entries were not extracted.");
+        QTest::newRow("cancelled, with a problem apart")
+            << QList<Kind>{Kind::UnsafeName, Kind::Cancelled} << true
+            << Cancelled("0 entries were extracted.\nCancelled: 1 entry was not extracted.",
+                         Unbroken("U/0: unsafe name (contains a path separator)"));
         QTest::newRow("a record never read goes by its listed name")
             << QList<Kind>{Kind::NotInDirectory} << false
-            << Incomplete("L0: not extracted: the archive changed since it was listed");
+            << Incomplete(Unbroken("L0: not extracted: the archive changed since it was listed"));
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
-            twenty << QString("U/%1: unsafe name (contains a path separator)").arg(k);
+            twenty << Unbroken(QString("U/%1: unsafe name (contains a path separator)").arg(k));
         QTest::newRow("the first 20 problems are named, the rest counted")
             << QList<Kind>(25, Kind::UnsafeName) << true
             << Incomplete(twenty.join('\n') + "\n... and 5 more.");
     }
+    // A name with control characters, a backslash or bytes that are not text is shown escaped,
+    // as the command line shows it.
+    void closingMessageEscapesNames_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("tab and backslash") << QByteArray("a\tb\\c") << "a\\x09b\\\\c";
+        QTest::newRow("DEL and a C1 control") << QByteArray("d\x7f\xc2\x85") << "d\\x7f\\xc2\\x85";
+        QTest::newRow("a byte that is not UTF-8, beside text")
+            << QByteArray("\xff\xc3\xa9") << "\\xff\u00e9";
+    }
+    void closingMessageEscapesNames() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        archive::EntryResult e;
+        e.Name = name.toStdString();
+        e.Result = archive::EntryResult::Kind::UnsafeName;
+        archive::ExtractReport report;
+        report.Problems = 1;
+        report.Entries.push_back(e);
+        const ClosingMessage m = ExtractSummary(report, ExtractionRequest{});
+        QCOMPARE(m.Prompt.section('\n', 2).section(QChar(0xA0), 0, 0), shown + ":");
+    }
+
     void closingMessage() {
         QFETCH(QList<archive::EntryResult::Kind>, results);
         QFETCH(bool, read);
@@ -624,6 +667,96 @@ private slots:
         }
         const ClosingMessage shown = ExtractSummary(report, request);
         QCOMPARE((RecordedMessage{shown.Prompt, shown.Style, shown.Title}), message);
+    }
+
+    // Extract never says "complete" for nothing: with nothing selected it offers every entry,
+    // and with no entries or no listed archive it says so.
+    void nothingToExtract_data() {
+        QTest::addColumn<QString>("archive"); // clicked; "gone": deleted, then F5
+        QTest::addColumn<int>("reply");       // to the question
+        QTest::addColumn<RecordedMessage>("first");
+        QTest::addColumn<QStringList>("files");
+        const RecordedMessage all{"No entry is selected. Extract all 3 entries of three.dat?",
+                                  modMsgBox::vbYesNo + modMsgBox::vbQuestion,
+                                  "Extract all entries"};
+        QTest::newRow("nothing selected, all declined")
+            << "three.dat" << int(modMsgBox::vbNo) << all << QStringList{};
+        QTest::newRow("nothing selected, all accepted")
+            << "three.dat" << int(modMsgBox::vbYes) << all
+            << QStringList{"A.TXT", "B.TXT", "C.TXT"};
+        QTest::newRow("an archive without entries")
+            << "empty.dat" << 0
+            << RecordedMessage{"empty.dat has no entries.", modMsgBox::vbExclamation,
+                               "Nothing to extract"}
+            << QStringList{};
+        QTest::newRow("the listed archive deleted, then F5")
+            << "gone" << 0
+            << RecordedMessage{"No archive is listed. Choose an archive in the file list to list "
+                               "its entries.",
+                               modMsgBox::vbExclamation, "Nothing to extract"}
+            << QStringList{};
+    }
+    void nothingToExtract() {
+        QFETCH(QString, archive);
+        QFETCH(int, reply);
+        QFETCH(RecordedMessage, first);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath("gone"), testfiles::Archive({{"G", "g"}}));
+        QVERIFY(QFile::copy(dataDir.filePath(archive), dir.filePath(archive)) || archive == "gone");
+        auto w = open(dir.path(), archive);
+        QVERIFY(w);
+        if (archive == "gone") {
+            QVERIFY(QFile::remove(dir.filePath("gone")));
+            QTest::keyClick(w.get(), Qt::Key_F5);
+        }
+        QVERIFY(buttonsEnabled(*w));
+        QTemporaryDir out;
+        dialogs->Replies << reply;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QTRY_VERIFY(!dialogs->Messages.isEmpty());
+        QCOMPARE(dialogs->Messages[0], first);
+        if (!files.isEmpty())
+            QTRY_COMPARE(dialogs->Messages.size(), 2);
+        const QList<RecordedMessage> closing =
+            files.isEmpty() ? QList<RecordedMessage>() : QList<RecordedMessage>({Complete});
+        QCOMPARE(dialogs->Messages.mid(1), closing);
+        QCOMPARE(dialogs->Browses.size(), files.isEmpty() ? 1 : 2);
+        QCOMPARE(testfiles::Contents(out.path()), files);
+    }
+
+    // A close request during an extraction asks; Yes cancels the run and closes once it ends.
+    void closeDuringExtraction_data() {
+        QTest::addColumn<int>("reply");
+        QTest::newRow("no: the run goes on") << int(modMsgBox::vbNo);
+        QTest::newRow("yes: cancelled, then closed") << int(modMsgBox::vbYes);
+    }
+    void closeDuringExtraction() {
+        QFETCH(int, reply);
+        const bool yes = reply == modMsgBox::vbYes;
+        std::atomic<bool> release = false;
+        HoldAfterFirstEntry(release);
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
+        w->cmdSelectAll->click();
+        QTemporaryDir out;
+        dialogs->Answers << out.path();
+        dialogs->Replies << reply;
+        w->cmdExtract->click(); // held after the first entry
+        QTRY_COMPARE(testfiles::Contents(out.path()), QStringList{"A.TXT"});
+        QVERIFY(!w->close());
+        const RecordedMessage asked{"An extraction is running. Cancel it and close the window?",
+                                    modMsgBox::vbYesNo + modMsgBox::vbQuestion, "Quillmarrow"};
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{asked});
+        if (!yes)
+            release = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != yes, 30000);
+        QTRY_COMPARE(dialogs->Messages.size(), yes ? 1 : 2);
+        extractionrun::SetWorkerHook({});
+        const QStringList written =
+            yes ? QStringList{"A.TXT"} : QStringList{"A.TXT", "B.TXT", "C.TXT"};
+        QCOMPARE(testfiles::Contents(out.path()), written);
     }
 
     void cancelledExtractShowsNothing() {
@@ -675,6 +808,7 @@ private slots:
         QFETCH(QString, title);
         auto w = open({}, "beside.dat");
         QVERIFY(w);
+        w->cmdSelectAll->click();
         auto* target = w->findChild<QWidget*>(focus);
         target->setFocus();
         if (keypad)
@@ -853,6 +987,137 @@ private slots:
         QVERIFY(!QFile::exists(iniPath())); // the remembered folder stays as it was
     }
 
+    // Where the window starts and the settings go: an unpacked copy keeps both in its own
+    // folder; an installed one (in a system program folder, which root may write) starts in
+    // the home folder and keeps its settings in the user's configuration folder. A remembered
+    // folder that is gone is said once the window shows; the settings keep it.
+    void startAndSettings_data() {
+        QTest::addColumn<QString>("program"); // "": the test's own program folder
+        QTest::addColumn<bool>("gone");       // a remembered folder that does not exist
+        QTest::newRow("unpacked copy") << "" << false;
+        QTest::newRow("installed in /usr/bin") << "/usr/bin" << false;
+        QTest::newRow("a remembered folder that is gone") << "" << true;
+    }
+    void startAndSettings() {
+        QFETCH(QString, program);
+        QFETCH(bool, gone);
+        const bool installed = !program.isEmpty();
+        if (installed && !QFileInfo(program).isDir())
+            QSKIP("no such program folder here");
+        const QByteArray ini =
+            "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) + "/gone\r\n";
+        if (gone)
+            testfiles::Write(iniPath(), ini);
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
+        frm::SetAppPath(installed ? program : appDir.path());
+        // A fault here must not leave a file in the system's program folder.
+        const QString beside = program + "/Quillmarrow.ini";
+        const bool left = installed && QFile::exists(beside); // by an older version
+        const auto tidy = qScopeGuard([&] {
+            if (installed && !left)
+                QFile::remove(beside);
+        });
+        const QString userIni =
+            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+            "/Quillmarrow.ini";
+        frm w;
+        QVERIFY(dialogs->Messages.isEmpty()); // not before the window shows
+        w.show();
+        QTRY_COMPARE(dialogs->Messages.size(), gone ? 1 : 0);
+        QCOMPARE(w.File->Path(), installed ? home.path() : appDir.path());
+        if (gone) {
+            QCOMPARE(dialogs->Messages[0],
+                     (RecordedMessage{"The remembered folder " + dataDir.path() +
+                                          "/gone does not exist. The window shows " +
+                                          appDir.path() + " instead.",
+                                      modMsgBox::vbExclamation, "Folder not found"}));
+            QCOMPARE(testfiles::Read(iniPath()), ini);
+        }
+        dialogs->Answers << dataDir.path();
+        w.cmdBrowse->click();
+        frm::SetAppPath(appDir.path());
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(QFile::exists(userIni), installed);
+        QCOMPARE(QFile::exists(iniPath()), !installed);
+        QVERIFY(!installed || left || !QFile::exists(beside));
+    }
+
+    // A path on the command line that cannot be opened is warned about over the window, once it
+    // is shown.
+    void warningWaitsForTheWindow() {
+        QWidget* owner = nullptr;
+        bool shown = false;
+        modMsgBox::SetHandler({});
+        modMsgBox::SetShowHandler([&](QMessageBox& box) {
+            owner = box.parentWidget();
+            shown = owner && owner->isVisible();
+            return int(modMsgBox::vbOK);
+        });
+        frm w;
+        w.OpenPath(dataDir.filePath("missing.dat"));
+        QVERIFY(!owner);
+        w.show();
+        QTRY_VERIFY(owner);
+        modMsgBox::SetShowHandler({});
+        QCOMPARE(owner, &w);
+        QVERIFY(shown);
+    }
+
+    // Every control of the window has an accessible name and a description.
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("folder label") << "lblFolder"
+                                      << "Folder";
+        QTest::newRow("folder button") << "cmdBrowse"
+                                       << "Choose the folder";
+        QTest::newRow("file list") << "File"
+                                   << "Files";
+        QTest::newRow("entry list") << "lstFiles"
+                                    << "Entries";
+        QTest::newRow("Select All") << "cmdSelectAll"
+                                    << "Select All";
+        QTest::newRow("Extract") << "cmdExtract"
+                                 << "Extract";
+    }
+    void accessibleNames() {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        auto w = open();
+        const QMap<QString, QStringList> tree = AccessibleTree(w.get());
+        QVERIFY2(tree.contains(control), qPrintable(tree.keys().join(' ')));
+        QCOMPARE(tree[control][0], name);
+        QVERIFY(!tree[control][1].isEmpty());
+    }
+
+    // A file name too long for the file list shows whole in a tooltip; one that fits shows none.
+    void longFileNameToolTip_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("fits") << "a.dat" << false;
+        QTest::newRow("too long") << QString(60, 'n') + ".dat" << true;
+    }
+    void longFileNameToolTip() {
+        QFETCH(QString, name);
+        QFETCH(bool, tip);
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath(name), {});
+        auto w = open(dir.path());
+        QVERIFY(w);
+        QWidget* viewport = w->File->viewport();
+        const QPoint at = w->File->visualItemRect(w->File->item(0)).center();
+        QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &hover);
+        QTextDocument shown;
+        shown.setHtml(QToolTip::isVisible() ? QToolTip::text() : QString());
+        QCOMPARE(shown.toPlainText(), tip ? name : QString());
+        QToolTip::hideText();
+    }
+
     // A remembered folder whose name is not UTF-8: the settings file holds its bytes, and is
     // then read one byte per character.
     void rememberedFolderNotValidUtf8() {
@@ -920,7 +1185,10 @@ private slots:
         QCOMPARE(w->mnuHelpAbout->text(), QString("&About"));
         QCOMPARE(w->cmdSelectAll->text(), QString("Select &All"));
         QCOMPARE(w->cmdExtract->text(), QString("Extract"));
-        QCOMPARE(w->cmdBrowse->text(), QString("..."));
+        QCOMPARE(w->cmdBrowse->text(), QString("&...")); // Alt+. presses it
+        QCOMPARE(w->mnuFileRefresh->text(), QString("&Refresh"));
+        QCOMPARE(w->mnuFileRefresh->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(w->mnuFile->actions().first(), w->mnuFileRefresh);
         QCOMPARE(w->cmdBrowse->toolTip(), QString("Choose the folder"));
         // Tab order once the buttons are enabled: entry list, Extract, Select All, file list,
         // browse button.
@@ -990,15 +1258,24 @@ private slots:
         w->cmdBrowse->click();
         QVERIFY(!w->cmdExtract->isDefault());
 
-        const auto frameColour = [&] {
-            const QImage image = w->File->grab().toImage();
+        const auto frameColour = [&](QWidget* list) {
+            const QImage image = list->grab().toImage();
             return image.pixelColor(0, image.height() / 2);
         };
         const QColor highlight = w->File->palette().color(QPalette::Highlight);
         w->File->setFocus();
-        QTRY_COMPARE(frameColour(), highlight);
+        QTRY_COMPARE(frameColour(w->File), highlight);
+        QTRY_VERIFY(frameColour(w->lstFiles) != highlight);
         w->lstFiles->setFocus();
-        QTRY_VERIFY(frameColour() != highlight);
+        QTRY_VERIFY(frameColour(w->File) != highlight);
+        QTRY_COMPARE(frameColour(w->lstFiles), highlight);
+
+        // Extract, the default button, looks different with the focus.
+        QVERIFY(ClickFile(*w, "three.dat"));
+        const QImage unfocused = w->cmdExtract->grab().toImage();
+        w->cmdExtract->setFocus();
+        QVERIFY(w->cmdExtract->isDefault());
+        QVERIFY(w->cmdExtract->grab().toImage() != unfocused);
     }
 };
 

@@ -1,11 +1,14 @@
 #include "ui/about/frmAbout.h"
 
 #include "Version.h"
+#include "ui/FocusCues.h"
 #include "winutil/modMouseOver.h"
+#include "winutil/modMsgBox.h"
 #include "winutil/modOpenFolder.h"
 #include "winutil/modScreen.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -26,16 +29,25 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, double
     return label;
 }
 
+// A palette whose window is darker than mid-grey: the About window then takes its colours from
+// the palette rather than its own black, blue and white.
+bool IsDark(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window).lightness() < 128;
+}
+
 // A text box that looks and acts as a link: blue underlined text on the dialog's own background,
-// no frame, read-only, never taking the focus, as wide as its text, so that the hand cursor shows
-// over the text alone.
+// no frame, read-only, as wide as its text, so that the hand cursor shows over the text alone.
+// Tab reaches it (a dotted rectangle shows the focus); Enter or Space opens it.
 QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, double left,
-                       double top, double height) {
+                       double top, double height, const QString& description) {
     auto* box = new QLineEdit(text, parent);
     box->setObjectName(QLatin1String(name));
     box->setReadOnly(true);
     box->setFrame(false);
-    box->setFocusPolicy(Qt::NoFocus);
+    box->setFocusPolicy(Qt::TabFocus);
+    box->setAccessibleName(text);
+    box->setAccessibleDescription(description);
+    focuscues::ShowFocusRect(box, 0); // around the text, which fills the box
     box->setContextMenuPolicy(Qt::NoContextMenu);
     box->setAlignment(Qt::AlignLeft | Qt::AlignTop); // text at a known height, see LineUpLabel
     modMouseOver::MakeLinkBox(box);
@@ -43,8 +55,9 @@ QLineEdit* MakeLinkBox(QWidget* parent, const char* name, const QString& text, d
     font.setUnderline(true);
     box->setFont(font);
     QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-    palette.setColor(QPalette::Text, QColor(0, 0, 255));
+    const bool dark = IsDark(parent);
+    palette.setColor(QPalette::Base, palette.color(dark ? QPalette::Window : QPalette::Button));
+    palette.setColor(QPalette::Text, dark ? palette.color(QPalette::Link) : QColor(0, 0, 255));
     box->setPalette(palette);
     box->setTextMargins(0, 0, 0, 0);
     modScreen::Move(box, left, top, 0, height);
@@ -94,10 +107,10 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lbl[0] = MakeLabel(this, "lbl0", QStringLiteral("website:"), 1080, 1920, 615, 210);
     txtWebSite =
         MakeLinkBox(this, "txtWebSite", QStringLiteral("https://www.example.com/quillmarrow/"),
-                    1800, 1920, 255);
+                    1800, 1920, 255, QStringLiteral("Opens the web site in the browser"));
     lbl[1] = MakeLabel(this, "lbl1", QStringLiteral("email:"), 1080, 2280, 495, 255);
-    txtEmail =
-        MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280, 255);
+    txtEmail = MakeLinkBox(this, "txtEmail", QStringLiteral("quillmarrow@example.com"), 1800, 2280,
+                           255, QStringLiteral("Writes an e-mail to this address"));
     for (QLabel* label : lbl) // as the link boxes: wide enough for the platform's font
         label->resize(std::max(label->width(), std::min(label->sizeHint().width(),
                                                         modScreen::PixelsX(1800 - 1080))),
@@ -115,10 +128,15 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     cmdOK->setDefault(true); // Enter; Escape closes the dialog through reject()
     modScreen::Move(cmdOK, 4245, 2745, 1260, 345);
     for (QLabel* black : {lblTitle, lblDescription, lblDisclaimer}) {
+        if (IsDark(this))
+            break; // the palette's own text colour
         QPalette palette = black->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
         black->setPalette(palette);
     }
+    imgIcon->setAccessibleName(QStringLiteral("Quillmarrow icon"));
+    setTabOrder(cmdOK, txtWebSite);
+    setTabOrder(txtWebSite, txtEmail);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     txtWebSite->installEventFilter(this);
@@ -145,8 +163,15 @@ void frmAbout::cmdOK_Click() {
 
 void frmAbout::LinkBox_MouseDown(QLineEdit* box) {
     cmdOK->setFocus();
+    OpenLink(box);
+}
+
+void frmAbout::OpenLink(QLineEdit* box) {
     const QString text = box->text();
-    modOpenFolder::OpenFolder(box == txtEmail ? QStringLiteral("mailto:") + text : text);
+    const QString target = box == txtEmail ? QStringLiteral("mailto:") + text : text;
+    if (!modOpenFolder::OpenFolder(target))
+        modMsgBox::MsgBox(QStringLiteral("No program could open this link:\n%1").arg(target),
+                          modMsgBox::vbExclamation, QStringLiteral("Could not open link"), this);
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
@@ -160,7 +185,18 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonDblClick: // the second press of a double-click opens nothing more
     case QEvent::MouseButtonRelease:
-        return true; // the box neither selects text nor takes the focus
+        return true;      // the box neither selects text nor takes the focus
+    case QEvent::FocusIn: // reached by Tab: the text is not selected, the focus cue shows it
+        static_cast<QObject*>(box)->event(event);
+        box->deselect();
+        return true;
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space)
+            return QDialog::eventFilter(watched, event);
+        OpenLink(box);
+        return true;
+    }
     default:
         return QDialog::eventFilter(watched, event);
     }
@@ -176,6 +212,7 @@ void frmAbout::paintEvent(QPaintEvent* event) {
         painter.fillRect(x, modScreen::PixelsY(top), modScreen::PixelsX(5654) - x + 1, rows,
                          colour);
     };
-    rule(105, 2580, 2, Qt::white);
-    rule(90, 2565, 1, QColor(128, 128, 128));
+    const bool dark = IsDark(this);
+    rule(105, 2580, 2, dark ? palette().color(QPalette::Mid) : QColor(Qt::white));
+    rule(90, 2565, 1, dark ? palette().color(QPalette::Dark) : QColor(128, 128, 128));
 }

@@ -32,4 +32,6 @@ private:
     void Form_Load();
     void cmdOK_Click();
     void LinkBox_MouseDown(QLineEdit* box);
+    // Hands the link to the system; says so when no program takes it.
+    void OpenLink(QLineEdit* box);
 };

@@ -15,6 +15,45 @@ ClosingMessage Problems(const QStringList& lines) {
             modMsgBox::vbExclamation, QStringLiteral("Extraction incomplete")};
 }
 
+// An entry name fit for one line, as the command line shows it: control characters (C0, DEL,
+// C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes), the backslash \\.
+QString EscapedName(std::string_view name) {
+#ifdef _WIN32
+    const QString text = QString::fromLocal8Bit(name.data(), qsizetype(name.size()));
+#else
+    const QString text = pathtext::TextFromBytes(name);
+#endif
+    QString out;
+    const auto hex = [&](unsigned byte) {
+        out += QStringLiteral("\\x%1").arg(byte, 2, 16, QChar('0'));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (const char16_t byte = pathtext::detail::EscapeAt(text, i))
+            hex(byte - 0xDC00u);
+        else if (c < 32 || c == 127)
+            hex(c);
+        else if (c >= 0x80 && c < 0xA0) {
+            hex(0xC2);
+            hex(c);
+        } else if (c == '\\')
+            out += QStringLiteral("\\\\");
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+// A problem line that the message box never breaks: it grows to fit the line instead.
+QString Unbroken(const QString& line) {
+    QString kept = line;
+    return kept.replace(QChar(' '), QChar(0xA0));
+}
+
+QString EntriesWere(int n) {
+    return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
+}
+
 } // namespace
 
 ClosingMessage NothingExtracted(const QString& what, const QString& why) {
@@ -36,9 +75,10 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
 
     using Kind = archive::EntryResult::Kind;
     QStringList lines;
-    int problems = 0, cancelled = 0;
+    int problems = 0, cancelled = 0, written = 0;
     for (const archive::EntryResult& e : report.Entries) {
         cancelled += e.Result == Kind::Cancelled;
+        written += e.Result == Kind::Written;
         if (e.Result == Kind::Written || e.Result == Kind::Cancelled || ++problems > ProblemsShown)
             continue;
         std::string_view name = e.Name;
@@ -50,14 +90,19 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                 i < request.ListedNames.size())
                 name = request.ListedNames[i];
         }
-        lines << QString::fromLocal8Bit(name) + QStringLiteral(": ") +
-                     QString::fromStdString(archive::Describe(e));
+        lines << Unbroken(EscapedName(name) + QStringLiteral(": ") +
+                          QString::fromStdString(archive::Describe(e)));
     }
     if (problems > ProblemsShown)
         lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
-    if (cancelled == 1)
-        lines << QStringLiteral("Cancelled: 1 entry was not extracted.");
-    else if (cancelled > 1)
-        lines << QStringLiteral("Cancelled: %1 entries were not extracted.").arg(cancelled);
-    return Problems(lines);
+    if (cancelled == 0)
+        return Problems(lines);
+    // A cancel is the user's choice, not a failure: what was written, what the cancel left out,
+    // and the problems apart.
+    QString prompt = QStringLiteral("%1 extracted.\nCancelled: %2 not extracted.")
+                         .arg(EntriesWere(written), EntriesWere(cancelled));
+    if (problems > 0)
+        prompt += QStringLiteral("\n\nProblems:\n") + lines.join('\n');
+    return {prompt, problems > 0 ? modMsgBox::vbExclamation : modMsgBox::vbInformation,
+            QStringLiteral("Extraction cancelled")};
 }

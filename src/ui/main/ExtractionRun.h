@@ -43,6 +43,8 @@ public:
     // Starts the run; false, doing nothing, while one is going.
     bool Start(ExtractionRequest request);
     bool IsRunning() const { return running_; }
+    // Asks a run going to stop, as the progress dialog's Cancel does; Finished follows.
+    void Stop() { stop_.request_stop(); }
     // The request of the run going or last finished.
     const ExtractionRequest& Request() const { return request_; }
 

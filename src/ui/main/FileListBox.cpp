@@ -1,11 +1,14 @@
 #include "ui/main/FileListBox.h"
 
+#include "ui/FocusCues.h"
 #include "ui/PathText.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMouseEvent>
-#include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 #include <utility>
@@ -35,6 +38,8 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     // window goes on (each line's width needs its text laid out).
     setLayoutMode(QListView::Batched);
     setBatchSize(1000);
+    focuscues::ShowFocusFrame(this);
+    focuscues::KeepFrameVisible(this);
     connect(this, &QListWidget::itemSelectionChanged, this, &FileListBox::HighlightChanged);
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         // A click on the file that is already highlighted lists it afresh.
@@ -163,27 +168,22 @@ void FileListBox::HighlightChanged() {
     emit Click();
 }
 
-bool FileListBox::event(QEvent* event) {
-    const bool handled = QListWidget::event(event);
-    // The style draws the same frame with or without the focus, and a highlighted line hides
-    // the focus rectangle: while the list has the focus its frame is drawn in the highlight
-    // colour.
-    if (event->type() == QEvent::Paint && hasFocus()) {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::Highlight));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-    return handled;
-}
-
-void FileListBox::focusInEvent(QFocusEvent* event) {
-    QListWidget::focusInEvent(event);
-    update(); // the frame
-}
-
-void FileListBox::focusOutEvent(QFocusEvent* event) {
-    QListWidget::focusOutEvent(event);
-    update();
+bool FileListBox::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QListWidget::viewportEvent(event);
+    // A name too long for the list shows whole in a tooltip, as plain text.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QListWidgetItem* line = itemAt(help->pos());
+    const QRect rect = line ? visualItemRect(line) : QRect();
+    const int needed = line ? fontMetrics().horizontalAdvance(line->text()) + 6 : 0;
+    if (line && rect.x() + needed > viewport()->width())
+        QToolTip::showText(help->globalPos(),
+                           QStringLiteral("<p style='white-space:pre'>") +
+                               line->text().toHtmlEscaped() + QStringLiteral("</p>"),
+                           viewport(), rect);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 #include "archive/Extract.h"
 #include "settings/clsINI.h"
 #include "settings/modSettingsFile.h"
+#include "ui/FocusCues.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/ExtractSummary.h"
@@ -30,6 +31,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -81,13 +83,35 @@ void ShowToolTipsAsPlainText(QWidget* widget) {
 }
 
 // Loads the settings file from its place, reporting the store's failures in message boxes.
-void OpenSettings(clsINI& ini, const QString& appPath) {
+modSettingsFile::Place OpenSettings(clsINI& ini, const QString& appPath) {
     clsINI::SetFailureHandler([](const QString& Prompt, int Buttons, const QString& Title) {
         modMsgBox::MsgBox(Prompt, Buttons, Title);
     });
     const modSettingsFile::Place place = modSettingsFile::Choose(appPath);
     ini.LoadINI(place.FileName);
     ini.SetCreateFolder(place.CreateFolder);
+    return place;
+}
+
+// What a screen reader announces for each control: its name, and what it does.
+void DescribeControls(const frm& w) {
+    const struct {
+        QWidget* Control;
+        const char* Name;
+        const char* Description;
+    } controls[] = {
+        {w.lblFolder, "Folder", "The folder whose files are listed"},
+        {w.cmdBrowse, "Choose the folder", "Opens a dialog to choose the folder to list"},
+        {w.File, "Files", "The files of the folder; choosing an archive lists its entries"},
+        {w.lstFiles, "Entries",
+         "The entries of the listed archive; Space selects or deselects one"},
+        {w.cmdSelectAll, "Select All", "Selects every entry"},
+        {w.cmdExtract, "Extract", "Copies the selected entries into a folder you choose"},
+    };
+    for (const auto& c : controls) {
+        c.Control->setAccessibleName(QString::fromLatin1(c.Name));
+        c.Control->setAccessibleDescription(QString::fromLatin1(c.Description));
+    }
 }
 
 // The remembered folder as the settings file gives it. A settings file that is not UTF-8 is read
@@ -171,7 +195,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     setCentralWidget(client);
 
     // Controls in creation order, at their design geometry (twips).
-    cmdBrowse = MakeButton(client, "cmdBrowse", QStringLiteral("..."));
+    cmdBrowse = MakeButton(client, "cmdBrowse", QStringLiteral("&...")); // Alt+. presses it
     modScreen::Move(cmdBrowse, 4080, 120, 315, 315);
     File = new FileListBox(client);
     File->setObjectName(QStringLiteral("File"));
@@ -200,6 +224,10 @@ frm::frm(QWidget* parent) : clsForm(parent) {
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileRefresh = mnuFile->addAction(QStringLiteral("&Refresh"));
+    mnuFileRefresh->setObjectName(QStringLiteral("mnuFileRefresh"));
+    mnuFileRefresh->setShortcut(Qt::Key_F5); // reads the current folder again
+    mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -217,11 +245,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
-    // F5 reads the current folder again; it is no menu item.
-    auto* refresh = new QAction(this);
-    refresh->setShortcut(Qt::Key_F5);
-    addAction(refresh);
-    connect(refresh, &QAction::triggered, File, &FileListBox::Refresh);
+    connect(mnuFileRefresh, &QAction::triggered, File, &FileListBox::Refresh);
 
     cmdBrowse->setToolTip(QStringLiteral("Choose the folder"));
     ShowToolTipsAsPlainText(cmdBrowse);
@@ -239,6 +263,21 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     cmdExtract->setAutoDefault(false);
     new EventHook(cmdExtract, QEvent::EnabledChange, [this](QEvent*) {
         cmdExtract->setDefault(cmdExtract->isEnabled());
+        return false;
+    });
+    // Styles draw a default button and a focused one alike: the focus gets a cue of its own.
+    focuscues::ShowFocusRect(cmdExtract, 3);
+    focuscues::ShowFocusFrame(lstFiles);
+    focuscues::KeepFrameVisible(lstFiles);
+    DescribeControls(*this);
+    // Warnings raised before the window was on the screen show over it once it is painted, when
+    // the window manager has placed it.
+    new EventHook(this, QEvent::Paint, [this](QEvent*) {
+        if (!warnings_.isEmpty())
+            QTimer::singleShot(0, this, [this] {
+                for (const auto& [prompt, title] : std::exchange(warnings_, {}))
+                    Warn(prompt, title);
+            });
         return false;
     });
 
@@ -262,9 +301,20 @@ void frm::Form_Load() {
     limits_ = std::make_unique<clsResizeLimits>();
     limits_->AddLimits(this, 6795, 4920, 0, 0, false);
     const QString appPath = AppPath();
-    OpenSettings(*ini_, appPath);
-    ShowFolder(RememberedFolder(
-        ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), appPath)));
+    const modSettingsFile::Place place = OpenSettings(*ini_, appPath);
+    // An installed copy starts in the home folder, an unpacked one in its own.
+    const QString start = place.Installed ? QDir::homePath() : appPath;
+    const QString folder = RememberedFolder(
+        ini_->ReadString(QStringLiteral("General"), QStringLiteral("Folder"), start));
+    if (folder == start || pathtext::IsFolder(folder)) {
+        ShowFolder(folder);
+        return;
+    }
+    // The remembered value stays until the user chooses another folder.
+    Warn(QStringLiteral("The remembered folder %1 does not exist. The window shows %2 instead.")
+             .arg(pathtext::ShownText(folder), pathtext::ShownText(start)),
+         QStringLiteral("Folder not found"));
+    ShowFolder(start);
 }
 
 void frm::Form_Unload() {
@@ -273,12 +323,30 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
-    if (extracting_) { // the window stays until the extraction ends or is cancelled
+    // During an extraction the user is asked; the window closes once the cancelled run ends.
+    if (extracting_) {
         event->ignore();
-        return;
+        if (closeAfterRun_ ||
+            modMsgBox::MsgBox(QStringLiteral("An extraction is running. Cancel it and close "
+                                             "the window?"),
+                              modMsgBox::vbYesNo + modMsgBox::vbQuestion,
+                              QStringLiteral("Quillmarrow"), this) != modMsgBox::vbYes)
+            return;
+        if (extracting_) { // it may have ended while the question was shown
+            closeAfterRun_ = true;
+            extraction_->Stop();
+            return;
+        }
     }
     Form_Unload();
     event->accept();
+}
+
+void frm::Warn(const QString& Prompt, const QString& Title) {
+    if (isVisible())
+        modMsgBox::MsgBox(Prompt, modMsgBox::vbExclamation, Title, this);
+    else
+        warnings_.append({Prompt, Title});
 }
 
 void frm::resizeEvent(QResizeEvent* event) {
@@ -348,6 +416,8 @@ void frm::cmdSelectAll_Click() {
 }
 
 void frm::cmdExtract_Click() {
+    if (!ChooseEntriesToExtract())
+        return;
     const QString output = modBrowseForFolder::BrowseForOutputFolder(
         File->Path(), this, QStringLiteral("Select the output folder"));
     if (output.isEmpty())
@@ -365,6 +435,33 @@ void frm::cmdExtract_Click() {
     }
     // The entries shown are those of the archive listed last, whatever is highlighted now.
     ExtractSelectedEntries(listedArchive_, output);
+}
+
+bool frm::ChooseEntriesToExtract() {
+    const QString nothing = QStringLiteral("Nothing to extract");
+    if (listedArchive_.empty()) {
+        modMsgBox::MsgBox(QStringLiteral("No archive is listed. Choose an archive in the file "
+                                         "list to list its entries."),
+                          modMsgBox::vbExclamation, nothing, this);
+        return false;
+    }
+    const QString name = pathtext::ShownPath(listedArchive_.filename());
+    const int count = lstFiles->count();
+    if (count == 0) {
+        modMsgBox::MsgBox(name + QStringLiteral(" has no entries."), modMsgBox::vbExclamation,
+                          nothing, this);
+        return false;
+    }
+    if (lstFiles->selectionModel()->hasSelection())
+        return true;
+    const QString prompt =
+        count == 1 ? QStringLiteral("No entry is selected. Extract the one entry of %2?")
+                   : QStringLiteral("No entry is selected. Extract all %1 entries of %2?");
+    if (modMsgBox::MsgBox(prompt.arg(count).arg(name), modMsgBox::vbYesNo + modMsgBox::vbQuestion,
+                          QStringLiteral("Extract all entries"), this) != modMsgBox::vbYes)
+        return false;
+    cmdSelectAll_Click();
+    return true;
 }
 
 void frm::mnuFileExit_Click() {
@@ -444,6 +541,10 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
 
 void frm::Extraction_Finished(const archive::ExtractReport& report) {
     extracting_ = false;
+    if (closeAfterRun_) { // the user asked to close, knowing the run was cancelled
+        close();
+        return;
+    }
     const ClosingMessage m = ExtractSummary(report, extraction_->Request());
     modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
 }
@@ -458,8 +559,8 @@ void frm::OpenPath(const QString& path) {
     using Kind = archive::OpenError::Kind;
     using Subject = archive::OpenError::Subject;
     const auto warn = [&](const QString& problem) {
-        modMsgBox::MsgBox(pathtext::ShownText(path) + QStringLiteral(": ") + problem,
-                          modMsgBox::vbExclamation, QStringLiteral("Could not open"));
+        Warn(pathtext::ShownText(path) + QStringLiteral(": ") + problem,
+             QStringLiteral("Could not open"));
     };
     std::error_code ec;
     const fs::path native = fs::absolute(pathtext::NativePath(path), ec);

@@ -4,9 +4,13 @@
 #include "archive/Extract.h"
 #include "winutil/clsForm.h"
 
+#include <QList>
+#include <QString>
+
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -38,6 +42,7 @@ public:
     QPushButton* cmdSelectAll;
     QPushButton* cmdExtract;
     QMenu* mnuFile;
+    QAction* mnuFileRefresh;
     QAction* mnuFileExit;
     QMenu* mnuHelp;
     QAction* mnuHelpAbout;
@@ -87,6 +92,11 @@ private:
                                 const QString& OutputFolder);
     void ShowFolder(const QString& folder);
     bool ShowEntryToolTip(const QHelpEvent* event);
+    // Before Extract asks for a folder: false when there is nothing to extract (said so), or
+    // nothing is selected and the user does not want every entry (then all are selected).
+    bool ChooseEntriesToExtract();
+    // A warning owned by the window, shown once the window is (at once when it is).
+    void Warn(const QString& Prompt, const QString& Title);
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
@@ -97,5 +107,7 @@ private:
     archive::EntryList listing_;
     // Extract's run beside the window, which takes no input meanwhile.
     std::unique_ptr<ExtractionRun> extraction_;
-    bool extracting_ = false; // a run is going; the window stays open and takes no drops
+    bool extracting_ = false;    // a run is going; the window stays open and takes no drops
+    bool closeAfterRun_ = false; // the user chose to cancel the run and close
+    QList<std::pair<QString, QString>> warnings_; // prompts and titles waiting for the window
 };
