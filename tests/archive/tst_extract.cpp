@@ -237,6 +237,10 @@ private slots:
                          testfiles::Archive({{"A", "a"}, {"B", QByteArray(size, 'b')}}));
         const QString b = QDir(out).filePath("B"), victim = root.filePath("victim");
         testfiles::Write(victim, "older");
+#ifdef _WIN32
+        if (taken == "link")
+            QSKIP("QFile::link makes a shortcut on Windows, which the file system does not follow");
+#endif
         if (taken == "file")
             testfiles::Write(b, "older");
         else if (taken == "link" && !QFile::link(victim, b))

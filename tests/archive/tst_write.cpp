@@ -235,6 +235,10 @@ private slots:
     void interrupted() {
         QFETCH(QString, what);
         QFETCH(QString, failure);
+#ifdef _WIN32
+        if (what == "replace archive")
+            QSKIP("Windows keeps an open file's name until it is closed: nothing can replace it");
+#endif
         const QByteArray old = testfiles::Archive({{"OLD", "old"}});
         testfiles::Write(archivePath(), old);
         archive::Archive archive(testfiles::NativePath(archivePath()));

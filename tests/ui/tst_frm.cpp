@@ -26,6 +26,7 @@
 #include <QToolTip>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -639,6 +640,10 @@ private slots:
     void closingMessageEscapesNames() {
         QFETCH(QByteArray, name);
         QFETCH(QString, shown);
+#ifdef _WIN32
+        if (std::any_of(name.begin(), name.end(), [](char c) { return uchar(c) >= 0x80; }))
+            QSKIP("Windows reads names in the ANSI code page, not as UTF-8");
+#endif
         archive::EntryResult e;
         e.Name = name.toStdString();
         e.Result = archive::EntryResult::Kind::UnsafeName;
@@ -1002,6 +1007,10 @@ private slots:
         QFETCH(QString, program);
         QFETCH(bool, gone);
         const bool installed = !program.isEmpty();
+#ifdef _WIN32
+        if (installed)
+            QSKIP("the folders of an installed copy are Unix's");
+#endif
         if (installed && !QFileInfo(program).isDir())
             QSKIP("no such program folder here");
         const QByteArray ini =
@@ -1030,9 +1039,10 @@ private slots:
         QCOMPARE(w.File->Path(), installed ? home.path() : appDir.path());
         if (gone) {
             QCOMPARE(dialogs->Messages[0],
-                     (RecordedMessage{"The remembered folder " + dataDir.path() +
-                                          "/gone does not exist. The window shows " +
-                                          appDir.path() + " instead.",
+                     (RecordedMessage{"The remembered folder " +
+                                          QDir::toNativeSeparators(dataDir.path() + "/gone") +
+                                          " does not exist. The window shows " +
+                                          QDir::toNativeSeparators(appDir.path()) + " instead.",
                                       modMsgBox::vbExclamation, "Folder not found"}));
             QCOMPARE(testfiles::Read(iniPath()), ini);
         }
