@@ -6,6 +6,7 @@
 #include "settings/modSettingsFile.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/EntryMenu.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "ui/main/FileListBox.h"
@@ -214,6 +215,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(cmdExtract, &QPushButton::clicked, this, &frm::cmdExtract_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
+    mnuEntry = new EntryMenu(this);
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
