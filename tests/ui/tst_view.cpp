@@ -4,14 +4,58 @@
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 #include "ui/main/EntryMenu.h"
+#include "ui/main/HexView.h"
+#include "ui/main/frmView.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 using testfiles::Record;
+
+namespace {
+
+QByteArray Png(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A PNG whose header claims a size and which holds no pixels.
+QByteArray PngHeader(quint32 width, quint32 height) {
+    const auto be32 = [](quint32 v) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian(v, bytes.data());
+        return bytes;
+    };
+    const auto chunk = [&](const QByteArray& type, const QByteArray& data) {
+        const QByteArray typed = type + data;
+        quint32 crc = 0xFFFFFFFF;
+        for (const char c : typed) {
+            crc ^= quint8(c);
+            for (int k = 0; k < 8; ++k)
+                crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+        }
+        return be32(quint32(data.size())) + typed + be32(~crc);
+    };
+    return "\x89PNG\r\n\x1a\n" +
+           chunk("IHDR", be32(width) + be32(height) + QByteArray("\x08\x06\0\0\0", 5)) +
+           chunk("IDAT", {});
+}
+
+} // namespace
 
 class TestView : public QObject {
     Q_OBJECT
@@ -32,8 +76,15 @@ private:
             return nullptr;
         return window;
     }
-    static QAction* action(const frm& w, const char* name) {
+    static QAction* action(const QObject& w, const char* name) {
         return w.findChild<QAction*>(QLatin1String(name));
+    }
+    // The viewer of line k, opened with F3's action.
+    static frmView* view(frm& w, int k) {
+        w.lstFiles->setCurrentRow(k, QItemSelectionModel::NoUpdate);
+        action(w, "mnuEntryView")->trigger();
+        const auto views = w.findChildren<frmView*>();
+        return views.isEmpty() ? nullptr : views.last();
     }
 
 private slots:
@@ -42,6 +93,25 @@ private slots:
         testfiles::Write(
             dataDir.filePath("three.dat"),
             testfiles::Archive({{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}}));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        testfiles::Write(
+            dataDir.filePath("view.dat"),
+            testfiles::Archive({{"IMAGE.PNG", Png(image)},
+                                {"TEXT.TXT", "hello\nw\xc3\xb6rld"},
+                                {"BIN.DAT", QByteArray("AB\0\x01\xff", 5)},
+                                {"HUGE.PNG", PngHeader(60000, 60000)},
+                                {"LONG.TXT", QByteArray(frmView::MaxTextBytes + 5, 'x')
+                                                 .replace("xxxxxxxxxxxxxxxx", "xxxxxxxxxxxxxxx\n")},
+                                {"LATIN1.TXT", "caf\xe9"},
+                                {"WIDE.PNG", Png(image.scaled(3000, 20))}}));
+        testfiles::Write(dataDir.filePath("odd.dat"),
+                         Record("NEG", -5, 3) + Record("SHORT", 60, 9) + Record("", 0, 0) + "abcd");
+        // An entry of 2 GiB less a byte, in a sparse file.
+        QFile big(dataDir.filePath("big.dat"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write(Record("ZEROS", 40, INT32_MAX) + Record("", 0, 0));
+        QVERIFY(big.resize(40 + qint64(INT32_MAX)));
     }
     void init() { dialogs = std::make_unique<DialogRecorder>(); }
     void cleanup() { dialogs.reset(); }
@@ -83,6 +153,108 @@ private slots:
             QCOMPARE(opened.takeLast().at(0).toInt(), k);
             QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
         }
+    }
+
+    void viewer_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("page"); // image, text, hex, problem
+        QTest::addColumn<QString>("status");
+        QTest::newRow("image") << "view.dat" << 0 << "image"
+                               << "PNG, 40 × 30 pixels, 100 %";
+        QTest::newRow("UTF-8 text") << "view.dat" << 1 << "text"
+                                    << "Text, 12 bytes";
+        QTest::newRow("binary as hex") << "view.dat" << 2 << "hex"
+                                       << "5 bytes";
+        QTest::newRow("an image header claiming 60000 × 60000 pixels")
+            << "view.dat" << 3 << "hex"
+            << "PNG image of 60000 × 60000 pixels, too large to show, shown as hex; 45 bytes";
+        QTest::newRow("long text is cut") << "view.dat" << 4 << "text"
+                                          << "Text, 1048581 bytes; showing the first 1048576 bytes";
+        QTest::newRow("not UTF-8: hex (text on Windows in its code page)")
+            << "view.dat" << 5 << "hex"
+            << "4 bytes";
+        QTest::newRow("negative offset") << "odd.dat" << 0 << "problem"
+                                         << "NEG: negative offset -5";
+        QTest::newRow("cut short")
+            << "odd.dat" << 1 << "text"
+            << "Text, 4 bytes; cut short by the end of the archive: 4 of 9 bytes exist";
+        QTest::newRow("changed after listing") << "" << 1 << "problem"
+                                               << "B.TXT: the archive changed since it was listed";
+        QTest::newRow("2 GiB") << "big.dat" << 0 << "hex"
+                               << "2147483647 bytes";
+    }
+    void viewer() {
+        QFETCH(QString, archive);
+        QFETCH(int, line);
+        QFETCH(QString, page);
+        QFETCH(QString, status);
+        auto w = open(archive.isEmpty() ? "three.dat" : archive);
+        QVERIFY(w);
+        if (archive.isEmpty()) { // another archive under the same name
+            testfiles::Write(dataDir.filePath("three.dat"), testfiles::Archive({{"A.TXT", "a"}}));
+        }
+        QPointer<frmView> v = view(*w, line);
+        QVERIFY(v);
+        QCOMPARE(v->objectName(), QString("frmView"));
+        QCOMPARE(v->windowTitle(), w->lstFiles->item(line)->text() + " - Quillmarrow");
+        QVERIFY(v->isWindow() && v->isVisible());
+        QCOMPARE(v->lblStatus->text(), status);
+        const QMap<QString, QWidget*> pages = {{"image", static_cast<QWidget*>(v->scrPicture)},
+                                               {"text", v->txtText},
+                                               {"hex", v->hexData},
+                                               {"problem", v->lblProblem}};
+        QCOMPARE(v->pages->currentWidget(), pages[page]);
+        if (page == "text")
+            QVERIFY(v->txtText->isReadOnly());
+        if (v->hexData) { // the switch shows any entry as hex
+            v->mnuViewHex->trigger();
+            QCOMPARE(v->pages->currentWidget(), v->hexData);
+        }
+        if (archive.isEmpty())
+            testfiles::Write(dataDir.filePath("three.dat"),
+                             testfiles::Archive(
+                                 {{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}}));
+        v->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), v);
+        QTest::keyClick(v, Qt::Key_Escape);
+        QTRY_VERIFY(!v);
+    }
+
+    void hexLines() {
+        auto w = open("view.dat");
+        frmView* v = view(*w, 1);
+        QVERIFY(v && v->hexData);
+        QCOMPARE(v->hexData->LineCount(), 1);
+        QCOMPARE(
+            v->hexData->Line(0),
+            QString("00000000  68 65 6c 6c 6f 0a 77 c3  b6 72 6c 64              hello.w..rld"));
+        auto big = open("big.dat");
+        v = view(*big, 0);
+        QVERIFY(v && v->hexData);
+        QCOMPARE(v->hexData->LineCount(), (qint64(INT32_MAX) + 15) / 16);
+        QCOMPARE(
+            v->hexData->Line(v->hexData->LineCount() - 1),
+            QString("7ffffff0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00     ..............."));
+    }
+
+    // A wide image opens fitted to the window; the zoom steps by a quarter.
+    void imageZoom() {
+        auto w = open("view.dat");
+        frmView* v = view(*w, 6);
+        QVERIFY(v);
+        QVERIFY(QTest::qWaitForWindowExposed(v));
+        const QWidget* image = v->scrPicture->widget();
+        QVERIFY(image->width() < v->width());
+        action(*v, "mnuViewActualSize")->trigger();
+        QCOMPARE(image->size(), QSize(3000, 20));
+        action(*v, "mnuViewZoomIn")->trigger();
+        QCOMPARE(v->lblStatus->text(), QString("PNG, 3000 × 20 pixels, 125 %"));
+        action(*v, "mnuViewZoomOut")->trigger();
+        action(*v, "mnuViewZoomOut")->trigger();
+        QCOMPARE(v->lblStatus->text(), QString("PNG, 3000 × 20 pixels, 80 %"));
+        action(*v, "mnuViewFit")->trigger();
+        QVERIFY(image->width() < v->width());
     }
 
     // Typing moves the current line to the next name that starts with the letters typed; the

@@ -1,6 +1,7 @@
 #include "ui/main/EntryMenu.h"
 
 #include "ui/main/frm.h"
+#include "ui/main/frmView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,6 +69,7 @@ EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window) {
                                                                  : QItemSelectionModel::Deselect);
         emit Open(index.row());
     });
+    connect(this, &EntryMenu::View, this, &EntryMenu::ShowViewer);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this); // type-ahead
 }
@@ -121,6 +123,17 @@ void EntryMenu::Popup(const QPoint& at, int row) {
     mnuEntryOpen->setEnabled(true);
     mnuEntryExtract->setEnabled(true);
     mnuEntryCopyNames->setEnabled(true);
+}
+
+void EntryMenu::ShowViewer(int row) {
+    const std::size_t k = std::size_t(row);
+    if (k >= window_->Listing().size())
+        return;
+    auto* view =
+        new frmView(window_, window_->ListedArchive(), row, std::string(window_->Listing().Name(k)),
+                    window_->lstFiles->item(row)->text());
+    view->show();
+    view->activateWindow();
 }
 
 void EntryMenu::CopyNames() {

@@ -35,6 +35,7 @@ private:
     int Target() const;
     void Popup(const QPoint& at, int row);
     void CopyNames();
+    void ShowViewer(int row);
 
     frm* window_;
     int mouseRow_ = -2; // the line under the mouse while the menu it opened is shown
