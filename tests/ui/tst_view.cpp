@@ -4,14 +4,17 @@
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 #include "ui/main/EntryMenu.h"
+#include "ui/main/EntryTransfer.h"
 #include "ui/main/HexView.h"
 #include "ui/main/frmView.h"
 
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -22,6 +25,19 @@
 #include <QtEndian>
 
 using testfiles::Record;
+
+// Records the files that Open hands to the default application.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    UrlRecorder() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> Opened;
+
+public slots:
+    void Open(const QUrl& url) { Opened << url; }
+};
 
 namespace {
 
@@ -63,6 +79,7 @@ class TestView : public QObject {
 private:
     QTemporaryDir appDir, dataDir;
     std::unique_ptr<DialogRecorder> dialogs;
+    std::unique_ptr<UrlRecorder> urls;
 
     // The window with the archive of that name listed.
     std::unique_ptr<frm> open(const QString& archive) {
@@ -113,8 +130,14 @@ private slots:
         big.write(Record("ZEROS", 40, INT32_MAX) + Record("", 0, 0));
         QVERIFY(big.resize(40 + qint64(INT32_MAX)));
     }
-    void init() { dialogs = std::make_unique<DialogRecorder>(); }
-    void cleanup() { dialogs.reset(); }
+    void init() {
+        dialogs = std::make_unique<DialogRecorder>();
+        urls = std::make_unique<UrlRecorder>();
+    }
+    void cleanup() {
+        dialogs.reset();
+        urls.reset();
+    }
 
     void menuActions() {
         auto w = open("three.dat");
@@ -140,18 +163,20 @@ private slots:
 
         // A double-click opens the line and leaves the selection as it was.
         QSignalSpy opened(w->mnuEntry, &EntryMenu::Open);
-        // As systems deliver it: press, release, (a second press,) double-click, release.
-        for (const auto& [k, secondPress] : {std::pair{1, true}, {2, false}}) {
+        // As the system delivers it: press, release, press, double-click, release.
+        for (const int k : {1, 2}) { // a line not selected, a selected one
             QWidget* viewport = w->lstFiles->viewport();
             const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(k)).center();
             QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-            if (secondPress)
-                QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+            QTest::mousePress(viewport, Qt::LeftButton, {}, at);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
             QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
             QCOMPARE(opened.size(), 1);
             QCOMPARE(opened.takeLast().at(0).toInt(), k);
             QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
+            QTRY_COMPARE(urls->Opened.size(), 1); // the window takes input again
+            QCOMPARE(testfiles::Read(urls->Opened.takeFirst().toLocalFile()),
+                     k == 1 ? "bravo" : "charlie");
         }
     }
 
@@ -236,6 +261,84 @@ private slots:
         QCOMPARE(
             v->hexData->Line(v->hexData->LineCount() - 1),
             QString("7ffffff0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00     ..............."));
+    }
+
+    // Open extracts into the program's temporary folder and hands the file over; an entry that
+    // cannot be written whole is reported as Extract reports it and never opened.
+    void openEntry_data() {
+        QTest::addColumn<QString>("archive"); // empty: three.dat, changed after listing
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("opened");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("text") << "view.dat" << 1 << QByteArray("hello\nw\xc3\xb6rld") << "";
+        QTest::newRow("binary") << "view.dat" << 2 << QByteArray("AB\0\x01\xff", 5) << "";
+        QTest::newRow("cut short") << "odd.dat" << 1 << QByteArray()
+                                   << "SHORT: cut short by the end of the archive (4 of 9 bytes "
+                                      "written)";
+        QTest::newRow("negative offset")
+            << "odd.dat" << 0 << QByteArray() << "NEG: negative offset -5";
+        QTest::newRow("changed after listing")
+            << "" << 1 << QByteArray()
+            << "B.TXT: not extracted: the archive changed since it was listed";
+    }
+    void openEntry() {
+        QFETCH(QString, archive);
+        QFETCH(int, line);
+        QFETCH(QByteArray, opened);
+        QFETCH(QString, problem);
+        auto w = open(archive.isEmpty() ? "three.dat" : archive);
+        QVERIFY(w);
+        if (archive.isEmpty())
+            testfiles::Write(dataDir.filePath("three.dat"), testfiles::Archive({{"A.TXT", "a"}}));
+        w->lstFiles->setCurrentRow(line, QItemSelectionModel::NoUpdate);
+        action(*w, "mnuEntryOpen")->trigger();
+        if (problem.isEmpty()) {
+            QTRY_COMPARE(urls->Opened.size(), 1);
+            QCOMPARE(testfiles::Read(urls->Opened[0].toLocalFile()), opened);
+            QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
+        } else {
+            QTRY_COMPARE(dialogs->Messages.size(), 1);
+            QCOMPARE(dialogs->Messages[0],
+                     RecordedMessage({"Extraction finished with problems:\n\n" + problem,
+                                      modMsgBox::vbExclamation, "Extraction incomplete"}));
+            QCOMPARE(urls->Opened, QList<QUrl>{});
+        }
+        if (archive.isEmpty())
+            testfiles::Write(dataDir.filePath("three.dat"),
+                             testfiles::Archive(
+                                 {{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}}));
+    }
+
+    // Dragging from a selected line offers the selected entries, from another line that line
+    // alone, as whole files; the selection stays as it was.
+    void dragOut_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QList<QByteArray>>("files");
+        QTest::newRow("selected lines") << 2 << QList<QByteArray>{"alpha", "charlie"};
+        QTest::newRow("a line not selected") << 1 << QList<QByteArray>{"bravo"};
+    }
+    void dragOut() {
+        QFETCH(int, from);
+        QFETCH(QList<QByteArray>, files);
+        QList<QUrl> offered;
+        EntryTransfer::SetDragHandler([&](const QMimeData& mime) { offered = mime.urls(); });
+        auto w = open("three.dat");
+        QVERIFY(w);
+        ClickEntry(*w, 0);
+        ClickEntry(*w, 2);
+        QWidget* viewport = w->lstFiles->viewport();
+        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(from)).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
+        QTRY_VERIFY(!offered.isEmpty());
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        EntryTransfer::SetDragHandler({});
+        QList<QByteArray> got;
+        for (const QUrl& url : offered)
+            got << testfiles::Read(url.toLocalFile());
+        QCOMPARE(got, files);
+        QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
     }
 
     // A wide image opens fitted to the window; the zoom steps by a quarter.

@@ -1,5 +1,6 @@
 #include "ui/main/EntryMenu.h"
 
+#include "ui/main/EntryTransfer.h"
 #include "ui/main/frm.h"
 #include "ui/main/frmView.h"
 
@@ -70,6 +71,8 @@ EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window) {
         emit Open(index.row());
     });
     connect(this, &EntryMenu::View, this, &EntryMenu::ShowViewer);
+    auto* transfer = new EntryTransfer(window);
+    connect(this, &EntryMenu::Open, transfer, &EntryTransfer::Open);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this); // type-ahead
 }

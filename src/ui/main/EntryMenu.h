@@ -39,7 +39,8 @@ private:
 
     frm* window_;
     int mouseRow_ = -2; // the line under the mouse while the menu it opened is shown
-    // A double-click toggles its line's selection on the first press; it is set back.
+    // A double-click leaves its line's selection as it was before the first press, whatever
+    // its presses toggled.
     QElapsedTimer sincePress_;
     int pressRow_ = -1;
     bool pressSelected_ = false;

@@ -498,7 +498,8 @@ void frm::OpenPath(const QString& path) {
 
 void frm::dragEnterEvent(QDragEnterEvent* event) {
     // Offered as a copy, so that a source that moves what it drags never deletes the file.
-    if (!extracting_ && !DroppedPath(event->mimeData()).isEmpty() &&
+    // Entries dragged out of the window's own list are not taken back.
+    if (!extracting_ && !event->source() && !DroppedPath(event->mimeData()).isEmpty() &&
         (event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
