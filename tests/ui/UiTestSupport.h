@@ -33,8 +33,8 @@ struct RecordedBrowse {
     QString Title;
 };
 
-// Records every message box, and answers every folder dialog with the next queued answer
-// ("" when none is left, as a cancel).
+// Records every message box and question (a question answered with Answer), and answers every
+// folder dialog with the next queued answer ("" when none is left, as a cancel).
 class DialogRecorder {
 public:
     DialogRecorder() {
@@ -42,6 +42,11 @@ public:
             Messages.append({prompt, buttons, title});
             return 1;
         });
+        modMsgBox::SetAskHandler(
+            [this](const QString& prompt, const QStringList& buttons, const QString& title) {
+                Questions.append({prompt, buttons, title});
+                return Answer;
+            });
         modBrowseForFolder::SetHandler(
             [this](const QString& initial, QWidget*, const QString& title) {
                 Browses.append({initial, title});
@@ -50,10 +55,22 @@ public:
     }
     ~DialogRecorder() {
         modMsgBox::SetHandler({});
+        modMsgBox::SetAskHandler(
+            [this](const QString& prompt, const QStringList& buttons, const QString& title) {
+                Questions.append({prompt, buttons, title});
+                return Answer;
+            });
         modBrowseForFolder::SetHandler({});
     }
     QList<RecordedMessage> Messages;
     QList<RecordedBrowse> Browses;
+    struct Question {
+        QString Prompt;
+        QStringList Buttons;
+        QString Title;
+    };
+    QList<Question> Questions;
+    int Answer = 2; // the last button: Cancel
     QStringList Answers;
 };
 

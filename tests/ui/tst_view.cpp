@@ -341,6 +341,45 @@ private slots:
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
     }
 
+    // Extract asks once before replacing files; the answer decides what happens to them.
+    void replaceQuestion_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArrayList>("files"); // A.TXT, B.TXT, BB.TXT afterwards
+        QTest::addColumn<QString>("message");      // empty: none
+        QTest::newRow("Replace") << 0 << QByteArrayList{"alpha", "bravo", "charlie"}
+                                 << "Extraction complete.";
+        QTest::newRow("Cancel") << 2 << QByteArrayList{"old", "", "old"} << "";
+    }
+    void replaceQuestion() {
+        QFETCH(int, answer);
+        QFETCH(QByteArrayList, files);
+        QFETCH(QString, message);
+        auto w = open("three.dat");
+        QVERIFY(w);
+        QTemporaryDir out;
+        testfiles::Write(out.filePath("A.TXT"), "old");
+        testfiles::Write(out.filePath("BB.TXT"), "old");
+        w->cmdSelectAll->click();
+        dialogs->Answer = answer;
+        dialogs->Answers << out.path();
+        w->cmdExtract->click();
+        QCOMPARE(dialogs->Questions.size(), 1);
+        QCOMPARE(dialogs->Questions[0].Prompt,
+                 "2 files in " + out.path() +
+                     " would be replaced:\n\nA.TXT\nBB.TXT\n\nReplace them with the entries, or "
+                     "keep the existing files?");
+        QCOMPARE(dialogs->Questions[0].Buttons,
+                 (QStringList{"Replace", "Keep Existing", "Cancel"}));
+        QCOMPARE(dialogs->Questions[0].Title, QString("Replace files?"));
+        if (!message.isEmpty())
+            QTRY_COMPARE(dialogs->Messages.size(), 1);
+        QCOMPARE(QByteArrayList({testfiles::Read(out.filePath("A.TXT")),
+                                 testfiles::Read(out.filePath("B.TXT")),
+                                 testfiles::Read(out.filePath("BB.TXT"))}),
+                 files);
+        QCOMPARE(dialogs->Messages.isEmpty() ? QString() : dialogs->Messages[0].Prompt, message);
+    }
+
     // A wide image opens fitted to the window; the zoom steps by a quarter.
     void imageZoom() {
         auto w = open("view.dat");

@@ -114,9 +114,11 @@ void EntryTransfer::StartDrag(const archive::ExtractReport& report) {
         delete mime;
         return;
     }
-    QDrag drag(window_->lstFiles);
-    drag.setMimeData(mime);
-    drag.exec(Qt::CopyAction);
+    // On the heap, as Qt deletes it once the target has taken the data, which may be after
+    // exec returns.
+    auto* drag = new QDrag(window_->lstFiles);
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction);
 }
 
 bool EntryTransfer::eventFilter(QObject* watched, QEvent* event) {

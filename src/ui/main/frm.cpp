@@ -7,6 +7,7 @@
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/EntryMenu.h"
+#include "ui/main/ExistingFiles.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "ui/main/FileListBox.h"
@@ -442,6 +443,10 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
         request.ListedNames.emplace_back(
             std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k)) : std::string_view());
     request.ListCount = lstFiles->count();
+    const ReplaceAnswer answer = AskBeforeReplacing(request, this);
+    if (answer == ReplaceAnswer::Cancel)
+        return;
+    request.KeepExisting = answer == ReplaceAnswer::KeepExisting;
     extracting_ = extraction_->Start(std::move(request));
 }
 

@@ -150,6 +150,7 @@ frmView::frmView(QWidget* owner, const std::filesystem::path& archive, int posit
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 4);
+    lblStatus->setContentsMargins(6, 0, 6, 0);
     layout->addWidget(bar);
     layout->addWidget(pages, 1);
     layout->addWidget(lblStatus);
