@@ -5,6 +5,7 @@
 #include "UiTestSupport.h"
 #include "ui/main/EntryMenu.h"
 #include "ui/main/EntryTransfer.h"
+#include "ui/main/ExtractionRunTestHooks.h"
 #include "ui/main/HexView.h"
 #include "ui/main/frmView.h"
 
@@ -17,11 +18,13 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 
 using testfiles::Record;
@@ -196,9 +199,13 @@ private slots:
             << "PNG image of 60000 × 60000 pixels, too large to show, shown as hex; 45 bytes";
         QTest::newRow("long text is cut") << "view.dat" << 4 << "text"
                                           << "Text, 1048581 bytes; showing the first 1048576 bytes";
-        QTest::newRow("not UTF-8: hex (text on Windows in its code page)")
-            << "view.dat" << 5 << "hex"
-            << "4 bytes";
+#ifdef _WIN32
+        QTest::newRow("not UTF-8: text in the ANSI code page") << "view.dat" << 5 << "text"
+                                                               << "Text, 4 bytes";
+#else
+        QTest::newRow("not UTF-8: hex") << "view.dat" << 5 << "hex"
+                                        << "4 bytes";
+#endif
         QTest::newRow("negative offset") << "odd.dat" << 0 << "problem"
                                          << "NEG: negative offset -5";
         QTest::newRow("cut short")
@@ -339,6 +346,33 @@ private slots:
         QCOMPARE(got, files);
         QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
+    }
+
+    // A long drag shows the run's progress; its Cancel drags nothing.
+    void cancelledDrag() {
+        bool offered = false;
+        EntryTransfer::SetDragHandler([&](const QMimeData&) { offered = true; });
+        extractionrun::SetWorkerHook([](const archive::ExtractProgress& p, std::stop_token stop) {
+            while (p.EntriesDone == 1 && !stop.stop_requested())
+                QThread::msleep(5);
+        });
+        auto w = open("three.dat");
+        QVERIFY(w);
+        w->cmdSelectAll->click();
+        QWidget* viewport = w->lstFiles->viewport();
+        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(0)).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
+        QProgressDialog* progress = nullptr;
+        QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
+        progress->findChild<QPushButton*>()->click();
+        QTRY_COMPARE(dialogs->Messages.size(), 1);
+        extractionrun::SetWorkerHook({});
+        EntryTransfer::SetDragHandler({});
+        QVERIFY(!offered);
+        QCOMPARE(dialogs->Messages[0].Prompt,
+                 QString("Extraction finished with problems:\n\nCancelled: 2 entries were not "
+                         "extracted."));
     }
 
     // Extract asks once before replacing files; the answer decides what happens to them.
