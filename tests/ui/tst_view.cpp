@@ -382,6 +382,10 @@ private slots:
         QTest::addColumn<QString>("message");      // empty: none
         QTest::newRow("Replace") << 0 << QByteArrayList{"alpha", "bravo", "charlie"}
                                  << "Extraction complete.";
+        QTest::newRow("Keep Existing")
+            << 1 << QByteArrayList{"old", "bravo", "old"}
+            << "Extraction complete.\n\nA.TXT: kept the existing file\nBB.TXT: kept the existing "
+               "file";
         QTest::newRow("Cancel") << 2 << QByteArrayList{"old", "", "old"} << "";
     }
     void replaceQuestion() {

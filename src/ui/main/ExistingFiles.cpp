@@ -8,18 +8,42 @@
 #include <set>
 #include <string_view>
 
+namespace {
+
+// Whether the file of the listed name exists in the folder; a name that cannot be a file name
+// is never one.
+bool Exists(const std::filesystem::path& folder, const std::string& name) {
+    if (name.empty() || !archive::UnsafeNameReason(name).empty())
+        return false;
+    std::error_code ec;
+    return std::filesystem::symlink_status(folder / name, ec).type() !=
+           std::filesystem::file_type::not_found;
+}
+
+} // namespace
+
 QStringList ExistingFiles(const ExtractionRequest& request) {
     QStringList names;
     std::set<std::string_view> seen; // an entry whose name comes again replaces the same file
-    for (const std::string& name : request.ListedNames) {
-        if (name.empty() || !archive::UnsafeNameReason(name).empty() || !seen.insert(name).second)
-            continue;
-        std::error_code ec;
-        if (std::filesystem::symlink_status(request.OutputFolder / name, ec).type() !=
-            std::filesystem::file_type::not_found)
+    for (const std::string& name : request.ListedNames)
+        if (seen.insert(name).second && Exists(request.OutputFolder, name))
             names << QString::fromLocal8Bit(name);
-    }
     return names;
+}
+
+void LeaveOutExisting(ExtractionRequest& request) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < request.Positions.size(); ++i) {
+        std::string& name = request.ListedNames[i];
+        if (Exists(request.OutputFolder, name)) {
+            request.Kept.push_back(std::move(name));
+            continue;
+        }
+        request.Positions[kept] = request.Positions[i];
+        request.ListedNames[kept++] = std::move(name);
+    }
+    request.Positions.resize(kept);
+    request.ListedNames.resize(kept);
 }
 
 ReplaceAnswer AskBeforeReplacing(const ExtractionRequest& request, QWidget* owner) {

@@ -24,9 +24,17 @@ ClosingMessage NothingExtracted(const QString& what, const QString& why) {
 
 ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                               const ExtractionRequest& request) {
+    // The files kept are named after the problems, never as problems.
+    QStringList kept;
+    for (std::size_t i = 0; i < request.Kept.size() && i < std::size_t(ProblemsShown); ++i)
+        kept << QString::fromLocal8Bit(request.Kept[i]) +
+                    QStringLiteral(": kept the existing file");
+    if (request.Kept.size() > std::size_t(ProblemsShown))
+        kept << QStringLiteral("... and %1 more kept.").arg(request.Kept.size() - ProblemsShown);
     if (report.AllWritten())
-        return {QStringLiteral("Extraction complete."), modMsgBox::vbInformation,
-                QStringLiteral("Complete")};
+        return {QStringLiteral("Extraction complete.") +
+                    (kept.isEmpty() ? QString() : QStringLiteral("\n\n") + kept.join('\n')),
+                modMsgBox::vbInformation, QStringLiteral("Complete")};
     if (report.ArchiveError)
         return NothingExtracted(pathtext::ShownPath(request.Archive),
                                 QString::fromStdString(archive::Describe(report.ArchiveError)));
@@ -55,6 +63,7 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
     }
     if (problems > ProblemsShown)
         lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
+    lines << kept;
     if (cancelled == 1)
         lines << QStringLiteral("Cancelled: 1 entry was not extracted.");
     else if (cancelled > 1)

@@ -446,7 +446,8 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     const ReplaceAnswer answer = AskBeforeReplacing(request, this);
     if (answer == ReplaceAnswer::Cancel)
         return;
-    request.KeepExisting = answer == ReplaceAnswer::KeepExisting;
+    if (answer == ReplaceAnswer::KeepExisting)
+        LeaveOutExisting(request);
     extracting_ = extraction_->Start(std::move(request));
 }
 
