@@ -383,10 +383,10 @@ private slots:
         QTest::newRow("Replace") << 0 << QByteArrayList{"alpha", "bravo", "charlie"}
                                  << "Extraction complete.";
         QTest::newRow("Keep Existing")
-            << 1 << QByteArrayList{"old", "bravo", "old"}
-            << "Extraction complete.\n\nA.TXT: kept the existing file\nBB.TXT: kept the existing "
+            << 1 << QByteArrayList{"alpha", "old", "old"}
+            << "Extraction complete.\n\nB.TXT: kept the existing file\nBB.TXT: kept the existing "
                "file";
-        QTest::newRow("Cancel") << 2 << QByteArrayList{"old", "", "old"} << "";
+        QTest::newRow("Cancel") << 2 << QByteArrayList{"", "old", "old"} << "";
     }
     void replaceQuestion() {
         QFETCH(int, answer);
@@ -395,7 +395,7 @@ private slots:
         auto w = open("three.dat");
         QVERIFY(w);
         QTemporaryDir out;
-        testfiles::Write(out.filePath("A.TXT"), "old");
+        testfiles::Write(out.filePath("B.TXT"), "old");
         testfiles::Write(out.filePath("BB.TXT"), "old");
         w->cmdSelectAll->click();
         dialogs->Answer = answer;
@@ -404,7 +404,7 @@ private slots:
         QCOMPARE(dialogs->Questions.size(), 1);
         QCOMPARE(dialogs->Questions[0].Prompt,
                  "2 files in " + out.path() +
-                     " would be replaced:\n\nA.TXT\nBB.TXT\n\nReplace them with the entries, or "
+                     " would be replaced:\n\nB.TXT\nBB.TXT\n\nReplace them with the entries, or "
                      "keep the existing files?");
         QCOMPARE(dialogs->Questions[0].Buttons,
                  (QStringList{"Replace", "Keep Existing", "Cancel"}));

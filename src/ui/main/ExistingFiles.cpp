@@ -39,8 +39,11 @@ void LeaveOutExisting(ExtractionRequest& request) {
             request.Kept.push_back(std::move(name));
             continue;
         }
-        request.Positions[kept] = request.Positions[i];
-        request.ListedNames[kept++] = std::move(name);
+        if (kept != i) {
+            request.Positions[kept] = request.Positions[i];
+            request.ListedNames[kept] = std::move(name);
+        }
+        ++kept;
     }
     request.Positions.resize(kept);
     request.ListedNames.resize(kept);
@@ -58,7 +61,10 @@ ReplaceAnswer AskBeforeReplacing(const ExtractionRequest& request, QWidget* owne
     prompt += names.mid(0, ExistingShown).join(QLatin1Char('\n'));
     if (names.size() > ExistingShown)
         prompt += QStringLiteral("\n... and %1 more.").arg(names.size() - ExistingShown);
-    prompt += QStringLiteral("\n\nReplace them with the entries, or keep the existing files?");
+    prompt +=
+        names.size() == 1
+            ? QStringLiteral("\n\nReplace it with the entry, or keep the existing file?")
+            : QStringLiteral("\n\nReplace them with the entries, or keep the existing files?");
     const int chosen = modMsgBox::Ask(
         prompt,
         {QStringLiteral("Replace"), QStringLiteral("Keep Existing"), QStringLiteral("Cancel")},
