@@ -17,6 +17,11 @@ Handler& CurrentHandler() {
     return handler;
 }
 
+AskHandler& CurrentAskHandler() {
+    static AskHandler handler;
+    return handler;
+}
+
 ShowHandler& CurrentShowHandler() {
     static ShowHandler handler;
     return handler;
@@ -110,6 +115,33 @@ int MsgBox(const QString& Prompt, int Buttons, const QString& Title, QWidget* Ow
     if (const ShowHandler& show = CurrentShowHandler())
         return show(*box);
     return ShowBox(*box);
+}
+
+int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title, QWidget* Owner) {
+    if (const AskHandler& handler = CurrentAskHandler())
+        return handler(Prompt, Buttons, Title);
+    const std::unique_ptr<QMessageBox> box =
+        MakeBox(Prompt, vbQuestion, Title, Owner ? Owner : DefaultOwner());
+    for (QAbstractButton* button : box->buttons()) { // the style's OK
+        box->removeButton(button);
+        delete button;
+    }
+    QList<QAbstractButton*> added;
+    for (const QString& caption : Buttons)
+        added << box->addButton(caption, added.size() + 1 < Buttons.size()
+                                             ? QMessageBox::ActionRole
+                                             : QMessageBox::RejectRole);
+    if (added.isEmpty())
+        return -1;
+    box->setDefaultButton(static_cast<QPushButton*>(added.first()));
+    box->setEscapeButton(added.last());
+    box->exec();
+    const qsizetype chosen = added.indexOf(box->clickedButton());
+    return int(chosen >= 0 ? chosen : added.size() - 1);
+}
+
+void SetAskHandler(AskHandler handler) {
+    CurrentAskHandler() = std::move(handler);
 }
 
 void SetHandler(Handler handler) {

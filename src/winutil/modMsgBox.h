@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -51,5 +52,15 @@ void SetHandler(Handler handler);
 // Replaces only the showing of the made box (tests look at the box); an empty one restores it.
 using ShowHandler = std::function<int(QMessageBox& box)>;
 void SetShowHandler(ShowHandler handler);
+
+// A question whose buttons have captions of their own (Buttons, in the order shown; the first
+// is the default, the last the one Esc chooses): returns the index of the button chosen.
+int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title,
+        QWidget* Owner = nullptr);
+
+// Replaces the whole question (tests answer it); an empty handler restores it.
+using AskHandler =
+    std::function<int(const QString& Prompt, const QStringList& Buttons, const QString& Title)>;
+void SetAskHandler(AskHandler handler);
 
 } // namespace modMsgBox

@@ -3,6 +3,7 @@
 #include "FatFolder.h"
 #include "TestFiles.h"
 #include "archive/Directory.h"
+#include "archive/EntryData.h"
 #include "archive/Extract.h"
 #include "archive/Names.h"
 
@@ -749,6 +750,50 @@ private slots:
         QFETCH(bool, windows);
         QFETCH(bool, safe);
         QCOMPARE(archive::UnsafeNameReason(name.toStdString(), windows).empty(), safe);
+    }
+
+    // Reading a range of one entry in place, checked as extraction checks it.
+    void entryData_data() {
+        QTest::addColumn<QByteArray>("archive"); // empty: no archive
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QByteArray>("listed");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QByteArray>("fromByte2"); // what reading 100 bytes from byte 2 gives
+        const QByteArray three = ThreeEntries();
+        QTest::newRow("whole") << three << 1 << QByteArray("B.TXT") << Kind::Written
+                               << QByteArray("avo!");
+        QTest::newRow("cut short: only the bytes that exist")
+            << Record("A", 40, 9) + Record("", 0, 0) + "abcd" << 0 << QByteArray("A")
+            << Kind::CutShort << QByteArray("cd");
+        QTest::newRow("negative offset") << Record("A", -1, 4) + Record("", 0, 0) << 0
+                                         << QByteArray("A") << Kind::NegativeRange << QByteArray();
+        QTest::newRow("negative size") << Record("A", 40, -4) + Record("", 0, 0) << 0
+                                       << QByteArray("A") << Kind::NegativeRange << QByteArray();
+        QTest::newRow("another name: the archive changed")
+            << three << 1 << QByteArray("A.TXT") << Kind::ArchiveChanged << QByteArray();
+        QTest::newRow("past the directory")
+            << three << 3 << QByteArray("D.TXT") << Kind::NotInDirectory << QByteArray();
+        QTest::newRow("record cut short") << Record("A", 40, 9).left(15) << 0 << QByteArray("A")
+                                          << Kind::RecordCutShort << QByteArray();
+        QTest::newRow("no archive")
+            << QByteArray() << 0 << QByteArray("A") << Kind::NotOpened << QByteArray();
+    }
+    void entryData() {
+        QFETCH(QByteArray, archive);
+        QFETCH(int, position);
+        QFETCH(QByteArray, listed);
+        QFETCH(Kind, kind);
+        QFETCH(QByteArray, fromByte2);
+        if (!archive.isEmpty())
+            testfiles::Write(archivePath, archive);
+        const archive::EntryData data(testfiles::NativePath(archivePath), position,
+                                      listed.toStdString());
+        QCOMPARE(data.Record().Result, kind);
+        QByteArray got(100, '\0');
+        std::error_code ec;
+        got.resize(qsizetype(data.Read(2, got.data(), 100, ec)));
+        QVERIFY(!ec);
+        QCOMPARE(got, fromByte2);
     }
 };
 

@@ -36,8 +36,8 @@ struct RecordedBrowse {
 };
 
 // Records every message box, answering it with the next queued reply (OK when none is left),
-// and answers every folder dialog with the next queued answer ("" when none is left, as a
-// cancel).
+// and every question (answered with Answer), and answers every folder dialog with the next
+// queued answer ("" when none is left, as a cancel).
 class DialogRecorder {
 public:
     DialogRecorder() {
@@ -45,6 +45,11 @@ public:
             Messages.append({prompt, buttons, title});
             return Replies.isEmpty() ? int(modMsgBox::vbOK) : Replies.takeFirst();
         });
+        modMsgBox::SetAskHandler(
+            [this](const QString& prompt, const QStringList& buttons, const QString& title) {
+                Questions.append({prompt, buttons, title});
+                return Answer;
+            });
         modBrowseForFolder::SetHandler(
             [this](const QString& initial, QWidget*, const QString& title) {
                 Browses.append({initial, title});
@@ -53,10 +58,22 @@ public:
     }
     ~DialogRecorder() {
         modMsgBox::SetHandler({});
+        modMsgBox::SetAskHandler(
+            [this](const QString& prompt, const QStringList& buttons, const QString& title) {
+                Questions.append({prompt, buttons, title});
+                return Answer;
+            });
         modBrowseForFolder::SetHandler({});
     }
     QList<RecordedMessage> Messages;
     QList<RecordedBrowse> Browses;
+    struct Question {
+        QString Prompt;
+        QStringList Buttons;
+        QString Title;
+    };
+    QList<Question> Questions;
+    int Answer = 2; // the last button: Cancel
     QStringList Answers;
     QList<int> Replies;
 };

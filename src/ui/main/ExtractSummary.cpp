@@ -63,9 +63,16 @@ ClosingMessage NothingExtracted(const QString& what, const QString& why) {
 
 ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                               const ExtractionRequest& request) {
+    // The files kept are named after the problems, never as problems.
+    QStringList kept;
+    for (std::size_t i = 0; i < request.Kept.size() && i < std::size_t(ProblemsShown); ++i)
+        kept << EscapedName(request.Kept[i]) + QStringLiteral(": kept the existing file");
+    if (request.Kept.size() > std::size_t(ProblemsShown))
+        kept << QStringLiteral("... and %1 more kept.").arg(request.Kept.size() - ProblemsShown);
     if (report.AllWritten())
-        return {QStringLiteral("Extraction complete."), modMsgBox::vbInformation,
-                QStringLiteral("Complete")};
+        return {QStringLiteral("Extraction complete.") +
+                    (kept.isEmpty() ? QString() : QStringLiteral("\n\n") + kept.join('\n')),
+                modMsgBox::vbInformation, QStringLiteral("Complete")};
     if (report.ArchiveError)
         return NothingExtracted(pathtext::ShownPath(request.Archive),
                                 QString::fromStdString(archive::Describe(report.ArchiveError)));
@@ -96,13 +103,15 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
     if (problems > ProblemsShown)
         lines << QStringLiteral("... and %1 more.").arg(problems - ProblemsShown);
     if (cancelled == 0)
-        return Problems(lines);
+        return Problems(lines << kept);
     // A cancel is the user's choice, not a failure: what was written, what the cancel left out,
-    // and the problems apart.
+    // and the problems and the files kept apart.
     QString prompt = QStringLiteral("%1 extracted.\nCancelled: %2 not extracted.")
                          .arg(EntriesWere(written), EntriesWere(cancelled));
     if (problems > 0)
         prompt += QStringLiteral("\n\nProblems:\n") + lines.join('\n');
+    if (!kept.isEmpty())
+        prompt += QStringLiteral("\n\n") + kept.join('\n');
     return {prompt, problems > 0 ? modMsgBox::vbExclamation : modMsgBox::vbInformation,
             QStringLiteral("Extraction cancelled")};
 }

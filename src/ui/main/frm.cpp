@@ -7,6 +7,8 @@
 #include "ui/FocusCues.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/EntryMenu.h"
+#include "ui/main/ExistingFiles.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "ui/main/FileListBox.h"
@@ -242,6 +244,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(cmdExtract, &QPushButton::clicked, this, &frm::cmdExtract_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
+    mnuEntry = new EntryMenu(this);
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
@@ -536,6 +539,11 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
         request.ListedNames.emplace_back(
             std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k)) : std::string_view());
     request.ListCount = lstFiles->count();
+    const ReplaceAnswer answer = AskBeforeReplacing(request, this);
+    if (answer == ReplaceAnswer::Cancel)
+        return;
+    if (answer == ReplaceAnswer::KeepExisting)
+        LeaveOutExisting(request);
     extracting_ = extraction_->Start(std::move(request));
 }
 
@@ -596,7 +604,8 @@ void frm::OpenPath(const QString& path) {
 
 void frm::dragEnterEvent(QDragEnterEvent* event) {
     // Offered as a copy, so that a source that moves what it drags never deletes the file.
-    if (!extracting_ && !DroppedPath(event->mimeData()).isEmpty() &&
+    // Entries dragged out of the window's own list are not taken back.
+    if (!extracting_ && !event->source() && !DroppedPath(event->mimeData()).isEmpty() &&
         (event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();

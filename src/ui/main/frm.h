@@ -23,6 +23,7 @@ class FileListBox;
 class clsINI;
 class clsResizeLimits;
 class ExtractionRun;
+class EntryMenu;
 
 // The main window (scale: twips): the current folder, its files, and the entries of the file last
 // clicked, with "Select All" and "Extract". Geometry is in twips; the client area is the central
@@ -46,6 +47,7 @@ public:
     QAction* mnuFileExit;
     QMenu* mnuHelp;
     QAction* mnuHelpAbout;
+    EntryMenu* mnuEntry; // the entry list's context menu
 
     // The program's folder, where the settings file lives and where the window starts the
     // first time: the executable's folder unless set (tests give it a folder of their own).
@@ -57,6 +59,11 @@ public:
 
     // The positions of the selected lines, ascending: the entries Extract writes.
     std::vector<int> SelectedPositions() const;
+
+    // The archive whose entries lstFiles shows (empty when none) and its records, line k being
+    // record k.
+    const std::filesystem::path& ListedArchive() const { return listedArchive_; }
+    const archive::EntryList& Listing() const { return listing_; }
 
     // Opens a path handed to the program on its command line or dropped on the window, as
     // pathtext::PathText gives it: a file opens its folder with the file highlighted and listed

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QPoint;
+class frm;
+
+// The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
+// double-click), Extract (as the button) and Copy Names. View and Open act on the line under the
+// mouse, or on the current line from the keyboard; the window carries them out.
+class EntryMenu : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EntryMenu(frm* window);
+
+    QMenu* Menu;
+    QAction* mnuEntryView;
+    QAction* mnuEntryOpen;
+    QAction* mnuEntryExtract;
+    QAction* mnuEntryCopyNames;
+
+signals:
+    void View(int row);
+    void Open(int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The line View and Open act on: the one the menu was opened over, else the current one.
+    int Target() const;
+    void Popup(const QPoint& at, int row);
+    void CopyNames();
+    void ShowViewer(int row);
+
+    frm* window_;
+    int mouseRow_ = -2; // the line under the mouse while the menu it opened is shown
+    // A double-click leaves its line's selection as it was before the first press, whatever
+    // its presses toggled.
+    QElapsedTimer sincePress_;
+    int pressRow_ = -1;
+    bool pressSelected_ = false;
+};
