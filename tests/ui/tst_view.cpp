@@ -306,7 +306,8 @@ private slots:
         } else {
             QTRY_COMPARE(dialogs->Messages.size(), 1);
             QCOMPARE(dialogs->Messages[0],
-                     RecordedMessage({"Extraction finished with problems:\n\n" + problem,
+                     RecordedMessage({"Extraction finished with problems:\n\n" +
+                                          QString(problem).replace(' ', QChar(0xA0)),
                                       modMsgBox::vbExclamation, "Extraction incomplete"}));
             QCOMPARE(urls->Opened, QList<QUrl>{});
         }
@@ -371,8 +372,7 @@ private slots:
         EntryTransfer::SetDragHandler({});
         QVERIFY(!offered);
         QCOMPARE(dialogs->Messages[0].Prompt,
-                 QString("Extraction finished with problems:\n\nCancelled: 2 entries were not "
-                         "extracted."));
+                 QString("1 entry was extracted.\nCancelled: 2 entries were not extracted."));
     }
 
     // Extract asks once before replacing files; the answer decides what happens to them.
