@@ -69,6 +69,7 @@ bool ExtractionRun::Start(ExtractionRequest request) {
         archive::ExtractOptions options;
         options.ListedNames = listed;
         options.Stop = stop;
+        options.KeepExisting = request_.KeepExisting;
         options.OnProgress = [&](const archive::ExtractProgress& p) {
             const int step =
                 p.TotalBytes ? int(steps * std::min(p.BytesDone, p.TotalBytes) / p.TotalBytes) : 0;

@@ -23,8 +23,8 @@ struct ExtractionRequest {
     std::vector<int> Positions;           // ascending, each once
     std::vector<std::string> ListedNames; // the name listed at each position, in the same order
     int ListCount = 0;                    // the lines listed; positions at or above are skipped
-    // The entries left out because their files exist and were kept, by name.
-    std::vector<std::string> Kept;
+    // An existing file of an entry's name is kept (the entry is KeptExisting), not replaced.
+    bool KeepExisting = false;
 };
 
 // One extraction at a time beside the window that starts it: the entries are written on a

@@ -542,8 +542,7 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     const ReplaceAnswer answer = AskBeforeReplacing(request, this);
     if (answer == ReplaceAnswer::Cancel)
         return;
-    if (answer == ReplaceAnswer::KeepExisting)
-        LeaveOutExisting(request);
+    request.KeepExisting = answer == ReplaceAnswer::KeepExisting;
     extracting_ = extraction_->Start(std::move(request));
 }
 
