@@ -15,8 +15,18 @@ ClosingMessage Problems(const QStringList& lines) {
             modMsgBox::vbExclamation, QStringLiteral("Extraction incomplete")};
 }
 
-// An entry name fit for one line, as the command line shows it: control characters (C0, DEL,
-// C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes), the backslash \\.
+// A problem line that the message box never breaks: it grows to fit the line instead.
+QString Unbroken(const QString& line) {
+    QString kept = line;
+    return kept.replace(QChar(' '), QChar(0xA0));
+}
+
+QString EntriesWere(int n) {
+    return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
+}
+
+} // namespace
+
 QString EscapedName(std::string_view name) {
 #ifdef _WIN32
     const QString text = QString::fromLocal8Bit(name.data(), qsizetype(name.size()));
@@ -43,18 +53,6 @@ QString EscapedName(std::string_view name) {
     }
     return out;
 }
-
-// A problem line that the message box never breaks: it grows to fit the line instead.
-QString Unbroken(const QString& line) {
-    QString kept = line;
-    return kept.replace(QChar(' '), QChar(0xA0));
-}
-
-QString EntriesWere(int n) {
-    return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
-}
-
-} // namespace
 
 ClosingMessage NothingExtracted(const QString& what, const QString& why) {
     return Problems(
