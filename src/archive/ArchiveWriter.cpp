@@ -2,6 +2,7 @@
 
 #include "FileIO.h"
 #include "archive/ArchiveEntry.h"
+#include "archive/Check.h"
 #include "archive/Names.h"
 
 #include <chrono>
@@ -300,6 +301,27 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     else if (naming == io::NewFile::Naming::Refused)
         report.Failed = {-1, "the archive was replaced while it was written"};
     return report;
+}
+
+EditableDirectory ReadForEditing(const Archive& archive) {
+    EditableDirectory dir;
+    const CheckReport check = CheckArchive(archive, [&](const Finding& f) {
+        if (f.What == Finding::Kind::Problem)
+            dir.Problems.push_back("cannot be edited: entry " + std::to_string(f.Position) + ' ' +
+                                   f.Name + ": " + f.Text);
+    });
+    dir.ReadError = check.ReadError;
+    if (dir.ReadError || !dir.Problems.empty())
+        return dir;
+    archive.WalkDirectory(
+        [&](int, const ArchiveEntry& e) {
+            dir.Entries.push_back(e);
+            return true;
+        },
+        dir.ReadError);
+    if (dir.ReadError)
+        dir.Entries.clear();
+    return dir;
 }
 
 } // namespace archive

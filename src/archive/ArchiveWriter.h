@@ -12,6 +12,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace archive {
@@ -75,5 +76,15 @@ struct WriteReport {
 // chunks (or by the kernel), so memory does not grow with their sizes.
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options = {});
+
+// The directory of an archive to edit. Only an archive that CheckArchive finds no problem in is
+// edited: each problem is one line of Problems ("cannot be edited: entry K NAME: TEXT") and
+// Entries is then empty, as it is when reading failed (ReadError).
+struct EditableDirectory {
+    std::vector<ArchiveEntry> Entries;
+    std::vector<std::string> Problems;
+    std::error_code ReadError;
+};
+EditableDirectory ReadForEditing(const Archive& archive);
 
 } // namespace archive

@@ -435,27 +435,15 @@ int OpenForEditing(const std::string& command, const std::vector<std::string>& o
                          (command == "remove" ? "ENTRY..." : "FILE...")};
     if (!Open(operands[0], archive))
         return 2;
-    // Only an archive that check finds no problem in is edited.
-    bool problems = false;
-    const archive::CheckReport check = archive::CheckArchive(archive, [&](const auto& f) {
-        if (f.What != archive::Finding::Kind::Problem)
-            return;
-        Complain(operands[0], "cannot be edited: entry " + std::to_string(f.Position) + ' ' +
-                                  f.Name + ": " + f.Text);
-        problems = true;
-    });
-    if (check.ReadError)
-        return ReadFailed(operands[0], check.ReadError);
-    if (problems)
+    archive::EditableDirectory dir = archive::ReadForEditing(archive);
+    for (const std::string& problem : dir.Problems)
+        Complain(operands[0], problem);
+    if (dir.ReadError)
+        return ReadFailed(operands[0], dir.ReadError);
+    if (!dir.Problems.empty())
         return 1;
-    std::error_code ec;
-    archive.WalkDirectory(
-        [&](int, const archive::ArchiveEntry& e) {
-            entries.push_back(e);
-            return true;
-        },
-        ec);
-    return ec ? ReadFailed(operands[0], ec) : -1;
+    entries = std::move(dir.Entries);
+    return -1;
 }
 
 // add and replace: the archive's entries with the FILEs appended or in place of the entries

@@ -34,6 +34,10 @@ EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window) {
     mnuEntryOpen = AddAction(Menu, "mnuEntryOpen", QStringLiteral("&Open"));
     mnuEntryExtract = AddAction(Menu, "mnuEntryExtract", QStringLiteral("E&xtract..."));
     mnuEntryCopyNames = AddAction(Menu, "mnuEntryCopyNames", QStringLiteral("&Copy Names"));
+    Menu->addSeparator();
+    mnuEntryReplace = AddAction(Menu, "mnuEntryReplace", QStringLiteral("&Replace..."));
+    mnuEntryAdd = AddAction(Menu, "mnuEntryAdd", QStringLiteral("&Add Files..."));
+    mnuEntryRemove = AddAction(Menu, "mnuEntryRemove", QStringLiteral("Re&move"));
     // F3 works from the list as well as in the menu.
     mnuEntryView->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     list->addAction(mnuEntryView);
@@ -119,13 +123,15 @@ void EntryMenu::Popup(const QPoint& at, int row) {
     mnuEntryView->setEnabled(onEntry);
     mnuEntryOpen->setEnabled(onEntry);
     mnuEntryExtract->setEnabled(window_->cmdExtract->isEnabled());
-    mnuEntryCopyNames->setEnabled(!window_->SelectedPositions().empty());
+    const bool selected = !window_->SelectedPositions().empty();
+    mnuEntryCopyNames->setEnabled(selected);
+    mnuEntryReplace->setEnabled(onEntry);
+    mnuEntryAdd->setEnabled(window_->cmdExtract->isEnabled());
+    mnuEntryRemove->setEnabled(onEntry || selected);
     Menu->exec(at);
     mouseRow_ = NoMouseRow;
-    mnuEntryView->setEnabled(true);
-    mnuEntryOpen->setEnabled(true);
-    mnuEntryExtract->setEnabled(true);
-    mnuEntryCopyNames->setEnabled(true);
+    for (QAction* action : Menu->actions())
+        action->setEnabled(true);
 }
 
 void EntryMenu::ShowViewer(int row) {

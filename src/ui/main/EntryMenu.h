@@ -9,8 +9,9 @@ class QPoint;
 class frm;
 
 // The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
-// double-click), Extract (as the button) and Copy Names. View and Open act on the line under the
-// mouse, or on the current line from the keyboard; the window carries them out.
+// double-click), Extract (as the button), Copy Names, and Replace, Add Files and Remove. View and
+// Open act on the line under the mouse, or on the current line from the keyboard; the window
+// carries them out.
 class EntryMenu : public QObject {
     Q_OBJECT
 
@@ -22,6 +23,13 @@ public:
     QAction* mnuEntryOpen;
     QAction* mnuEntryExtract;
     QAction* mnuEntryCopyNames;
+    QAction* mnuEntryReplace; // these three: see ArchiveEditor
+    QAction* mnuEntryAdd;
+    QAction* mnuEntryRemove;
+
+    // The line View, Open and Replace act on: the one the menu was opened over, else the
+    // current one.
+    int Target() const;
 
 signals:
     void View(int row);
@@ -31,8 +39,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The line View and Open act on: the one the menu was opened over, else the current one.
-    int Target() const;
     void Popup(const QPoint& at, int row);
     void CopyNames();
     void ShowViewer(int row);

@@ -1,52 +1,25 @@
 #include "ui/main/ExistingFiles.h"
 
-#include "archive/Names.h"
+#include "archive/Extract.h"
 #include "ui/PathText.h"
 #include "winutil/modMsgBox.h"
 
-#include <filesystem>
 #include <set>
+#include <string>
 #include <string_view>
-
-namespace {
-
-// Whether the file of the listed name exists in the folder; a name that cannot be a file name
-// is never one.
-bool Exists(const std::filesystem::path& folder, const std::string& name) {
-    if (name.empty() || !archive::UnsafeNameReason(name).empty())
-        return false;
-    std::error_code ec;
-    return std::filesystem::symlink_status(folder / name, ec).type() !=
-           std::filesystem::file_type::not_found;
-}
-
-} // namespace
+#include <vector>
 
 QStringList ExistingFiles(const ExtractionRequest& request) {
-    QStringList names;
-    std::set<std::string_view> seen; // an entry whose name comes again replaces the same file
+    // An entry whose name comes again replaces the same file: each name is asked about once.
+    std::vector<std::string> names;
+    std::set<std::string_view> seen;
     for (const std::string& name : request.ListedNames)
-        if (seen.insert(name).second && Exists(request.OutputFolder, name))
-            names << QString::fromLocal8Bit(name);
-    return names;
-}
-
-void LeaveOutExisting(ExtractionRequest& request) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < request.Positions.size(); ++i) {
-        std::string& name = request.ListedNames[i];
-        if (Exists(request.OutputFolder, name)) {
-            request.Kept.push_back(std::move(name));
-            continue;
-        }
-        if (kept != i) {
-            request.Positions[kept] = request.Positions[i];
-            request.ListedNames[kept] = std::move(name);
-        }
-        ++kept;
-    }
-    request.Positions.resize(kept);
-    request.ListedNames.resize(kept);
+        if (seen.insert(name).second)
+            names.push_back(name);
+    QStringList existing;
+    for (const std::string& name : archive::ExistingNames(request.OutputFolder, names))
+        existing << QString::fromLocal8Bit(name);
+    return existing;
 }
 
 ReplaceAnswer AskBeforeReplacing(const ExtractionRequest& request, QWidget* owner) {

@@ -10,9 +10,6 @@ class QWidget;
 // that cannot be file names left out), in the request's order.
 QStringList ExistingFiles(const ExtractionRequest& request);
 
-// Leaves the entries whose files exist out of the request, naming them in its Kept.
-void LeaveOutExisting(ExtractionRequest& request);
-
 // Before anything is written: when files in the output folder would be replaced, asks once
 // whether to replace them, keep them or cancel, naming how many and the first few.
 enum class ReplaceAnswer { Replace, KeepExisting, Cancel };

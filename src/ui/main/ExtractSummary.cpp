@@ -15,8 +15,18 @@ ClosingMessage Problems(const QStringList& lines) {
             modMsgBox::vbExclamation, QStringLiteral("Extraction incomplete")};
 }
 
-// An entry name fit for one line, as the command line shows it: control characters (C0, DEL,
-// C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes), the backslash \\.
+// A problem line that the message box never breaks: it grows to fit the line instead.
+QString Unbroken(const QString& line) {
+    QString kept = line;
+    return kept.replace(QChar(' '), QChar(0xA0));
+}
+
+QString EntriesWere(int n) {
+    return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
+}
+
+} // namespace
+
 QString EscapedName(std::string_view name) {
 #ifdef _WIN32
     const QString text = QString::fromLocal8Bit(name.data(), qsizetype(name.size()));
@@ -44,18 +54,6 @@ QString EscapedName(std::string_view name) {
     return out;
 }
 
-// A problem line that the message box never breaks: it grows to fit the line instead.
-QString Unbroken(const QString& line) {
-    QString kept = line;
-    return kept.replace(QChar(' '), QChar(0xA0));
-}
-
-QString EntriesWere(int n) {
-    return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
-}
-
-} // namespace
-
 ClosingMessage NothingExtracted(const QString& what, const QString& why) {
     return Problems(
         {what + QStringLiteral(": ") + why, QString(), QStringLiteral("No entry was extracted.")});
@@ -63,12 +61,26 @@ ClosingMessage NothingExtracted(const QString& what, const QString& why) {
 
 ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                               const ExtractionRequest& request) {
+    using Kind = archive::EntryResult::Kind;
+    // The entry's record name, or the name it was listed under when the record was never read.
+    const auto nameOf = [&](const archive::EntryResult& e) {
+        if (!e.Name.empty())
+            return std::string_view(e.Name);
+        const auto at =
+            std::lower_bound(request.Positions.begin(), request.Positions.end(), e.Position);
+        const auto i = std::size_t(std::distance(request.Positions.begin(), at));
+        return at != request.Positions.end() && *at == e.Position && i < request.ListedNames.size()
+                   ? std::string_view(request.ListedNames[i])
+                   : std::string_view();
+    };
     // The files kept are named after the problems, never as problems.
     QStringList kept;
-    for (std::size_t i = 0; i < request.Kept.size() && i < std::size_t(ProblemsShown); ++i)
-        kept << EscapedName(request.Kept[i]) + QStringLiteral(": kept the existing file");
-    if (request.Kept.size() > std::size_t(ProblemsShown))
-        kept << QStringLiteral("... and %1 more kept.").arg(request.Kept.size() - ProblemsShown);
+    int keptCount = 0;
+    for (const archive::EntryResult& e : report.Entries)
+        if (e.Result == Kind::KeptExisting && ++keptCount <= ProblemsShown)
+            kept << EscapedName(nameOf(e)) + QStringLiteral(": kept the existing file");
+    if (keptCount > ProblemsShown)
+        kept << QStringLiteral("... and %1 more kept.").arg(keptCount - ProblemsShown);
     if (report.AllWritten())
         return {QStringLiteral("Extraction complete.") +
                     (kept.isEmpty() ? QString() : QStringLiteral("\n\n") + kept.join('\n')),
@@ -80,24 +92,15 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
         return NothingExtracted(pathtext::ShownPath(request.OutputFolder),
                                 QString::fromStdString(archive::Describe(report.FolderError)));
 
-    using Kind = archive::EntryResult::Kind;
     QStringList lines;
     int problems = 0, cancelled = 0, written = 0;
     for (const archive::EntryResult& e : report.Entries) {
         cancelled += e.Result == Kind::Cancelled;
         written += e.Result == Kind::Written;
-        if (e.Result == Kind::Written || e.Result == Kind::Cancelled || ++problems > ProblemsShown)
+        if (e.Result == Kind::Written || e.Result == Kind::Cancelled ||
+            e.Result == Kind::KeptExisting || ++problems > ProblemsShown)
             continue;
-        std::string_view name = e.Name;
-        if (name.empty()) { // the record was never read: the name it was listed under
-            const auto at =
-                std::lower_bound(request.Positions.begin(), request.Positions.end(), e.Position);
-            const auto i = std::size_t(std::distance(request.Positions.begin(), at));
-            if (at != request.Positions.end() && *at == e.Position &&
-                i < request.ListedNames.size())
-                name = request.ListedNames[i];
-        }
-        lines << Unbroken(EscapedName(name) + QStringLiteral(": ") +
+        lines << Unbroken(EscapedName(nameOf(e)) + QStringLiteral(": ") +
                           QString::fromStdString(archive::Describe(e)));
     }
     if (problems > ProblemsShown)

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 // The message that closes an extraction: its text, its message-box style and its title.
 struct ClosingMessage {
     QString Prompt;
@@ -20,6 +22,10 @@ inline constexpr int ProblemsShown = 20;
 // ProblemsShown of them), how many were cancelled, or why nothing was extracted.
 ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                               const ExtractionRequest& request);
+
+// An entry name fit for one line, as the command line shows it: control characters (C0, DEL,
+// C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes), the backslash \\.
+QString EscapedName(std::string_view name);
 
 // The closing message of a run that extracted nothing: what failed (a path), and why.
 ClosingMessage NothingExtracted(const QString& what, const QString& why);

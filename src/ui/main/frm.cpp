@@ -7,6 +7,7 @@
 #include "ui/FocusCues.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/ArchiveEditor.h"
 #include "ui/main/EntryMenu.h"
 #include "ui/main/ExistingFiles.h"
 #include "ui/main/ExtractSummary.h"
@@ -229,6 +230,8 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     mnuFileRefresh = mnuFile->addAction(QStringLiteral("&Refresh"));
     mnuFileRefresh->setObjectName(QStringLiteral("mnuFileRefresh"));
     mnuFileRefresh->setShortcut(Qt::Key_F5); // reads the current folder again
+    mnuFileNew = mnuFile->addAction(QStringLiteral("&New Archive..."));
+    mnuFileNew->setObjectName(QStringLiteral("mnuFileNew"));
     mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
@@ -245,6 +248,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
     mnuEntry = new EntryMenu(this);
+    new ArchiveEditor(this);
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
@@ -542,8 +546,7 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     const ReplaceAnswer answer = AskBeforeReplacing(request, this);
     if (answer == ReplaceAnswer::Cancel)
         return;
-    if (answer == ReplaceAnswer::KeepExisting)
-        LeaveOutExisting(request);
+    request.KeepExisting = answer == ReplaceAnswer::KeepExisting;
     extracting_ = extraction_->Start(std::move(request));
 }
 

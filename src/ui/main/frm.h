@@ -43,6 +43,7 @@ public:
     QPushButton* cmdSelectAll;
     QPushButton* cmdExtract;
     QMenu* mnuFile;
+    QAction* mnuFileNew;
     QAction* mnuFileRefresh;
     QAction* mnuFileExit;
     QMenu* mnuHelp;

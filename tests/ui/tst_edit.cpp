@@ -1,0 +1,114 @@
+// Writing archives from the window: Replace, Add Files and Remove in the entry list's context
+// menu, and New Archive in the File menu.
+
+#include "TestFiles.h"
+#include "UiTestSupport.h"
+#include "winutil/modFileDialog.h"
+
+#include <QAction>
+#include <QTemporaryDir>
+
+using Entries = QList<QPair<QByteArray, QByteArray>>;
+
+class TestEdit : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir appDir;
+
+private slots:
+    void initTestCase() { frm::SetAppPath(appDir.path()); }
+
+    // Each action on three.dat (A.TXT, B.TXT, BB.TXT) with the line B.TXT current and the
+    // files picked made beside it: the archive afterwards, listed again, and the message shown.
+    void actions_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QStringList>("picked"); // files made with their names as bytes
+        QTest::addColumn<int>("reply");          // to the question, when there is one
+        QTest::addColumn<Entries>("after");      // of the archive written (NEW.DAT for New)
+        QTest::addColumn<QString>("message");
+        const Entries three{{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}};
+        QTest::newRow("add appends and relists")
+            << "mnuEntryAdd" << QList<int>{} << QStringList{"C.TXT", "D"} << 0
+            << three + Entries{{"C.TXT", "C.TXT"}, {"D", "D"}} << "";
+        QTest::newRow("replace keeps the position")
+            << "mnuEntryReplace" << QList<int>{} << QStringList{"OTHER.BIN"} << 0
+            << Entries{{"A.TXT", "alpha"}, {"B.TXT", "OTHER.BIN"}, {"BB.TXT", "charlie"}} << "";
+        QTest::newRow("remove after Yes")
+            << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{} << int(modMsgBox::vbYes)
+            << Entries{{"B.TXT", "bravo"}} << "";
+        QTest::newRow("remove after No") << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{}
+                                         << int(modMsgBox::vbNo) << three << "";
+        QTest::newRow("new archive from files")
+            << "mnuFileNew" << QList<int>{} << QStringList{"Y.TXT", "X.TXT"} << 0
+            << Entries{{"Y.TXT", "Y.TXT"}, {"X.TXT", "X.TXT"}} << "";
+        QTest::newRow("refused names leave the archive untouched")
+            << "mnuEntryAdd" << QList<int>{} << QStringList{"1ST.TXT", "b.txt", "OK.TXT"} << 0
+            << three
+            << "DIR/1ST.TXT: name starts with a byte that ends the directory (NUL, '.', '/' or a "
+               "digit)\nDIR/b.txt: same name as entry 1 when case is folded\n\nNothing was "
+               "written.";
+    }
+    void actions() {
+        QFETCH(QString, action);
+        QFETCH(QList<int>, selected);
+        QFETCH(QStringList, picked);
+        QFETCH(int, reply);
+        QFETCH(Entries, after);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("three.dat");
+        testfiles::Write(
+            archive,
+            testfiles::Archive({{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}}));
+        QStringList files;
+        for (const QString& name : picked) {
+            files << dir.filePath(name);
+            testfiles::Write(files.last(), name.toUtf8());
+        }
+        DialogRecorder dialogs;
+        dialogs.Replies << reply;
+        QStringList titles;
+        modFileDialog::SetOpenHandler([&](const QString&, const QString& title, bool) {
+            titles << title;
+            return files;
+        });
+        modFileDialog::SetSaveHandler([&](const QString&, const QString& title) {
+            titles << title;
+            return dir.filePath("NEW.DAT");
+        });
+        frm w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OpenPath(archive);
+        for (const int k : selected)
+            ClickEntry(w, k);
+        w.lstFiles->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        const QByteArray before = testfiles::Read(archive);
+
+        w.findChild<QAction*>(action)->trigger();
+        const bool isNew = action == "mnuFileNew";
+        const QString written = isNew ? dir.filePath("NEW.DAT") : archive;
+        QStringList names;
+        for (const auto& [name, data] : after)
+            names << name;
+        QTRY_COMPARE(Lines(w.lstFiles), names);
+        QTRY_COMPARE(testfiles::Read(written), testfiles::Archive(after));
+        if (!message.isEmpty()) {
+            QTRY_COMPARE(dialogs.Messages.size(), 1);
+            QCOMPARE(dialogs.Messages.last().Prompt,
+                     QString(message).replace("DIR/", dir.path() + "/"));
+            QCOMPARE(testfiles::Read(archive), before);
+        }
+        if (action == "mnuEntryRemove")
+            QCOMPARE(dialogs.Messages.value(0).Prompt, QString("Remove 2 entries from three.dat?"));
+        else
+            QCOMPARE(titles.size(), isNew ? 2 : 1);
+        modFileDialog::SetOpenHandler({});
+        modFileDialog::SetSaveHandler({});
+    }
+};
+
+QTEST_MAIN(TestEdit)
+#include "tst_edit.moc"
