@@ -6,6 +6,7 @@
 #include "winutil/modFileDialog.h"
 
 #include <QAction>
+#include <QDir>
 #include <QTemporaryDir>
 
 using Entries = QList<QPair<QByteArray, QByteArray>>;
@@ -98,7 +99,7 @@ private slots:
         if (!message.isEmpty()) {
             QTRY_COMPARE(dialogs.Messages.size(), 1);
             QCOMPARE(dialogs.Messages.last().Prompt,
-                     QString(message).replace("DIR/", dir.path() + "/"));
+                     QString(message).replace("DIR/", QDir::toNativeSeparators(dir.path() + "/")));
             QCOMPARE(testfiles::Read(archive), before);
         }
         if (action == "mnuEntryRemove")

@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
@@ -403,7 +404,7 @@ private slots:
         w->cmdExtract->click();
         QCOMPARE(dialogs->Questions.size(), 1);
         QCOMPARE(dialogs->Questions[0].Prompt,
-                 "2 files in " + out.path() +
+                 "2 files in " + QDir::toNativeSeparators(out.path()) +
                      " would be replaced:\n\nB.TXT\nBB.TXT\n\nReplace them with the entries, or "
                      "keep the existing files?");
         QCOMPARE(dialogs->Questions[0].Buttons,
