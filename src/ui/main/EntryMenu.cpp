@@ -25,7 +25,7 @@ QAction* AddAction(QMenu* menu, const char* name, const QString& caption) {
 
 } // namespace
 
-EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window) {
+EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window), list_(window->lstFiles) {
     QListWidget* list = window->lstFiles;
     Menu = new QMenu(list);
     Menu->setObjectName(QStringLiteral("mnuEntry"));
@@ -82,7 +82,8 @@ EntryMenu::EntryMenu(frm* window) : QObject(window), window_(window) {
 }
 
 bool EntryMenu::eventFilter(QObject* watched, QEvent* event) {
-    QListWidget* list = window_->lstFiles;
+    // The list is not reached through the window, which may be in its destructor already.
+    QListWidget* list = list_;
     // Typing moves the current line to the next name that starts with the letters typed (Qt's
     // keyboard search), which in a list of this selection mode would toggle the line too: the
     // search runs with selecting turned off.

@@ -7,6 +7,7 @@ class QAction;
 class QMenu;
 class QPoint;
 class frm;
+class QListWidget;
 
 // The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
 // double-click), Extract (as the button), Copy Names, and Replace, Add Files and Remove. View and
@@ -44,6 +45,7 @@ private:
     void ShowViewer(int row);
 
     frm* window_;
+    QListWidget* list_; // the window's entry list, read by the event filter without the window
     int mouseRow_ = -2; // the line under the mouse while the menu it opened is shown
     // A double-click leaves its line's selection as it was before the first press, whatever
     // its presses toggled.

@@ -40,7 +40,8 @@ void EntryTransfer::SetDragHandler(DragHandler handler) {
 }
 
 EntryTransfer::EntryTransfer(frm* window)
-    : QObject(window), window_(window), run_(std::make_unique<ExtractionRun>(window)) {
+    : QObject(window), window_(window), list_(window->lstFiles),
+      run_(std::make_unique<ExtractionRun>(window)) {
     connect(run_.get(), &ExtractionRun::Finished, this, &EntryTransfer::Finished);
     // Dragging from a selected line keeps the selection: the list then toggles a line on the
     // release rather than on the press.
@@ -122,7 +123,8 @@ void EntryTransfer::StartDrag(const archive::ExtractReport& report) {
 }
 
 bool EntryTransfer::eventFilter(QObject* watched, QEvent* event) {
-    QListWidget* list = window_->lstFiles;
+    // The list is not reached through the window, which may be in its destructor already.
+    QListWidget* list = list_;
     const auto* mouse = dynamic_cast<QMouseEvent*>(event);
     if (!mouse || mouse->button() > Qt::LeftButton || mouse->buttons() > Qt::LeftButton)
         return QObject::eventFilter(watched, event);

@@ -14,6 +14,7 @@ class QMimeData;
 class QTemporaryDir;
 class ExtractionRun;
 class frm;
+class QListWidget;
 
 // Entries taken out of the window to other programs: opened with the default application, or
 // dragged out of the entry list as files (copy only). Either is extracted first, through an
@@ -46,6 +47,7 @@ private:
     void StartDrag(const archive::ExtractReport& report);
 
     frm* window_;
+    QListWidget* list_; // the window's entry list, read by the event filter without the window
     std::unique_ptr<QTemporaryDir> temp_;
     std::unique_ptr<ExtractionRun> run_;
     Purpose purpose_ = Purpose::Open;
