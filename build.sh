@@ -12,6 +12,8 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
 # Xvfb is the display Wine needs for the window's Windows build; xwininfo finds its window.
 packages+=(xvfb x11-utils xz-utils)
+# fusefat, dosfstools and FUSE mount the case-insensitive FAT folder of the extraction tests.
+packages+=(fusefat dosfstools fuse3)
 # dpkg-shlibdeps finds the Debian package's dependencies, lintian checks the package and man
 # checks the manual pages.
 packages+=(dpkg-dev lintian man-db groff-base)
