@@ -489,8 +489,10 @@ private slots:
         QFETCH(Results, results);
         QFETCH(char, kept);
         const testfiles::FatFolder fat(root.path());
-        if (fat.Path().isEmpty())
+        if (fat.Path().isEmpty()) {
+            QVERIFY2(fat.MayBeSkipped(), qPrintable(fat.Unusable()));
             QSKIP(qPrintable(fat.Unusable()));
+        }
         out = fat.Path();
         archivePath = out + "/GAME.DAT";
         const QByteArray bytes =

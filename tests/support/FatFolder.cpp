@@ -50,6 +50,7 @@ FatFolder::FatFolder(const QString& parent) {
     }
     if (mkfs.isEmpty() || fusefat.isEmpty() || fusermount_.isEmpty()) {
         unusable_ = "needs mkfs.fat, fusefat and fusermount";
+        toolsMissing_ = true;
         return;
     }
     image_ = parent + "/fat.img";

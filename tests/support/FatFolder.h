@@ -20,9 +20,13 @@ public:
     // The mounted folder; empty when it could not be made, and then Unusable() says why.
     const QString& Path() const { return path_; }
     const QString& Unusable() const { return unusable_; }
+    // False when FUSE works here but its tools are missing: build.sh installs them, so an
+    // install step is missing, and the rows must fail rather than skip.
+    bool MayBeSkipped() const { return !toolsMissing_; }
 
 private:
     QString image_, mountPoint_, path_, unusable_, fusermount_;
+    bool toolsMissing_ = false;
 };
 
 } // namespace testfiles
