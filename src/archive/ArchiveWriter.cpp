@@ -118,7 +118,7 @@ private:
         if (n <= SmallPiece) {
             const std::size_t at = pending_.size();
             pending_.resize(at + n + toEnd);
-            got = from.ReadAt(pending_.data() + at, n + toEnd, pos, ec);
+            got = from.ReadAt(pending_.data() + at, n + toEnd, pos, ec, toEnd);
             pending_.resize(at + std::min(got, n));
             readFailed = bool(ec);
             if (!ec && pending_.size() >= WriteAt && !Flush())

@@ -56,8 +56,11 @@ public:
     FileId Id() const { return id_; }
     // The file's size as it is now (it may have changed since it was opened).
     std::uint64_t SizeNow(std::error_code& ec) const;
-    // Reads up to n bytes at pos; fewer only where the file ends.
-    std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec) const;
+    // Reads up to n bytes at pos; fewer only where the file ends. With `oneRead`, a read that
+    // returns fewer bytes is taken as the end without asking again (a regular file reads short
+    // only at its end), which saves a call per small file.
+    std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec,
+                       bool oneRead = false) const;
 
 private:
     InputFile() = default;

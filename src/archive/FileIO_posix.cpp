@@ -254,7 +254,7 @@ InputFile::~InputFile() {
 }
 
 std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
-                              std::error_code& ec) const {
+                              std::error_code& ec, bool oneRead) const {
     std::size_t done = 0;
     while (done < n) {
         const ssize_t got = ::pread(fd_, buffer + done, n - done, static_cast<off_t>(pos + done));
@@ -267,6 +267,8 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
+        if (oneRead)
+            break;
     }
     return done;
 }

@@ -189,7 +189,7 @@ InputFile::~InputFile() {
 }
 
 std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
-                              std::error_code& ec) const {
+                              std::error_code& ec, bool oneRead) const {
     std::size_t done = 0;
     while (done < n) {
         OVERLAPPED at{};
@@ -206,6 +206,8 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
         if (got == 0)
             break;
         done += got;
+        if (oneRead)
+            break;
     }
     return done;
 }
