@@ -280,6 +280,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         report.Failed = {-1, "cannot write the archive: " + io::SystemMessage(ec)};
         return report;
     }
+    out.SyncAsWritten();
     if (!Writer(out, options, entries, inputs, report).Run(total))
         return report; // the new file is dropped with `out`
     inputs.clear();

@@ -141,6 +141,13 @@ public:
 
     // Puts what was written on the disk, so that naming the file cannot outrun its data.
     void Sync(std::error_code& ec);
+    // For a file that will be synced, called before anything is written: its data goes to
+    // the disk while more is written, in steps, so that the copy and the disk work at once
+    // and Sync has little left to do.
+    void SyncAsWritten() {
+        syncAsWritten_ = true;
+        written_ = sentToDisk_ = 0;
+    }
 
     enum class Naming { Named, Replaced, Refused, Kept };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
@@ -172,7 +179,10 @@ private:
     int dir_ = -1;
     std::string temp_;  // the temporary name, when the file has one
     std::string named_; // the final name, for a file created under it and not yet closed
+    void Wrote(std::uint64_t n);
 #endif
+    bool syncAsWritten_ = false;
+    std::uint64_t written_ = 0, sentToDisk_ = 0;
     std::int64_t folderOpenedAt_ = 0;
 };
 

@@ -395,6 +395,25 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
 
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
     WriteAll(fd_, data, n, ec);
+    if (!ec)
+        Wrote(n);
+}
+
+void NewFile::Wrote(std::uint64_t n) {
+    written_ += n;
+#if defined(__linux__)
+    // Each step is handed to the disk once written; the step before it is waited for, which
+    // also keeps the unwritten data in memory to two steps. Errors are left to Sync.
+    constexpr std::uint64_t Step = 8u << 20;
+    while (syncAsWritten_ && written_ - sentToDisk_ >= Step) {
+        ::sync_file_range(fd_, static_cast<off_t>(sentToDisk_), Step, SYNC_FILE_RANGE_WRITE);
+        if (sentToDisk_ >= Step)
+            ::sync_file_range(fd_, static_cast<off_t>(sentToDisk_ - Step), Step,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER);
+        sentToDisk_ += Step;
+    }
+#endif
 }
 
 bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t n,
@@ -423,6 +442,7 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
         if (got == 0)
             return true; // the input ended
         copied.Bytes += static_cast<std::uint64_t>(got);
+        Wrote(static_cast<std::uint64_t>(got));
         if (!more(copied.Bytes))
             return true;
     }
