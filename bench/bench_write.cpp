@@ -68,8 +68,9 @@ void CreateSmall(const bench::Args& args) {
 
 // Replacing one entry in the middle of a 1 GiB archive of 256 entries (by one of another size,
 // so that the entries after it move) against cp of the archive in the same folder. The new
-// archive is flushed to the disk before it replaces the old one, which cp does not do: cp
-// followed by sync of the copy is shown beside it.
+// archive is on the disk before it takes the archive's place, and the old one is freed, which
+// cp to a new file does not do: the same steps by hand (cp, sync of the copy, mv of it over the
+// archive) are measured beside it as its like-for-like floor.
 void ReplaceOne(const bench::Args& args) {
     constexpr int Entries = 256;
     constexpr std::uint64_t EntrySize = 4 * MiB;
@@ -83,7 +84,7 @@ void ReplaceOne(const bench::Args& args) {
     bench::WriteArchive(file, {{"X", 3 * MiB + 7}});
     const std::uint64_t size = fs::file_size(archive) - EntrySize + fs::file_size(file);
 
-    std::vector<double> ours, cp, copySynced;
+    std::vector<double> ours, cp, byHand;
     const auto timeOurs = [&] {
         bench::Settle();
         ours.push_back(
@@ -94,8 +95,8 @@ void ReplaceOne(const bench::Args& args) {
         fs::remove(copy);
         bench::Settle();
         cp.push_back(bench::Run({"cp", archive.string(), copy.string()}).Seconds);
-        // The same copy on the disk, as the new archive is before it replaces the old one.
-        copySynced.push_back(cp.back() + bench::Run({"sync", copy.string()}).Seconds);
+        byHand.push_back(cp.back() + bench::Run({"sync", copy.string()}).Seconds +
+                         bench::Run({"mv", copy.string(), archive.string()}).Seconds);
     };
     for (int run = 0; run < args.Runs; ++run) {
         if (run % 2 == 0)
@@ -104,16 +105,15 @@ void ReplaceOne(const bench::Args& args) {
             timeCopy(), timeOurs();
     }
     fs::remove(archive);
-    fs::remove(copy);
     fs::remove(file);
     bench::Settle();
 
     const double ratio = bench::Median(ours) / bench::Median(cp);
     bench::Row("replace 1 entry of a 1 GiB archive vs cp of it",
                bench::Format(bench::Median(ours), "s"), bench::Format(bench::Median(cp), "s"),
-               "ratio " + bench::Format(ratio, "") + " (cp and sync of the copy " +
-                   bench::Format(bench::Median(copySynced), "s") + ", ratio " +
-                   bench::Format(bench::Median(ours) / bench::Median(copySynced), "") + ")",
+               "ratio " + bench::Format(ratio, "") + " (cp, sync and mv over it " +
+                   bench::Format(bench::Median(byHand), "s") + ", ratio " +
+                   bench::Format(bench::Median(ours) / bench::Median(byHand), "") + ")",
                "<= 1.20", ratio <= 1.20);
 }
 
