@@ -37,6 +37,20 @@ QString PathArgument(int argc, char** argv, const QString& decoded) {
 #endif
 }
 
+// Whether an option before any "--" asks for help or the version (as addHelpOption and
+// addVersionOption spell them).
+bool AsksForHelpOrVersion(int argc, char** argv) {
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view arg = argv[k];
+        if (arg == "--")
+            return false;
+        for (const std::string_view option : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (arg == option)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,10 +60,8 @@ int main(int argc, char** argv) {
 #endif
     // Ended by a signal while an entry is written, the program leaves no temporary file.
     archive::RemovePartialFileOnSignals();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmarrow"));
-    QApplication::setApplicationVersion(QStringLiteral(QUILLMARROW_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("quillmarrow"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmarrow"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMARROW_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -59,6 +71,15 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("An archive to list, or a folder to open."),
                                  QStringLiteral("[PATH]"));
+    // Help and the version are printed before the window system is reached, so that they
+    // work without a display.
+    if (AsksForHelpOrVersion(argc, argv)) {
+        QCoreApplication terminal(argc, argv);
+        parser.process(terminal); // prints and exits
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setDesktopFileName(QStringLiteral("quillmarrow"));
     parser.process(app);
     const QStringList paths = parser.positionalArguments();
     if (paths.size() > 1) {
