@@ -3,11 +3,14 @@
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
+#include "ui/main/BackgroundRunTestHooks.h"
 #include "winutil/modFileDialog.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 using Entries = QList<QPair<QByteArray, QByteArray>>;
@@ -22,7 +25,9 @@ private slots:
     void initTestCase() { frm::SetAppPath(appDir.path()); }
 
     // Each action on three.dat (A.TXT, B.TXT, BB.TXT) with the line B.TXT current and the
-    // files picked made beside it: the archive afterwards, listed again, and the message shown.
+    // files picked made beside it: the archive afterwards, listed again, the message shown,
+    // and no other file left beside them. With `cancel`, the run is held until the progress
+    // dialog's Cancel is pressed.
     void actions_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QList<int>>("selected");
@@ -30,27 +35,31 @@ private slots:
         QTest::addColumn<int>("reply");          // to the question, when there is one
         QTest::addColumn<Entries>("after");      // of the archive written (NEW.DAT for New)
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("cancel");
         const Entries three{{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}};
         QTest::newRow("add appends and relists")
             << "mnuEntryAdd" << QList<int>{} << QStringList{"C.TXT", "D"} << 0
-            << three + Entries{{"C.TXT", "C.TXT"}, {"D", "D"}} << "";
+            << three + Entries{{"C.TXT", "C.TXT"}, {"D", "D"}} << "" << false;
         QTest::newRow("replace keeps the position")
             << "mnuEntryReplace" << QList<int>{} << QStringList{"OTHER.BIN"} << 0
-            << Entries{{"A.TXT", "alpha"}, {"B.TXT", "OTHER.BIN"}, {"BB.TXT", "charlie"}} << "";
+            << Entries{{"A.TXT", "alpha"}, {"B.TXT", "OTHER.BIN"}, {"BB.TXT", "charlie"}} << "" << false;
         QTest::newRow("remove after Yes")
             << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{} << int(modMsgBox::vbYes)
-            << Entries{{"B.TXT", "bravo"}} << "";
+            << Entries{{"B.TXT", "bravo"}} << "" << false;
         QTest::newRow("remove after No") << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{}
-                                         << int(modMsgBox::vbNo) << three << "";
+                                         << int(modMsgBox::vbNo) << three << "" << false;
         QTest::newRow("new archive from files")
             << "mnuFileNew" << QList<int>{} << QStringList{"Y.TXT", "X.TXT"} << 0
-            << Entries{{"Y.TXT", "Y.TXT"}, {"X.TXT", "X.TXT"}} << "";
+            << Entries{{"Y.TXT", "Y.TXT"}, {"X.TXT", "X.TXT"}} << "" << false;
         QTest::newRow("refused names leave the archive untouched")
             << "mnuEntryAdd" << QList<int>{} << QStringList{"1ST.TXT", "b.txt", "OK.TXT"} << 0
             << three
             << "DIR/1ST.TXT: name starts with a byte that ends the directory (NUL, '.', '/' or a "
                "digit)\nDIR/b.txt: same name as entry 1 when case is folded\n\nNothing was "
-               "written.";
+               "written." << false;
+        QTest::newRow("cancelled add leaves the archive as it was")
+            << "mnuEntryAdd" << QList<int>{} << QStringList{"C.TXT"} << 0 << three
+            << "Cancelled: nothing was written." << true;
     }
     void actions() {
         QFETCH(QString, action);
@@ -59,6 +68,7 @@ private slots:
         QFETCH(int, reply);
         QFETCH(Entries, after);
         QFETCH(QString, message);
+        QFETCH(bool, cancel);
         QTemporaryDir dir;
         const QString archive = dir.filePath("three.dat");
         testfiles::Write(
@@ -89,7 +99,17 @@ private slots:
         w.lstFiles->setCurrentRow(1, QItemSelectionModel::NoUpdate);
         const QByteArray before = testfiles::Read(archive);
 
+        if (cancel)
+            backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
+                while (!stop.stop_requested())
+                    QThread::msleep(5);
+            });
         w.findChild<QAction*>(action)->trigger();
+        if (cancel) {
+            QProgressDialog* progress = nullptr;
+            QTRY_VERIFY((progress = w.findChild<QProgressDialog*>()) && progress->isVisible());
+            progress->findChild<QPushButton*>()->click();
+        }
         const bool isNew = action == "mnuFileNew";
         const QString written = isNew ? dir.filePath("NEW.DAT") : archive;
         QStringList names;
@@ -107,6 +127,12 @@ private slots:
                      QString(message).replace("DIR/", QDir::toNativeSeparators(dir.path() + "/")));
             QCOMPARE(testfiles::Read(archive), before);
         }
+        backgroundrun::SetWorkerHook({});
+        QStringList left = picked << "three.dat";
+        if (isNew)
+            left << "NEW.DAT";
+        left.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), left);
         if (action == "mnuEntryRemove")
             QCOMPARE(dialogs.Messages.value(0).Prompt, QString("Remove 2 entries from three.dat?"));
         else

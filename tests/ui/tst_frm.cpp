@@ -4,7 +4,7 @@
 #include "UiTestSupport.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
-#include "ui/main/ExtractionRunTestHooks.h"
+#include "ui/main/BackgroundRunTestHooks.h"
 #include "ui/main/FileListBox.h"
 
 #include <QAction>
@@ -66,9 +66,9 @@ void WriteAt(const std::string& path, const QByteArray& bytes) {
 
 // Holds the runs started next after their first entry until released or stopped.
 void HoldAfterFirstEntry(const std::atomic<bool>& release) {
-    extractionrun::SetWorkerHook(
-        [&release](const archive::ExtractProgress& p, std::stop_token stop) {
-            while (p.EntriesDone == 1 && !release && !stop.stop_requested())
+    backgroundrun::SetWorkerHook(
+        [&release](std::uint64_t entriesDone, std::stop_token stop) {
+            while (entriesDone == 1 && !release && !stop.stop_requested())
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         });
 }
@@ -482,12 +482,12 @@ private slots:
                                                               {"C.BIN", "c"},
                                                               {"D.BIN", "d"}};
         testfiles::Write(dataDir.filePath("large.dat"), testfiles::Archive(entries));
-        extractionrun::SetWorkerHook(
-            [cancel](const archive::ExtractProgress& p, std::stop_token stop) {
+        backgroundrun::SetWorkerHook(
+            [cancel](std::uint64_t entriesDone, std::stop_token stop) {
                 const auto until =
                     std::chrono::steady_clock::now() +
                     std::chrono::milliseconds(cancel ? 10000 : 2 * ExtractionRun::ProgressDelayMs);
-                while (p.EntriesDone == 1 && !stop.stop_requested() &&
+                while (entriesDone == 1 && !stop.stop_requested() &&
                        std::chrono::steady_clock::now() < until)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             });
@@ -517,7 +517,7 @@ private slots:
         w->cmdExtract->click();
         QTRY_VERIFY_WITH_TIMEOUT(!dialogs->Messages.isEmpty(), 30000);
         timer.stop();
-        extractionrun::SetWorkerHook({});
+        backgroundrun::SetWorkerHook({});
 
         QVERIFY(ticks > 0); // the window kept handling events
         QCOMPARE(label, QString("Extracting B.BIN (2 of 4)"));
@@ -556,7 +556,7 @@ private slots:
         const QList<int> selected = SelectedLines(w->lstFiles);
         release = true;
         QTRY_COMPARE_WITH_TIMEOUT(dialogs->Messages.size(), 1, 30000);
-        extractionrun::SetWorkerHook({});
+        backgroundrun::SetWorkerHook({});
         if (!early)
             QSKIP("the progress dialog showed before the input was sent");
         QCOMPARE(selected, (QList<int>{1, 2}));
@@ -758,7 +758,7 @@ private slots:
             release = true;
         QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != yes, 30000);
         QTRY_COMPARE(dialogs->Messages.size(), yes ? 1 : 2);
-        extractionrun::SetWorkerHook({});
+        backgroundrun::SetWorkerHook({});
         const QStringList written =
             yes ? QStringList{"A.TXT"} : QStringList{"A.TXT", "B.TXT", "C.TXT"};
         QCOMPARE(testfiles::Contents(out.path()), written);

@@ -5,7 +5,7 @@
 #include "UiTestSupport.h"
 #include "ui/main/EntryMenu.h"
 #include "ui/main/EntryTransfer.h"
-#include "ui/main/ExtractionRunTestHooks.h"
+#include "ui/main/BackgroundRunTestHooks.h"
 #include "ui/main/HexView.h"
 #include "ui/main/frmView.h"
 
@@ -354,8 +354,8 @@ private slots:
     void cancelledDrag() {
         bool offered = false;
         EntryTransfer::SetDragHandler([&](const QMimeData&) { offered = true; });
-        extractionrun::SetWorkerHook([](const archive::ExtractProgress& p, std::stop_token stop) {
-            while (p.EntriesDone == 1 && !stop.stop_requested())
+        backgroundrun::SetWorkerHook([](std::uint64_t entriesDone, std::stop_token stop) {
+            while (entriesDone == 1 && !stop.stop_requested())
                 QThread::msleep(5);
         });
         auto w = open("three.dat");
@@ -369,7 +369,7 @@ private slots:
         QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
         progress->findChild<QPushButton*>()->click();
         QTRY_COMPARE(dialogs->Messages.size(), 1);
-        extractionrun::SetWorkerHook({});
+        backgroundrun::SetWorkerHook({});
         EntryTransfer::SetDragHandler({});
         QVERIFY(!offered);
         QCOMPARE(dialogs->Messages[0].Prompt,

@@ -199,6 +199,9 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
         modMsgBox::MsgBox(lines.join(QLatin1Char('\n')) +
                               QStringLiteral("\n\nNothing was written."),
                           modMsgBox::vbExclamation, QStringLiteral("Archive not written"), window_);
+    else if (report.Cancelled)
+        modMsgBox::MsgBox(QStringLiteral("Cancelled: nothing was written."),
+                          modMsgBox::vbInformation, QStringLiteral("Writing cancelled"), window_);
     // The archive as it is now: the new one, or the old one as it was.
     std::error_code ec;
     if (std::filesystem::exists(request.Archive, ec))

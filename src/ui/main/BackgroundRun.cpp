@@ -1,5 +1,7 @@
 #include "ui/main/BackgroundRun.h"
 
+#include "ui/main/BackgroundRunTestHooks.h"
+
 #include <QApplication>
 #include <QException>
 #include <QInputEvent>
@@ -19,7 +21,16 @@ namespace {
 // The steps of the progress bar, which follows the bytes copied.
 constexpr int ProgressSteps = 10000;
 
+backgroundrun::WorkerHook& WorkerHookSlot() {
+    static backgroundrun::WorkerHook hook;
+    return hook;
+}
+
 } // namespace
+
+void backgroundrun::SetWorkerHook(WorkerHook hook) {
+    WorkerHookSlot() = std::move(hook);
+}
 
 BackgroundRun::BackgroundRun(QWidget* owner) : owner_(owner) {
     appear_.setSingleShot(true);
@@ -47,6 +58,7 @@ bool BackgroundRun::Begin(int units, Work work) {
         return false;
     running_ = true;
     stop_ = {};
+    hook_ = WorkerHookSlot();
     // The worker's progress travels as the future's progress value, which Qt passes on only
     // when it grows: the entries done and the bar's step, in one number that grows with either.
     units_ = units;
@@ -65,6 +77,8 @@ void BackgroundRun::Progress(QPromise<void>& promise, std::uint64_t unitsDone,
                              std::uint64_t bytesDone, std::uint64_t totalBytes) const {
     const int step = totalBytes ? int(steps_ * std::min(bytesDone, totalBytes) / totalBytes) : 0;
     promise.setProgressValue(int(unitsDone) * (steps_ + 1) + step);
+    if (hook_)
+        hook_(unitsDone, stop_.get_token());
 }
 
 void BackgroundRun::ShowProgress() {

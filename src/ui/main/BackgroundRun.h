@@ -60,6 +60,7 @@ private:
     bool running_ = false;
     int units_ = 0, steps_ = 0; // entries of this run, steps of its bar
     std::stop_source stop_;
+    std::function<void(std::uint64_t, std::stop_token)> hook_; // tests' seam, see the hooks header
     QFutureWatcher<void> watcher_;
     QTimer appear_;
     std::unique_ptr<QProgressDialog> dialog_;

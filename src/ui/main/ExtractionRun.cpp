@@ -1,24 +1,9 @@
 #include "ui/main/ExtractionRun.h"
 
-#include "ui/main/ExtractionRunTestHooks.h"
-
 #include <QPromise>
 
 #include <string_view>
 #include <utility>
-
-namespace {
-
-extractionrun::WorkerHook& WorkerHookSlot() {
-    static extractionrun::WorkerHook hook;
-    return hook;
-}
-
-} // namespace
-
-void extractionrun::SetWorkerHook(WorkerHook hook) {
-    WorkerHookSlot() = std::move(hook);
-}
 
 ExtractionRun::ExtractionRun(QWidget* owner) : BackgroundRun(owner) {}
 
@@ -31,7 +16,7 @@ bool ExtractionRun::Start(ExtractionRequest request) {
         return false;
     request_ = std::move(request);
     return Begin(int(request_.Positions.size()),
-                 [this, hook = WorkerHookSlot()](QPromise<void>& promise, std::stop_token stop) {
+                 [this](QPromise<void>& promise, std::stop_token stop) {
                      const std::vector<std::string_view> listed(request_.ListedNames.begin(),
                                                                 request_.ListedNames.end());
                      archive::ExtractOptions options;
@@ -40,8 +25,6 @@ bool ExtractionRun::Start(ExtractionRequest request) {
                      options.KeepExisting = request_.KeepExisting;
                      options.OnProgress = [&](const archive::ExtractProgress& p) {
                          Progress(promise, p.EntriesDone, p.BytesDone, p.TotalBytes);
-                         if (hook)
-                             hook(p, stop);
                      };
                      report_ =
                          archive::ExtractEntries(request_.Archive, request_.OutputFolder,
