@@ -46,6 +46,9 @@ private slots:
         QTest::newRow("remove after Yes")
             << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{} << int(modMsgBox::vbYes)
             << Entries{{"B.TXT", "bravo"}} << "" << false;
+        QTest::newRow("remove keeps the entries before the first removed")
+            << "mnuEntryRemove" << QList<int>{1} << QStringList{} << int(modMsgBox::vbYes)
+            << Entries{{"A.TXT", "alpha"}, {"BB.TXT", "charlie"}} << "" << false;
         QTest::newRow("remove after No") << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{}
                                          << int(modMsgBox::vbNo) << three << "" << false;
         QTest::newRow("new archive from files")
@@ -134,7 +137,9 @@ private slots:
         left.sort();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), left);
         if (action == "mnuEntryRemove")
-            QCOMPARE(dialogs.Messages.value(0).Prompt, QString("Remove 2 entries from three.dat?"));
+            QCOMPARE(dialogs.Messages.value(0).Prompt,
+                     selected.size() == 1 ? QString("Remove 1 entry from three.dat?")
+                                          : QString("Remove 2 entries from three.dat?"));
         else
             QCOMPARE(titles.size(), isNew ? 2 : 1);
         modFileDialog::SetOpenHandler({});

@@ -156,8 +156,11 @@ void ArchiveEditor::Remove() {
             ++next;
             continue;
         }
-        request.Entries[kept] = std::move(request.Entries[k]);
-        request.Subjects[qsizetype(kept++)] = request.Subjects[qsizetype(k)];
+        if (kept != k) { // moving an entry onto itself would empty its name
+            request.Entries[kept] = std::move(request.Entries[k]);
+            request.Subjects[qsizetype(kept)] = request.Subjects[qsizetype(k)];
+        }
+        ++kept;
     }
     request.Entries.resize(kept);
     request.Subjects.resize(qsizetype(kept));
