@@ -4,6 +4,7 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Check.h"
+#include "archive/Escape.h"
 #include "archive/Extract.h"
 #include "archive/Signals.h"
 #include "cli/EntrySelection.h"
@@ -78,56 +79,6 @@ constexpr const char* Help =
 
 using cli::UsageError;
 
-// The length of the valid UTF-8 sequence at the start of `s` (no overlong forms, surrogates or
-// values past U+10FFFF), or 0 when it does not start with one.
-std::size_t Utf8Length(std::string_view s) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
-    if (length == 0 || s.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    return length;
-}
-
-// `text` fit for a terminal line: control characters (C0, DEL and the C1 range), bytes that are
-// not UTF-8 and the backslash become \xNN and \\, so nothing breaks the line or acts on the
-// terminal, and the original bytes can still be read off.
-std::string Escaped(std::string_view text) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    while (!text.empty()) {
-        const auto lead = static_cast<unsigned char>(text[0]);
-        std::size_t length = Utf8Length(text);
-        const bool c1 = lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[1]) < 0xA0;
-        if (lead == '\\') {
-            out += "\\\\";
-        } else if (length == 0 || lead < 32 || lead == 127 || c1) {
-            length = c1 ? 2 : 1;
-            for (std::size_t i = 0; i < length; ++i) {
-                const auto b = static_cast<unsigned char>(text[i]);
-                out.append({'\\', 'x', Hex[b >> 4], Hex[b & 15]});
-            }
-        } else {
-            out.append(text.substr(0, length));
-        }
-        text.remove_prefix(length);
-    }
-    return out;
-}
-
 void Print(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
@@ -138,7 +89,7 @@ void Complain(std::string_view subject, std::string_view message) {
     if (!subject.empty())
         line.append(subject).append(": ");
     line.append(message);
-    Print(stderr, "quillmarrow-cli: " + Escaped(line) + "\n");
+    Print(stderr, "quillmarrow-cli: " + archive::Escaped(line) + "\n");
 }
 
 // Standard output with every write checked: after the first failure nothing more is written,
@@ -232,13 +183,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-bool IsUtf8(std::string_view text) {
-    for (std::size_t length; !text.empty(); text.remove_prefix(length))
-        if ((length = Utf8Length(text)) == 0)
-            return false;
-    return true;
-}
-
 // One line of list --json: {"index":K,"offset":O,"size":S,"name":"TEXT","name_hex":"HEX"}.
 void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e) {
     static constexpr char Hex[] = "0123456789abcdef";
@@ -249,7 +193,7 @@ void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e) {
         .append(",\"size\":")
         .append(std::to_string(e.Size))
         .append(",\"name\":");
-    if (IsUtf8(e.Name))
+    if (archive::IsUtf8(e.Name))
         AppendJsonString(out, e.Name);
     else
         out.append("null");
@@ -324,7 +268,7 @@ cli::EntrySelection Selection(const std::vector<std::string>& entries, const Fla
 // A name as it is written, for --verbose.
 void Verbose(const Flags& flags, std::string_view name) {
     if (flags.Verbose)
-        Print(stderr, Escaped(name) + "\n");
+        Print(stderr, archive::Escaped(name) + "\n");
 }
 
 // Extracts the selected entries into folder, printing each problem as it is found: nothing is
@@ -649,8 +593,8 @@ int Check(const Flags&, const std::vector<std::string>& operands) {
         const archive::CheckReport report =
             archive::CheckArchive(archive, [&](const archive::Finding& f) {
                 const bool note = f.What == archive::Finding::Kind::Note;
-                output.Write(Escaped(path + ": entry " + std::to_string(f.Position) + ' ' + f.Name +
-                                     ": " + (note ? "note: " : "") + f.Text) +
+                output.Write(archive::Escaped(path + ": entry " + std::to_string(f.Position) + ' ' +
+                                              f.Name + ": " + (note ? "note: " : "") + f.Text) +
                              '\n');
             });
         if (report.ReadError) {
@@ -658,9 +602,9 @@ int Check(const Flags&, const std::vector<std::string>& operands) {
             status = 2;
             continue;
         }
-        output.Write(Escaped(path + ": " + Count(report.Entries, "entry", "entries") + ", " +
-                             Count(report.Problems, "problem", "problems") + ", " +
-                             Count(report.Notes, "note", "notes")) +
+        output.Write(archive::Escaped(path + ": " + Count(report.Entries, "entry", "entries") +
+                                      ", " + Count(report.Problems, "problem", "problems") + ", " +
+                                      Count(report.Notes, "note", "notes")) +
                      '\n');
         if (report.Problems > 0)
             status = std::max(status, 1);

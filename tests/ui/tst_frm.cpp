@@ -636,6 +636,8 @@ private slots:
         QTest::newRow("DEL and a C1 control") << QByteArray("d\x7f\xc2\x85") << "d\\x7f\\xc2\\x85";
         QTest::newRow("a byte that is not UTF-8, beside text")
             << QByteArray("\xff\xc3\xa9") << "\\xff\u00e9";
+        QTest::newRow("a byte order mark is kept")
+            << QByteArray("\xef\xbb\xbfx") << QStringLiteral("\ufeffx");
     }
     void closingMessageEscapesNames() {
         QFETCH(QByteArray, name);

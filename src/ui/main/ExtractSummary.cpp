@@ -1,8 +1,10 @@
 #include "ui/main/ExtractSummary.h"
 
+#include "archive/Escape.h"
 #include "ui/PathText.h"
 #include "winutil/modMsgBox.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -29,29 +31,14 @@ QString EntriesWere(int n) {
 
 QString EscapedName(std::string_view name) {
 #ifdef _WIN32
-    const QString text = QString::fromLocal8Bit(name.data(), qsizetype(name.size()));
-#else
-    const QString text = pathtext::TextFromBytes(name);
+    // Names are read in the ANSI code page here, as extraction names the files.
+    const QByteArray utf8 = QString::fromLocal8Bit(name.data(), qsizetype(name.size())).toUtf8();
+    name = std::string_view(utf8.constData(), std::size_t(utf8.size()));
 #endif
-    QString out;
-    const auto hex = [&](unsigned byte) {
-        out += QStringLiteral("\\x%1").arg(byte, 2, 16, QChar('0'));
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (const char16_t byte = pathtext::detail::EscapeAt(text, i))
-            hex(byte - 0xDC00u);
-        else if (c < 32 || c == 127)
-            hex(c);
-        else if (c >= 0x80 && c < 0xA0) {
-            hex(0xC2);
-            hex(c);
-        } else if (c == '\\')
-            out += QStringLiteral("\\\\");
-        else
-            out += text[i];
-    }
-    return out;
+    const std::string escaped = archive::Escaped(name);
+    // Decoded keeping a byte order mark at the start, which QString::fromUtf8 would drop.
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decode(QByteArrayView(escaped));
 }
 
 ClosingMessage NothingExtracted(const QString& what, const QString& why) {

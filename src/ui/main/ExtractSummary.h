@@ -23,8 +23,10 @@ inline constexpr int ProblemsShown = 20;
 ClosingMessage ExtractSummary(const archive::ExtractReport& report,
                               const ExtractionRequest& request);
 
-// An entry name fit for one line, as the command line shows it: control characters (C0, DEL,
-// C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes), the backslash \\.
+// An entry name fit for one line, by the command line's rule (archive::Escaped): control
+// characters (C0, DEL, C1) and bytes that are not text become \xNN (C1 as its two UTF-8 bytes),
+// the backslash \\. On Windows the name is read in the ANSI code page first, as the window
+// shows names there.
 QString EscapedName(std::string_view name);
 
 // The closing message of a run that extracted nothing: what failed (a path), and why.
