@@ -1087,7 +1087,11 @@ private slots:
             const Result list = Run({"list", root.filePath("r.dat")});
             QCOMPARE(list.out, listing);
             const Result ex = Run({"extract", root.filePath("r.dat"), folder()});
-            QCOMPARE(ex.exitCode, problem ? 1 : 0);
+            QVERIFY2(ex.exitCode == (problem ? 1 : 0),
+                     qPrintable(QString("round %1, exit %2: %3")
+                                    .arg(round)
+                                    .arg(ex.exitCode)
+                                    .arg(QString::fromUtf8(ex.err))));
             QCOMPARE(testfiles::FilesIn(folder()), expected);
         }
     }
