@@ -5,11 +5,11 @@
 #include "archive/Check.h"
 #include "archive/Names.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace archive {
 
@@ -45,6 +45,26 @@ std::string DescribeInput(const OpenError& error) {
     if (error.What == OpenError::Kind::Unreadable)
         return "cannot read it: " + io::SystemMessage(error.Error);
     return Describe(error);
+}
+
+// For each entry, the first one before it whose name is the same when case is folded, or -1;
+// names that cannot be stored are left out. Found by sorting, which for many entries is
+// cheaper than a table of the names.
+std::vector<int> EarlierOfTheSameName(std::span<const WriteEntry> entries) {
+    std::vector<std::pair<std::string, int>> folded;
+    folded.reserve(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (StoredNameProblem(entries[k].Name).empty())
+            folded.emplace_back(io::FoldCase(entries[k].Name), static_cast<int>(k));
+    std::sort(folded.begin(), folded.end()); // a name's entries in their order
+    std::vector<int> first(entries.size(), -1);
+    for (std::size_t i = 1, start = 0; i < folded.size(); ++i) {
+        if (folded[i].first != folded[start].first)
+            start = i;
+        else
+            first[static_cast<std::size_t>(folded[i].second)] = folded[start].second;
+    }
+    return first;
 }
 
 // The data pass: the directory, then each entry's data, into the new file.
@@ -226,7 +246,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     if (const OpenError error = folder.Open(parent))
         refuse(-1, Describe(error));
 
-    std::unordered_map<std::string, int> names; // folded, to the first entry of each
+    const std::vector<int> sameNameAs = EarlierOfTheSameName(entries);
     std::vector<Input> inputs(entries.size());
     std::uint64_t total = RecordSize * (entries.size() + 1);
     // Input files are held open from the checks to the copy, as many as may be; the others
@@ -238,11 +258,10 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         const int entry = static_cast<int>(k);
         if (const std::string why = StoredNameProblem(e.Name); !why.empty()) {
             refuse(entry, why);
-        } else if (const auto [first, fresh] = names.try_emplace(io::FoldCase(e.Name), entry);
-                   !fresh) {
-            refuse(entry,
-                   "same name as entry " + std::to_string(first->second) +
-                       (entries[first->second].Name == e.Name ? "" : " when case is folded"));
+        } else if (const int first = sameNameAs[k]; first >= 0) {
+            refuse(entry, "same name as entry " + std::to_string(first) +
+                              (entries[std::size_t(first)].Name == e.Name ? ""
+                                                                          : " when case is folded"));
         }
         if (e.File.empty()) {
             if (!options.Old || e.Offset < 0 || e.Size < 0 ||
