@@ -3,6 +3,7 @@
 
 #include "BenchSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -46,7 +47,8 @@ void CreateSmall(const bench::Args& args) {
         tarCreate.push_back(create.back());
     }
     std::vector<double> ours, gnu;
-    for (int run = 0; run < args.Runs; ++run) {
+    // A run takes a fifth of a second, where this machine's noise is large: at least 15 runs.
+    for (int run = 0; run < std::max(args.Runs, 15); ++run) {
         fs::remove(archive);
         fs::remove(tar);
         const auto timeOurs = [&] { ours.push_back(bench::Run(create).Seconds); };
