@@ -138,9 +138,20 @@ bool RenameRegisteredNoReplace(int folder, const std::string& temp, const std::s
         return false;
 #endif
     // Where the system cannot rename so, a second link does the same in one step.
-    if (::linkat(folder, temp.c_str(), folder, name.c_str(), 0) != 0)
+    if (::linkat(folder, temp.c_str(), folder, name.c_str(), 0) == 0) {
+        ::unlinkat(folder, temp.c_str(), 0);
+        change.Forget();
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
         return false;
-    ::unlinkat(folder, temp.c_str(), 0);
+    // A file system with neither (FAT through FUSE, say): look, then rename. A file made under
+    // the name in between would be replaced; such a system offers nothing closer.
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        errno = EEXIST;
+    if (errno != ENOENT || ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
+        return false;
     change.Forget();
     return true;
 }

@@ -1,6 +1,7 @@
 // Writing archives: the layout byte for byte, every refusal (nothing written then), edits that
 // keep the untouched entries' bytes, and inputs that change while they are read.
 
+#include "FatFolder.h"
 #include "TestFiles.h"
 #include "archive/ArchiveWriter.h"
 
@@ -63,6 +64,39 @@ private slots:
     void init() {
         QFile::remove(archivePath());
         QFile::remove(root.filePath("old.dat"));
+    }
+
+    // A FAT folder through FUSE has neither a rename that refuses to replace nor hard links:
+    // a new archive is still written there, a name taken is refused, and with leave to replace
+    // it, it is replaced; nothing else is left in the folder.
+    void onFat_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<bool>("replaceExisting");
+        QTest::addColumn<QStringList>("problems");
+        QTest::newRow("a new archive") << false << false << QStringList{};
+        QTest::newRow("a name taken") << true << false << QStringList{"-1: exists already"};
+        QTest::newRow("a name taken, replaced") << true << true << QStringList{};
+    }
+    void onFat() {
+        QFETCH(bool, existing);
+        QFETCH(bool, replaceExisting);
+        QFETCH(QStringList, problems);
+        const testfiles::FatFolder fat(root.path());
+        if (fat.Path().isEmpty()) {
+            QVERIFY2(fat.MayBeSkipped(), qPrintable(fat.Unusable()));
+            QSKIP(qPrintable(fat.Unusable()));
+        }
+        const QString path = fat.Path() + "/NEW.DAT";
+        if (existing)
+            testfiles::Write(path, "old");
+        archive::WriteOptions options;
+        options.ReplaceExisting = replaceExisting;
+        QCOMPARE(Problems(archive::WriteArchive(testfiles::NativePath(path),
+                                                FromFiles({{"A", "a"}}), options)),
+                 problems);
+        QCOMPARE(testfiles::Read(path),
+                 problems.isEmpty() ? testfiles::Archive({{"A", "a"}}) : QByteArray("old"));
+        QCOMPARE(QDir(fat.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"NEW.DAT"});
     }
 
     void names_data() {
