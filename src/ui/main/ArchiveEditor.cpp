@@ -149,21 +149,19 @@ void ArchiveEditor::Remove() {
         run_->Start(std::move(request));
         return;
     }
-    // Rows ascend: each entry is kept or dropped in one pass.
-    std::size_t kept = 0, next = 0;
-    for (std::size_t k = 0; k < request.Entries.size(); ++k) {
+    // Rows ascend: each entry is kept or dropped in one pass, into lists of the kept ones.
+    std::vector<archive::WriteEntry> entries;
+    QStringList subjects;
+    for (std::size_t k = 0, next = 0; k < request.Entries.size(); ++k) {
         if (next < rows.size() && std::size_t(rows[next]) == k) {
             ++next;
             continue;
         }
-        if (kept != k) { // moving an entry onto itself would empty its name
-            request.Entries[kept] = std::move(request.Entries[k]);
-            request.Subjects[qsizetype(kept)] = request.Subjects[qsizetype(k)];
-        }
-        ++kept;
+        entries.push_back(std::move(request.Entries[k]));
+        subjects << request.Subjects[qsizetype(k)];
     }
-    request.Entries.resize(kept);
-    request.Subjects.resize(qsizetype(kept));
+    request.Entries = std::move(entries);
+    request.Subjects = subjects;
     run_->Start(std::move(request));
 }
 
