@@ -1134,6 +1134,9 @@ private slots:
             "quillmarrow-cli: @/in/1.TXT: does not exist\n"
             "quillmarrow-cli: @/in/b.txt: same name as entry 0 when case is folded\n",
             "@/n.dat", "");
+        row("create stores a file name's bytes (on Windows in the ANSI code page)",
+            {"create", "@/n.dat", QString::fromUtf8("@/in/caf\u00e9")}, 0, "", "@/n.dat",
+            Archive({{Windows ? QByteArray("caf\xe9") : QByteArray("caf\xc3\xa9"), "e"}}));
         row("create of a name Windows reserves", {"create", "@/n.dat", "@/in/AUX.TXT"}, 1,
             "quillmarrow-cli: @/in/AUX.TXT: unsafe name (a device name Windows reserves)",
             "@/n.dat", "");
@@ -1198,6 +1201,7 @@ private slots:
         testfiles::Write(in.filePath("sub/A.TXT"), "sub");
         testfiles::Write(in.filePath("B.TXT"), "world!");
         testfiles::Write(in.filePath("b.txt"), "other");
+        testfiles::Write(in.filePath(QString::fromUtf8("caf\u00e9")), "e");
         testfiles::Write(in.filePath("BIG"), QByteArray(100000, 'b'));
         testfiles::Write(in.filePath("SPARSE"), {});
         QVERIFY(QFile::resize(in.filePath("SPARSE"), INT32_MAX - 39));
