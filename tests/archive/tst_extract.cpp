@@ -489,10 +489,7 @@ private slots:
         QFETCH(Results, results);
         QFETCH(char, kept);
         const testfiles::FatFolder fat(root.path());
-        if (fat.Path().isEmpty()) {
-            QVERIFY2(fat.MayBeSkipped(), qPrintable(fat.Unusable()));
-            QSKIP(qPrintable(fat.Unusable()));
-        }
+        QUILLMARROW_SKIP_UNLESS_USABLE(fat);
         out = fat.Path();
         archivePath = out + "/GAME.DAT";
         const QByteArray bytes =

@@ -82,10 +82,7 @@ private slots:
         QFETCH(bool, replaceExisting);
         QFETCH(QStringList, problems);
         const testfiles::FatFolder fat(root.path());
-        if (fat.Path().isEmpty()) {
-            QVERIFY2(fat.MayBeSkipped(), qPrintable(fat.Unusable()));
-            QSKIP(qPrintable(fat.Unusable()));
-        }
+        QUILLMARROW_SKIP_UNLESS_USABLE(fat);
         const QString path = fat.Path() + "/NEW.DAT";
         if (existing)
             testfiles::Write(path, "old");

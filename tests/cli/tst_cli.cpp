@@ -722,9 +722,9 @@ private slots:
         std::optional<testfiles::FatFolder> fatFolder;
         if (fat && Windows)
             QSKIP("a Windows program folds case everywhere: see the rows above");
-        if (fat && fatFolder.emplace(root.path()).Path().isEmpty()) {
-            QVERIFY2(fatFolder->MayBeSkipped(), qPrintable(fatFolder->Unusable()));
-            QSKIP(qPrintable(fatFolder->Unusable()));
+        if (fat) {
+            fatFolder.emplace(root.path());
+            QUILLMARROW_SKIP_UNLESS_USABLE(*fatFolder);
         }
         const QString folder = fat ? fatFolder->Path() : this->folder();
         const QString archive = QDir(folder).filePath("GAME.DAT");

@@ -30,3 +30,13 @@ private:
 };
 
 } // namespace testfiles
+
+// In a test function: skips the row where the folder could not be made, and fails it where only
+// the tools are missing (build.sh installs them).
+#define QUILLMARROW_SKIP_UNLESS_USABLE(fat)                                                       \
+    do {                                                                                          \
+        if ((fat).Path().isEmpty()) {                                                             \
+            QVERIFY2((fat).MayBeSkipped(), qPrintable((fat).Unusable()));                         \
+            QSKIP(qPrintable((fat).Unusable()));                                                  \
+        }                                                                                         \
+    } while (false)
