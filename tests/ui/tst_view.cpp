@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -269,6 +270,16 @@ private slots:
         QCOMPARE(
             v->hexData->Line(v->hexData->LineCount() - 1),
             QString("7ffffff0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00     ..............."));
+        // The keys move through it by line and page, and to either end.
+        QScrollBar* bar = v->hexData->verticalScrollBar();
+        QTest::keyClick(v->hexData, Qt::Key_End);
+        QCOMPARE(bar->value(), bar->maximum());
+        QTest::keyClick(v->hexData, Qt::Key_PageUp);
+        QCOMPARE(bar->value(), bar->maximum() - bar->pageStep());
+        QTest::keyClick(v->hexData, Qt::Key_Up);
+        QCOMPARE(bar->value(), bar->maximum() - bar->pageStep() - 1);
+        QTest::keyClick(v->hexData, Qt::Key_Home);
+        QCOMPARE(bar->value(), 0);
     }
 
     // Open extracts into the program's temporary folder and hands the file over; an entry that

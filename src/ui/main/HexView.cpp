@@ -90,27 +90,12 @@ void HexView::paintEvent(QPaintEvent*) {
 }
 
 void HexView::keyPressEvent(QKeyEvent* event) {
+    // The scroll area moves by line and page itself; Home and End go to either end.
     QScrollBar* bar = verticalScrollBar();
-    switch (event->key()) {
-    case Qt::Key_Home:
+    if (event->key() == Qt::Key_Home)
         bar->setValue(bar->minimum());
-        break;
-    case Qt::Key_End:
+    else if (event->key() == Qt::Key_End)
         bar->setValue(bar->maximum());
-        break;
-    case Qt::Key_Up:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        break;
-    case Qt::Key_Down:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        break;
-    case Qt::Key_PageUp:
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-        break;
-    case Qt::Key_PageDown:
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        break;
-    default:
+    else
         QAbstractScrollArea::keyPressEvent(event);
-    }
 }
