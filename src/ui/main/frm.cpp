@@ -331,7 +331,7 @@ void frm::Form_Unload() {
 
 void frm::closeEvent(QCloseEvent* event) {
     // During an extraction the user is asked; the window closes once the cancelled run ends.
-    if (extracting_) {
+    if (extraction_->IsRunning()) {
         event->ignore();
         if (closeAfterRun_ ||
             modMsgBox::MsgBox(QStringLiteral("An extraction is running. Cancel it and close "
@@ -339,7 +339,7 @@ void frm::closeEvent(QCloseEvent* event) {
                               modMsgBox::vbYesNo + modMsgBox::vbQuestion,
                               QStringLiteral("Quillmarrow"), this) != modMsgBox::vbYes)
             return;
-        if (extracting_) { // it may have ended while the question was shown
+        if (extraction_->IsRunning()) { // it may have ended while the question was shown
             closeAfterRun_ = true;
             extraction_->Stop();
             return;
@@ -547,11 +547,10 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
     if (answer == ReplaceAnswer::Cancel)
         return;
     request.KeepExisting = answer == ReplaceAnswer::KeepExisting;
-    extracting_ = extraction_->Start(std::move(request));
+    extraction_->Start(std::move(request));
 }
 
 void frm::Extraction_Finished(const archive::ExtractReport& report) {
-    extracting_ = false;
     if (closeAfterRun_) { // the user asked to close, knowing the run was cancelled
         close();
         return;
@@ -608,8 +607,8 @@ void frm::OpenPath(const QString& path) {
 void frm::dragEnterEvent(QDragEnterEvent* event) {
     // Offered as a copy, so that a source that moves what it drags never deletes the file.
     // Entries dragged out of the window's own list are not taken back.
-    if (!extracting_ && !event->source() && !DroppedPath(event->mimeData()).isEmpty() &&
-        (event->possibleActions() & Qt::CopyAction)) {
+    if (!extraction_->IsRunning() && !event->source() &&
+        !DroppedPath(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -617,7 +616,7 @@ void frm::dragEnterEvent(QDragEnterEvent* event) {
 
 void frm::dropEvent(QDropEvent* event) {
     const QString path = DroppedPath(event->mimeData());
-    if (extracting_ || path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+    if (extraction_->IsRunning() || path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
         return;
     event->setDropAction(Qt::CopyAction);
     event->accept();

@@ -115,7 +115,6 @@ private:
     archive::EntryList listing_;
     // Extract's run beside the window, which takes no input meanwhile.
     std::unique_ptr<ExtractionRun> extraction_;
-    bool extracting_ = false;    // a run is going; the window stays open and takes no drops
     bool closeAfterRun_ = false; // the user chose to cancel the run and close
     QList<std::pair<QString, QString>> warnings_; // prompts and titles waiting for the window
 };
