@@ -458,10 +458,13 @@ std::string Count(std::uint64_t n, const char* one, const char* many) {
 
 // The folder of one archive of extract-each: FOLDER/STEM, or when an earlier archive of this run
 // took that name, or something other than a folder has it, the first of STEM-2, STEM-3 ... that
-// is free so. `taken` holds the names used so far, in lower case.
+// is free so. A stem of ".", ".." or nothing names FOLDER or the folder above it, never a folder
+// of its own: it starts at STEM-2 (".-2", "..-2", "-2"). `taken` holds the names used so far, in
+// lower case.
 std::string EachFolderName(const fs::path& folder, const std::string& stem,
                            std::set<std::string>& taken) {
-    for (int n = 1;; ++n) {
+    const bool notAFolderName = stem.empty() || stem == "." || stem == "..";
+    for (int n = notAFolderName ? 2 : 1;; ++n) {
         const std::string name = n == 1 ? stem : stem + "-" + std::to_string(n);
         std::error_code ec;
         const fs::file_status status = fs::symlink_status(folder / cli::PathArgument(name), ec);

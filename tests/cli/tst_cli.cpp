@@ -629,6 +629,32 @@ private slots:
                  r.err.constData());
     }
 
+    // An archive whose stem is "..", "." or a control character still gets a folder of its own
+    // inside FOLDER: nothing is written beside FOLDER or into it among the archives' folders.
+    void extractEachStems_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QString>("folder"); // the folder made inside FOLDER
+        QTest::newRow("stem ..") << "...dat" << "..-2";
+        QTest::newRow("stem .") << "..dat" << ".-2";
+        QTest::newRow("stem with a line feed") << "a\nb.dat" << "a\nb";
+    }
+    void extractEachStems() {
+        QFETCH(QString, archive);
+        QFETCH(QString, folder);
+        if (Windows && archive.contains('\n'))
+            QSKIP("Windows file names hold no control characters");
+        const QString home = root.filePath("home"), out = home + "/out";
+        QDir(home).removeRecursively();
+        QVERIFY(QDir().mkpath(out));
+        testfiles::Write(home + "/NOTES", "mine");
+        testfiles::Write(home + "/" + archive, testfiles::Archive({{"NOTES", "theirs"}}));
+        const Result r = Run({"extract-each", out, home + "/" + archive});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(testfiles::Read(home + "/NOTES"), QByteArray("mine"));
+        QCOMPARE(testfiles::Contents(out), QStringList{folder});
+        QCOMPARE(testfiles::FilesIn(out + "/" + folder), (Files{{"NOTES", "theirs"}}));
+    }
+
     // Entry names as file names, where Windows rightly differs: it cannot store a name ending
     // in a space or full stop, reserves ":" and device names, and makes file names from name
     // bytes through the ANSI code page. The paths given contain characters outside that code
