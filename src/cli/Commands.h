@@ -11,6 +11,7 @@
 #include "cli/Options.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -54,10 +55,11 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
 
 // Writing (Write.cpp).
 
-// add, replace and remove: the archive's directory opened for editing, after checking the
-// operands. The exit status in `status` when it cannot be edited (each reason said), else -1.
-archive::EditPlan OpenForEditing(const std::string& command, const Operands& operands,
-                                 int& status);
+// add, replace and remove: checks the operands, opens the archive for editing (saying each
+// reason when it cannot be), lets `edit` change the plan, and writes it (WritePlan). `edit`
+// returns false to stop with exit status 1, having said why.
+int EditArchive(const std::string& command, const Operands& operands,
+                const std::function<bool(archive::EditPlan& plan)>& edit);
 // Appends FILE as an entry of its file name's bytes.
 void AddFile(archive::EditPlan& plan, const std::string& file);
 // Writes the plan, or reports each refusal (or the failure) on a line of its own, subjects as

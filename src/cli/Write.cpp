@@ -9,16 +9,17 @@
 
 namespace cli {
 
-archive::EditPlan OpenForEditing(const std::string& command, const Operands& operands,
-                                 int& status) {
+int EditArchive(const std::string& command, const Operands& operands,
+                const std::function<bool(archive::EditPlan& plan)>& edit) {
     if (operands.size() < 2)
         throw UsageError{command + " takes ARCHIVE and " +
                          (command == "remove" ? "ENTRY..." : "FILE...")};
     archive::EditPlan plan = archive::EditPlan::Edit(PathArgument(operands[0]));
     for (const archive::WriteProblem& problem : plan.NotEditable())
         Complain(operands[0], archive::Describe(problem));
-    status = plan.NotEditable().empty() ? -1 : plan.Old() ? 1 : 2;
-    return plan;
+    if (!plan.NotEditable().empty())
+        return plan.Old() ? 1 : 2; // 2: it could not even be opened
+    return edit(plan) ? WritePlan(operands[0], plan) : 1;
 }
 
 void AddFile(archive::EditPlan& plan, const std::string& file) {

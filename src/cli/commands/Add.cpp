@@ -5,13 +5,11 @@
 namespace cli {
 
 int Add(const Flags&, const Operands& operands) {
-    int status = -1;
-    archive::EditPlan plan = OpenForEditing("add", operands, status);
-    if (status >= 0)
-        return status;
-    for (auto file = operands.begin() + 1; file != operands.end(); ++file)
-        AddFile(plan, *file);
-    return WritePlan(operands[0], plan);
+    return EditArchive("add", operands, [&](archive::EditPlan& plan) {
+        for (auto file = operands.begin() + 1; file != operands.end(); ++file)
+            AddFile(plan, *file);
+        return true;
+    });
 }
 
 } // namespace cli

@@ -7,13 +7,11 @@
 namespace cli {
 
 int Replace(const Flags&, const Operands& operands) {
-    int status = -1;
-    archive::EditPlan plan = OpenForEditing("replace", operands, status);
-    if (status >= 0)
-        return status;
-    for (auto file = operands.begin() + 1; file != operands.end(); ++file)
-        plan.ReplaceNamed(FileNameArgument(*file), PathArgument(*file), *file);
-    return WritePlan(operands[0], plan);
+    return EditArchive("replace", operands, [&](archive::EditPlan& plan) {
+        for (auto file = operands.begin() + 1; file != operands.end(); ++file)
+            plan.ReplaceNamed(FileNameArgument(*file), PathArgument(*file), *file);
+        return true;
+    });
 }
 
 } // namespace cli
