@@ -5,6 +5,7 @@
 
 #include "BenchSupport.h"
 
+#include "ui/main/EntryListBox.h"
 #include "ui/main/FileListBox.h"
 #include "ui/main/frm.h"
 #include "winutil/modBrowseForFolder.h"
@@ -86,7 +87,7 @@ void MeasureOnce(frm& window, int entries, Figures& figures) {
     std::size_t gathered = 0;
     figures.Gather.push_back(bench::Time([&] {
                                  for (int i = 0; i < GatherRepeats; ++i)
-                                     gathered += window.SelectedPositions().size();
+                                     gathered += window.lstFiles->SelectedPositions().size();
                              }) /
                              GatherRepeats);
     if (gathered != std::size_t(entries) * GatherRepeats)

@@ -7,9 +7,10 @@ set(CPACK_PACKAGE_CONTACT "Quillmarrow <quillmarrow@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Lines of the long description stay within 80 columns, as Debian's tools expect.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Opens simple archive files, lists their entries and copies the selected\n"
-    "entries into a folder, one file per entry. quillmarrow-cli does the same\n"
-    "from the command line.")
+    "Opens simple archive files, lists and views their entries, and copies the\n"
+    "selected entries into a folder, one file per entry, or drags them out. It\n"
+    "also writes archives: replaces, adds and removes entries, or makes new ones.\n"
+    "quillmarrow-cli does the same from the command line.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.com/quillmarrow/")
 set(CPACK_STRIP_FILES ON)
 

@@ -3,6 +3,7 @@
 // What the window tests share: message boxes and folder dialogs answered through their hooks,
 // and a main window in a program folder of the test's own.
 
+#include "ui/main/EntryListBox.h"
 #include "ui/main/FileListBox.h"
 #include "ui/main/frm.h"
 #include "winutil/modBrowseForFolder.h"

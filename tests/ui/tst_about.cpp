@@ -97,10 +97,14 @@ private slots:
                 "Warning: Not responsible for any lost data.  Be sure to make back up copies."));
         QCOMPARE(about.txtWebSite->text(), QString("https://www.example.com/quillmarrow/"));
         QCOMPARE(about.txtEmail->text(), QString("quillmarrow@example.com"));
-        // What the program does, in one sentence, and nothing of where it came from.
+        // What the program does, in one sentence within its label, and nothing of where it came
+        // from.
         QCOMPARE(about.lblDescription->text(),
-                 QString("Lists the entries of simple archive files and copies the entries you "
-                         "select into a folder, one file per entry."));
+                 QString("Lists, views and extracts the entries of simple archive files, opens or "
+                         "drags them out, and writes archives: replaces, adds or removes entries, "
+                         "or makes a new one."));
+        QVERIFY(about.lblDescription->heightForWidth(about.lblDescription->width()) <=
+                about.lblDescription->height());
         QVERIFY(!about.imgIcon->pixmap().isNull());
         QCOMPARE(about.windowIcon().cacheKey(), owner->windowIcon().cacheKey());
         QCOMPARE(about.size(), QSize(modScreen::PixelsX(5730), modScreen::PixelsY(3255)));

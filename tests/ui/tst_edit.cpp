@@ -49,6 +49,9 @@ private slots:
         QTest::newRow("remove keeps the entries before the first removed")
             << "mnuEntryRemove" << QList<int>{1} << QStringList{} << int(modMsgBox::vbYes)
             << Entries{{"A.TXT", "alpha"}, {"BB.TXT", "charlie"}} << "" << false;
+        QTest::newRow("remove without a selection takes the current line")
+            << "mnuEntryRemove" << QList<int>{} << QStringList{} << int(modMsgBox::vbYes)
+            << Entries{{"A.TXT", "alpha"}, {"BB.TXT", "charlie"}} << "" << false;
         QTest::newRow("remove after No") << "mnuEntryRemove" << QList<int>{0, 2} << QStringList{}
                                          << int(modMsgBox::vbNo) << three << "" << false;
         QTest::newRow("new archive from files")
@@ -84,13 +87,15 @@ private slots:
         }
         DialogRecorder dialogs;
         dialogs.Replies << reply;
-        QStringList titles;
-        modFileDialog::SetOpenHandler([&](const QString&, const QString& title, bool) {
+        QStringList titles, folders; // of the file dialogs
+        modFileDialog::SetOpenHandler([&](const QString& folder, const QString& title, bool) {
             titles << title;
+            folders << folder;
             return files;
         });
-        modFileDialog::SetSaveHandler([&](const QString&, const QString& title) {
+        modFileDialog::SetSaveHandler([&](const QString& folder, const QString& title) {
             titles << title;
+            folders << folder;
             return dir.filePath("NEW.DAT");
         });
         frm w;
@@ -138,10 +143,11 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), left);
         if (action == "mnuEntryRemove")
             QCOMPARE(dialogs.Messages.value(0).Prompt,
-                     selected.size() == 1 ? QString("Remove 1 entry from three.dat?")
+                     selected.size() <= 1 ? QString("Remove 1 entry from three.dat?")
                                           : QString("Remove 2 entries from three.dat?"));
         else
             QCOMPARE(titles.size(), isNew ? 2 : 1);
+        QCOMPARE(folders, QStringList(titles.size(), dir.path())); // the folder shown
         modFileDialog::SetOpenHandler({});
         modFileDialog::SetSaveHandler({});
     }

@@ -271,7 +271,7 @@ private slots:
             w->cmdSelectAll->click();
         for (int k : clicked)
             ClickEntry(*w, k);
-        const std::vector<int> gathered = w->SelectedPositions();
+        const std::vector<int> gathered = w->lstFiles->SelectedPositions();
         QCOMPARE(QList<int>(gathered.begin(), gathered.end()), positions);
     }
 

@@ -3,7 +3,6 @@
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
-#include "ui/main/EntryMenu.h"
 #include "ui/main/EntryTransfer.h"
 #include "ui/main/BackgroundRunTestHooks.h"
 #include "ui/main/HexView.h"
@@ -167,7 +166,7 @@ private slots:
         QCOMPARE(dialogs->Browses.last().Title, QString("Select the output folder"));
 
         // A double-click opens the line and leaves the selection as it was.
-        QSignalSpy opened(w->mnuEntry, &EntryMenu::Open);
+        QSignalSpy opened(w->lstFiles, &EntryListBox::Open);
         // As the system delivers it: press, release, press, double-click, release.
         for (const int k : {1, 2}) { // a line not selected, a selected one
             QWidget* viewport = w->lstFiles->viewport();

@@ -100,8 +100,9 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lblVersion = MakeLabel(this, "lblVersion", QStringLiteral("Version"), 1050, 600, 3885, 225);
     lblDescription = MakeLabel(
         this, "lblDescription",
-        QStringLiteral("Lists the entries of simple archive files and copies the entries you "
-                       "select into a folder, one file per entry."),
+        QStringLiteral("Lists, views and extracts the entries of simple archive files, opens or "
+                       "drags them out, and writes archives: replaces, adds or removes entries, "
+                       "or makes a new one."),
         1050, 960, 3885, 930);
     lblDescription->setWordWrap(true);
     lbl[0] = MakeLabel(this, "lbl0", QStringLiteral("website:"), 1080, 1920, 615, 210);

@@ -1,17 +1,13 @@
 #include "ui/main/ArchiveEditor.h"
 
 #include "ui/PathText.h"
-#include "ui/main/EntryMenu.h"
+#include "ui/main/EntryListBox.h"
 #include "ui/main/ExtractSummary.h"
-#include "ui/main/FileListBox.h"
 #include "ui/main/WriteRun.h"
-#include "ui/main/frm.h"
 #include "winutil/modFileDialog.h"
 #include "winutil/modMsgBox.h"
 
-#include <QAction>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -54,31 +50,27 @@ QString Entries(std::size_t n) {
 
 // The lines the window lists must still be the archive's: an edit by line would otherwise
 // change another entry than the one chosen.
-bool SameAsListed(const WriteRequest& request, const frm& window) {
+bool SameAsListed(const WriteRequest& request, const archive::EntryList& listing) {
     const auto entries = request.Plan.Entries();
-    if (entries.size() != window.Listing().size())
+    if (entries.size() != listing.size())
         return false;
     for (std::size_t k = 0; k < entries.size(); ++k)
-        if (entries[k].Name != window.Listing().Name(k))
+        if (entries[k].Name != listing.Name(k))
             return false;
     return true;
 }
 
 } // namespace
 
-ArchiveEditor::ArchiveEditor(frm* window)
-    : QObject(window), window_(window), run_(std::make_unique<WriteRun>(window)) {
-    connect(window->mnuEntry->mnuEntryReplace, &QAction::triggered, this, &ArchiveEditor::Replace);
-    connect(window->mnuEntry->mnuEntryAdd, &QAction::triggered, this, &ArchiveEditor::Add);
-    connect(window->mnuEntry->mnuEntryRemove, &QAction::triggered, this, &ArchiveEditor::Remove);
-    connect(window->mnuFileNew, &QAction::triggered, this, &ArchiveEditor::NewArchive);
+ArchiveEditor::ArchiveEditor(EntryListBox* list, QWidget* owner)
+    : QObject(owner), list_(list), owner_(owner), run_(std::make_unique<WriteRun>(owner)) {
     connect(run_.get(), &WriteRun::Finished, this, &ArchiveEditor::Finished);
 }
 
 ArchiveEditor::~ArchiveEditor() = default;
 
 bool ArchiveEditor::OpenListed(WriteRequest& request) {
-    const std::filesystem::path& path = window_->ListedArchive();
+    const std::filesystem::path& path = list_->ListedArchive();
     const QString shown = pathtext::ShownPath(path);
     request.Plan = archive::EditPlan::Edit(path);
     QStringList problems;
@@ -88,22 +80,21 @@ bool ArchiveEditor::OpenListed(WriteRequest& request) {
     if (problems.isEmpty())
         return true;
     modMsgBox::MsgBox(problems.join(QLatin1Char('\n')), modMsgBox::vbExclamation,
-                      QStringLiteral("Archive not written"), window_);
+                      QStringLiteral("Archive not written"), owner_);
     return false;
 }
 
-void ArchiveEditor::Replace() {
-    const int row = window_->mnuEntry->Target();
-    if (window_->ListedArchive().empty() || row < 0 || run_->IsRunning())
+void ArchiveEditor::Replace(int row) {
+    if (list_->ListedArchive().empty() || row < 0 || run_->IsRunning())
         return;
-    const QString name = window_->lstFiles->item(row)->text();
+    const QString name = list_->ShownName(row);
     const QStringList files = modFileDialog::OpenFiles(
-        window_->File->Path(), window_, QStringLiteral("Replace %1 with a file").arg(name), false);
+        folder_, owner_, QStringLiteral("Replace %1 with a file").arg(name), false);
     WriteRequest request;
     if (files.isEmpty() || !OpenListed(request))
         return;
-    if (!SameAsListed(request, *window_))
-        request.Plan.Refuse(Subject(EscapedName(window_->Listing().Name(std::size_t(row)))),
+    if (!SameAsListed(request, list_->Listing()))
+        request.Plan.Refuse(Subject(EscapedName(list_->Listing().Name(std::size_t(row)))),
                             {.What = archive::WriteProblem::Kind::ChangedBeforeReplace});
     else
         request.Plan.Replace(row, pathtext::NativePath(files[0]),
@@ -112,10 +103,10 @@ void ArchiveEditor::Replace() {
 }
 
 void ArchiveEditor::Add() {
-    if (window_->ListedArchive().empty() || run_->IsRunning())
+    if (list_->ListedArchive().empty() || run_->IsRunning())
         return;
     const QStringList files =
-        modFileDialog::OpenFiles(window_->File->Path(), window_, QStringLiteral("Add files"), true);
+        modFileDialog::OpenFiles(folder_, owner_, QStringLiteral("Add files"), true);
     WriteRequest request;
     if (files.isEmpty() || !OpenListed(request))
         return;
@@ -124,23 +115,20 @@ void ArchiveEditor::Add() {
     run_->Start(std::move(request));
 }
 
-void ArchiveEditor::Remove() {
-    if (window_->ListedArchive().empty() || run_->IsRunning())
+void ArchiveEditor::Remove(const std::vector<int>& rows) {
+    if (list_->ListedArchive().empty() || run_->IsRunning())
         return;
-    std::vector<int> rows = window_->SelectedPositions();
-    if (rows.empty() && window_->mnuEntry->Target() >= 0)
-        rows.push_back(window_->mnuEntry->Target());
     if (rows.empty())
         return;
     const QString prompt =
         QStringLiteral("Remove %1 from %2?")
-            .arg(Entries(rows.size()), pathtext::ShownPath(window_->ListedArchive().filename()));
+            .arg(Entries(rows.size()), pathtext::ShownPath(list_->ListedArchive().filename()));
     WriteRequest request;
     if (modMsgBox::MsgBox(prompt, modMsgBox::vbYesNo + modMsgBox::vbQuestion,
-                          QStringLiteral("Remove entries"), window_) != modMsgBox::vbYes ||
+                          QStringLiteral("Remove entries"), owner_) != modMsgBox::vbYes ||
         !OpenListed(request))
         return;
-    if (!SameAsListed(request, *window_)) {
+    if (!SameAsListed(request, list_->Listing())) {
         request.Plan.Refuse(Subject(pathtext::ShownPath(request.Plan.Archive())),
                             {.What = archive::WriteProblem::Kind::ChangedBeforeRemove});
         run_->Start(std::move(request));
@@ -157,11 +145,11 @@ void ArchiveEditor::NewArchive() {
     if (run_->IsRunning())
         return;
     const QStringList files = modFileDialog::OpenFiles(
-        window_->File->Path(), window_, QStringLiteral("New archive: choose its files"), true);
+        folder_, owner_, QStringLiteral("New archive: choose its files"), true);
     if (files.isEmpty())
         return;
-    const QString name = modFileDialog::SaveFile(window_->File->Path(), window_,
-                                                 QStringLiteral("New archive: name it"));
+    const QString name =
+        modFileDialog::SaveFile(folder_, owner_, QStringLiteral("New archive: name it"));
     if (name.isEmpty())
         return;
     WriteRequest request;
@@ -194,12 +182,12 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
     if (!lines.isEmpty())
         modMsgBox::MsgBox(lines.join(QLatin1Char('\n')) +
                               QStringLiteral("\n\nNothing was written."),
-                          modMsgBox::vbExclamation, QStringLiteral("Archive not written"), window_);
+                          modMsgBox::vbExclamation, QStringLiteral("Archive not written"), owner_);
     else if (report.Cancelled)
         modMsgBox::MsgBox(QStringLiteral("Cancelled: nothing was written."),
-                          modMsgBox::vbInformation, QStringLiteral("Writing cancelled"), window_);
+                          modMsgBox::vbInformation, QStringLiteral("Writing cancelled"), owner_);
     // The archive as it is now: the new one, or the old one as it was.
     std::error_code ec;
     if (std::filesystem::exists(plan.Archive(), ec))
-        window_->OpenPath(pathtext::PathText(plan.Archive()));
+        emit ListAgain(pathtext::PathText(plan.Archive()));
 }

@@ -1,55 +1,53 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
+
+#include <vector>
 
 class QAction;
 class QMenu;
 class QPoint;
-class frm;
-class QListWidget;
+class EntryListBox;
 
 // The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
-// double-click), Extract (as the button), Copy Names, and Replace, Add Files and Remove. View and
-// Open act on the line under the mouse, or on the current line from the keyboard; the window
-// carries them out.
+// double-click), Extract (as the button), Copy Names, and Replace, Add Files and Remove. View,
+// Open and Replace act on the line under the mouse, or on the current line from the keyboard;
+// Remove on the selected lines, or else that line. The menu views and copies names itself and
+// raises the rest; Extract and Add Files are its actions' own signals.
 class EntryMenu : public QObject {
     Q_OBJECT
 
 public:
-    explicit EntryMenu(frm* window);
+    explicit EntryMenu(EntryListBox* list);
 
     QMenu* Menu;
     QAction* mnuEntryView;
     QAction* mnuEntryOpen;
     QAction* mnuEntryExtract;
     QAction* mnuEntryCopyNames;
-    QAction* mnuEntryReplace; // these three: see ArchiveEditor
+    QAction* mnuEntryReplace;
     QAction* mnuEntryAdd;
     QAction* mnuEntryRemove;
 
-    // The line View, Open and Replace act on: the one the menu was opened over, else the
-    // current one.
-    int Target() const;
+    // Shows the menu at `at` (global) for position `row` (-1: none). `listingActive` tells
+    // whether the window acts on the listing now (Extract is enabled): Extract and Add Files
+    // are enabled only then.
+    void Popup(const QPoint& at, int row, bool listingActive);
 
 signals:
     void View(int row);
     void Open(int row);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void Replace(int row);
+    void Remove(const std::vector<int>& positions);
 
 private:
-    void Popup(const QPoint& at, int row);
+    // The line View, Open and Replace act on: the one the menu was shown for, else the
+    // current one.
+    int Target() const;
     void CopyNames();
     void ShowViewer(int row);
 
-    frm* window_;
-    QListWidget* list_; // the window's entry list, read by the event filter without the window
-    int mouseRow_ = -2; // the line under the mouse while the menu it opened is shown
-    // A double-click leaves its line's selection as it was before the first press, whatever
-    // its presses toggled.
-    QElapsedTimer sincePress_;
-    int pressRow_ = -1;
-    bool pressSelected_ = false;
+    EntryListBox* list_;
+    bool shown_ = false; // while the menu is shown for row_
+    int row_ = -1;
 };

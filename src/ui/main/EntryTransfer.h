@@ -3,7 +3,6 @@
 #include "archive/Extract.h"
 
 #include <QObject>
-#include <QPoint>
 
 #include <filesystem>
 #include <functional>
@@ -13,8 +12,8 @@
 class QMimeData;
 class QTemporaryDir;
 class ExtractionRun;
-class frm;
-class QListWidget;
+class EntryListBox;
+class QWidget;
 
 // Entries taken out of the window to other programs: opened with the default application, or
 // dragged out of the entry list as files (copy only). Either is extracted first, through an
@@ -26,19 +25,19 @@ class EntryTransfer : public QObject {
     Q_OBJECT
 
 public:
-    explicit EntryTransfer(frm* window);
+    // Runs beside `owner`, the window of `list`.
+    EntryTransfer(EntryListBox* list, QWidget* owner);
     ~EntryTransfer() override;
 
     // Opens entry line `row` with the default application.
     void Open(int row);
+    // Drags these positions out of the list, while the button that started it is held.
+    void Drag(const std::vector<int>& positions);
 
     // For tests: receives what a drag would offer instead of starting the drag; an empty
     // handler restores the drag.
     using DragHandler = std::function<void(const QMimeData& offered)>;
     static void SetDragHandler(DragHandler handler);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class Purpose { Open, Drag };
@@ -46,14 +45,9 @@ private:
     void Finished(const archive::ExtractReport& report);
     void StartDrag(const archive::ExtractReport& report);
 
-    frm* window_;
-    QListWidget* list_; // the window's entry list, read by the event filter without the window
+    EntryListBox* list_;
     std::unique_ptr<QTemporaryDir> temp_;
     std::unique_ptr<ExtractionRun> run_;
     Purpose purpose_ = Purpose::Open;
     int runs_ = 0; // the folders made in the temporary folder
-    // A press on an entry line that may start a drag.
-    QPoint pressAt_;
-    int pressRow_ = -1;
-    bool pressSelected_ = false;
 };

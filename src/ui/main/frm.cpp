@@ -8,7 +8,9 @@
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/ArchiveEditor.h"
+#include "ui/main/EntryListBox.h"
 #include "ui/main/EntryMenu.h"
+#include "ui/main/EntryTransfer.h"
 #include "ui/main/ExistingFiles.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
@@ -29,7 +31,6 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -40,7 +41,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <vector>
 
 namespace {
 
@@ -207,13 +207,9 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     modScreen::Move(cmdSelectAll, 2760, 3720, 3135, 315);
     cmdExtract = MakeButton(client, "cmdExtract", QStringLiteral("Extract"));
     modScreen::Move(cmdExtract, 2760, 4080, 3255, 315);
-    lstFiles = new QListWidget(client);
+    lstFiles = new EntryListBox(client);
     lstFiles->setObjectName(QStringLiteral("lstFiles"));
-    lstFiles->setSelectionMode(QAbstractItemView::MultiSelection);
-    lstFiles->setSortingEnabled(false); // line k is record k of the archive
-    lstFiles->setUniformItemSizes(true);
     modScreen::Move(lstFiles, 2760, 480, 3615, 1410);
-    lstFiles->viewport()->installEventFilter(this); // each line's tooltip: offset and size
     lblFolder = new QLabel(client);
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
     lblFolder->setTextFormat(Qt::PlainText);
@@ -247,8 +243,24 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(cmdExtract, &QPushButton::clicked, this, &frm::cmdExtract_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frm::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frm::mnuHelpAbout_Click);
-    mnuEntry = new EntryMenu(this);
-    new ArchiveEditor(this);
+    // The entry list's menu, what takes entries out of the window, and what writes archives.
+    mnuEntry = new EntryMenu(lstFiles);
+    connect(lstFiles, &EntryListBox::MenuRequested, mnuEntry, [this](const QPoint& at, int row) {
+        mnuEntry->Popup(at, row, cmdExtract->isEnabled());
+    });
+    connect(mnuEntry->mnuEntryExtract, &QAction::triggered, cmdExtract, &QPushButton::click);
+    auto* transfer = new EntryTransfer(lstFiles, this);
+    connect(mnuEntry, &EntryMenu::Open, transfer, &EntryTransfer::Open);
+    connect(lstFiles, &EntryListBox::Open, transfer, &EntryTransfer::Open);
+    connect(lstFiles, &EntryListBox::Drag, transfer, &EntryTransfer::Drag);
+    auto* editor = new ArchiveEditor(lstFiles, this);
+    connect(mnuEntry, &EntryMenu::Replace, editor, &ArchiveEditor::Replace);
+    connect(mnuEntry->mnuEntryAdd, &QAction::triggered, editor, &ArchiveEditor::Add);
+    connect(mnuEntry, &EntryMenu::Remove, editor, &ArchiveEditor::Remove);
+    connect(mnuFileNew, &QAction::triggered, editor, &ArchiveEditor::NewArchive);
+    connect(File, &FileListBox::PathChange, editor,
+            [this, editor] { editor->SetFolder(File->Path()); });
+    connect(editor, &ArchiveEditor::ListAgain, this, &frm::OpenPath);
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
@@ -274,8 +286,6 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     });
     // Styles draw a default button and a focused one alike: the focus gets a cue of its own.
     focuscues::ShowFocusRect(cmdExtract, 3);
-    focuscues::ShowFocusFrame(lstFiles);
-    focuscues::KeepFrameVisible(lstFiles);
     DescribeControls(*this);
     // Warnings raised before the window was on the screen show over it once it is painted, when
     // the window manager has placed it.
@@ -418,8 +428,7 @@ void frm::File_PathChange() {
 }
 
 void frm::cmdSelectAll_Click() {
-    // One range for every line: selecting line by line costs time quadratic in the count.
-    lstFiles->selectAll();
+    lstFiles->SelectAll();
 }
 
 void frm::cmdExtract_Click() {
@@ -441,25 +450,25 @@ void frm::cmdExtract_Click() {
         return;
     }
     // The entries shown are those of the archive listed last, whatever is highlighted now.
-    ExtractSelectedEntries(listedArchive_, output);
+    ExtractSelectedEntries(lstFiles->ListedArchive(), output);
 }
 
 bool frm::ChooseEntriesToExtract() {
     const QString nothing = QStringLiteral("Nothing to extract");
-    if (listedArchive_.empty()) {
+    if (lstFiles->ListedArchive().empty()) {
         modMsgBox::MsgBox(QStringLiteral("No archive is listed. Choose an archive in the file "
                                          "list to list its entries."),
                           modMsgBox::vbExclamation, nothing, this);
         return false;
     }
-    const QString name = pathtext::ShownPath(listedArchive_.filename());
-    const int count = lstFiles->count();
+    const QString name = pathtext::ShownPath(lstFiles->ListedArchive().filename());
+    const int count = lstFiles->EntryCount();
     if (count == 0) {
         modMsgBox::MsgBox(name + QStringLiteral(" has no entries."), modMsgBox::vbExclamation,
                           nothing, this);
         return false;
     }
-    if (lstFiles->selectionModel()->hasSelection())
+    if (lstFiles->HasSelection())
         return true;
     const QString prompt =
         count == 1 ? QStringLiteral("No entry is selected. Extract the one entry of %2?")
@@ -481,9 +490,7 @@ void frm::mnuHelpAbout_Click() {
 }
 
 void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
-    lstFiles->clear();
-    listedArchive_.clear();
-    listing_ = {};
+    lstFiles->ClearListing();
     archive::Directory dir = archive::ReadDirectory(ArchivePath, MaxListedEntries);
     using Kind = archive::OpenError::Kind;
     const Kind what = dir.Error.What;
@@ -495,15 +502,7 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
                           modMsgBox::vbCritical, QStringLiteral("Could not read archive"));
         return;
     }
-    listedArchive_ = ArchivePath;
-    QStringList names;
-    names.reserve(qsizetype(dir.Entries.size()));
-    for (std::size_t k = 0; k < dir.Entries.size(); ++k) {
-        const std::string_view name = dir.Entries.Name(k);
-        names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
-    }
-    lstFiles->addItems(names);
-    listing_ = std::move(dir.Entries);
+    lstFiles->ShowListing(ArchivePath, std::move(dir.Entries));
     cmdSelectAll->setEnabled(true);
     cmdExtract->setEnabled(true);
     if (dir.LeftOut)
@@ -513,36 +512,11 @@ void frm::ListArchiveEntries(const std::filesystem::path& ArchivePath) {
                           modMsgBox::vbExclamation, QStringLiteral("Too many entries"));
 }
 
-std::vector<int> frm::SelectedPositions() const {
-    // The selection is read once, as ranges, rather than line by line. Ranges may come in any
-    // order and overlap, so each line is marked and the marks read in order: linear time.
-    std::vector<char> marked(std::size_t(lstFiles->count()), 0);
-    std::size_t count = 0;
-    for (const QItemSelectionRange& range : lstFiles->selectionModel()->selection())
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            char& mark = marked[std::size_t(row)];
-            count += mark == 0;
-            mark = 1;
-        }
-    std::vector<int> positions;
-    positions.reserve(count);
-    for (std::size_t row = 0; row < marked.size(); ++row)
-        if (marked[row])
-            positions.push_back(int(row));
-    return positions;
-}
-
 void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                  const QString& OutputFolder) {
-    ExtractionRequest request;
+    ExtractionRequest request = lstFiles->Extraction(lstFiles->SelectedPositions());
     request.Archive = ArchivePath;
     request.OutputFolder = pathtext::NativePath(OutputFolder);
-    request.Positions = SelectedPositions();
-    request.ListedNames.reserve(request.Positions.size());
-    for (const int k : request.Positions)
-        request.ListedNames.emplace_back(
-            std::size_t(k) < listing_.size() ? listing_.Name(std::size_t(k)) : std::string_view());
-    request.ListCount = lstFiles->count();
     const ReplaceAnswer answer = AskBeforeReplacing(request, this);
     if (answer == ReplaceAnswer::Cancel)
         return;
@@ -621,25 +595,4 @@ void frm::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     OpenPath(path);
-}
-
-bool frm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lstFiles->viewport() && event->type() == QEvent::ToolTip)
-        return ShowEntryToolTip(static_cast<const QHelpEvent*>(event));
-    return clsForm::eventFilter(watched, event);
-}
-
-bool frm::ShowEntryToolTip(const QHelpEvent* event) {
-    // From the records kept with the listing: hovering reads nothing from the archive.
-    const QModelIndex index = lstFiles->indexAt(event->pos());
-    const std::size_t row = std::size_t(index.row());
-    if (!index.isValid() || row >= listing_.size()) {
-        QToolTip::hideText();
-        return true;
-    }
-    const archive::ArchiveEntry entry = listing_[row];
-    QToolTip::showText(event->globalPos(),
-                       QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
-                       lstFiles->viewport(), lstFiles->visualRect(index));
-    return true;
 }

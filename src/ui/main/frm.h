@@ -1,6 +1,5 @@
 #pragma once
 
-#include "archive/Directory.h"
 #include "archive/Extract.h"
 #include "winutil/clsForm.h"
 
@@ -9,17 +8,14 @@
 
 #include <filesystem>
 #include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QMenu;
 class QAction;
-class QHelpEvent;
 class FileListBox;
+class EntryListBox;
 class clsINI;
 class clsResizeLimits;
 class ExtractionRun;
@@ -39,7 +35,7 @@ public:
     QLabel* lblFolder;
     QPushButton* cmdBrowse;
     FileListBox* File;
-    QListWidget* lstFiles;
+    EntryListBox* lstFiles;
     QPushButton* cmdSelectAll;
     QPushButton* cmdExtract;
     QMenu* mnuFile;
@@ -58,14 +54,6 @@ public:
     // The most entries one listing shows; the list's positions are 16-bit.
     static constexpr int MaxListedEntries = 32767;
 
-    // The positions of the selected lines, ascending: the entries Extract writes.
-    std::vector<int> SelectedPositions() const;
-
-    // The archive whose entries lstFiles shows (empty when none) and its records, line k being
-    // record k.
-    const std::filesystem::path& ListedArchive() const { return listedArchive_; }
-    const archive::EntryList& Listing() const { return listing_; }
-
     // Opens a path handed to the program on its command line or dropped on the window, as
     // pathtext::PathText gives it: a file opens its folder with the file highlighted and listed
     // (listed only, in a folder that may not be read), a folder opens that folder, and anything
@@ -79,7 +67,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void cmdBrowse_Click();
@@ -99,7 +86,6 @@ private:
     void ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
                                 const QString& OutputFolder);
     void ShowFolder(const QString& folder);
-    bool ShowEntryToolTip(const QHelpEvent* event);
     // Before Extract asks for a folder: false when there is nothing to extract (said so), or
     // nothing is selected and the user does not want every entry (then all are selected).
     bool ChooseEntriesToExtract();
@@ -108,13 +94,8 @@ private:
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
-    // The archive whose entries lstFiles shows (empty when it shows none): what Extract reads.
-    std::filesystem::path listedArchive_;
-    // The records lstFiles shows, line k being record k: the tooltips' offsets and sizes, and
-    // the names extraction checks the records still hold.
-    archive::EntryList listing_;
     // Extract's run beside the window, which takes no input meanwhile.
     std::unique_ptr<ExtractionRun> extraction_;
-    bool closeAfterRun_ = false; // the user chose to cancel the run and close
+    bool closeAfterRun_ = false;                  // the user chose to cancel the run and close
     QList<std::pair<QString, QString>> warnings_; // prompts and titles waiting for the window
 };
