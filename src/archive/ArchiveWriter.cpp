@@ -170,9 +170,7 @@ private:
         while (next < entries_.size() && entries_[next].File.empty() &&
                static_cast<std::uint64_t>(entries_[next].Offset) == end)
             end += static_cast<std::uint64_t>(entries_[next++].Size);
-        return Copy(options_.Old->File(), start, end - start, -1, Kind::ArchiveChanged)
-                   ? next
-                   : 0;
+        return Copy(options_.Old->File(), start, end - start, -1, Kind::ArchiveChanged) ? next : 0;
     }
 
     std::size_t CopyFile(std::size_t k) {

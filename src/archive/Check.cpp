@@ -61,8 +61,7 @@ public:
                         std::to_string(archiveSize) + ")");
         if (const NameProblem here = UnsafeName(e.Name, false); here != NameProblem::None)
             Problem(k, e.Name, Describe(here));
-        else if (const NameProblem windows = UnsafeName(e.Name, true);
-                 windows != NameProblem::None)
+        else if (const NameProblem windows = UnsafeName(e.Name, true); windows != NameProblem::None)
             Problem(k, e.Name, Describe(windows) + " on Windows");
 
         Named named{};

@@ -46,10 +46,6 @@ std::string Describe(NameProblem problem);
 // separators and control characters are refused everywhere; Windows also reserves device
 // names, some punctuation and a trailing space or full stop.
 NameProblem UnsafeName(const std::string& name, bool windowsRules = WindowsNameRules);
-// The same as text, "" when the name is safe.
-inline std::string UnsafeNameReason(const std::string& name, bool windowsRules = WindowsNameRules) {
-    return Describe(UnsafeName(name, windowsRules));
-}
 
 // Why a name cannot be stored in a record of an archive this program writes, or None when it
 // can: 1 to 12 bytes, not starting with a byte that ends the directory, and a safe file name

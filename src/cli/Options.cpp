@@ -10,9 +10,9 @@ namespace cli {
 namespace {
 
 struct Option {
-    std::string_view Long; // without its "--"
-    char Short;            // 0: none
-    bool TakesValue;       // --NAME VALUE or --NAME=VALUE (never in a cluster of short options)
+    std::string_view Long;     // without its "--"
+    char Short;                // 0: none
+    bool TakesValue;           // --NAME VALUE or --NAME=VALUE (never in a cluster of short options)
     std::string_view Value;    // what a missing value is called in the message
     std::string_view Commands; // the commands that take it, separated by spaces
     void (*Set)(Flags& flags, const std::string& value);
@@ -20,6 +20,7 @@ struct Option {
 
 constexpr std::string_view Selecting = "extract extract-each cat remove";
 
+// clang-format off
 constexpr Option Options[] = {
     {"long", 'l', false, {}, "list", [](Flags& f, const std::string&) { f.Long = true; }},
     {"json", 0, false, {}, "list", [](Flags& f, const std::string&) { f.Json = true; }},
@@ -35,6 +36,7 @@ constexpr Option Options[] = {
      }},
     {"force", 0, false, {}, "create", [](Flags& f, const std::string&) { f.Force = true; }},
 };
+// clang-format on
 
 const Option* Find(std::string_view longName) {
     const auto found = std::find_if(std::begin(Options), std::end(Options),
@@ -63,8 +65,8 @@ CommandLine SplitArguments(const std::vector<std::string>& args) {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             if (arg == "--help" || arg == "--version") {
-                line.What = arg == "--help" ? CommandLine::Request::Help
-                                            : CommandLine::Request::Version;
+                line.What =
+                    arg == "--help" ? CommandLine::Request::Help : CommandLine::Request::Version;
                 return line;
             }
             const Option* valued = arg[1] == '-' ? Find(std::string_view(arg).substr(2)) : nullptr;

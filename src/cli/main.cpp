@@ -73,9 +73,9 @@ struct Command {
 
 // The options each command takes are in the table of options (Options.cpp).
 constexpr Command Commands[] = {
-    {"list", cli::List},     {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
-    {"cat", cli::Cat},       {"check", cli::Check},     {"create", cli::Create},
-    {"add", cli::Add},       {"replace", cli::Replace}, {"remove", cli::Remove},
+    {"list", cli::List}, {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
+    {"cat", cli::Cat},   {"check", cli::Check},     {"create", cli::Create},
+    {"add", cli::Add},   {"replace", cli::Replace}, {"remove", cli::Remove},
 };
 
 int Run(const std::vector<std::string>& args) {

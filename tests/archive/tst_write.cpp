@@ -22,28 +22,29 @@ namespace {
 // "ENTRY: KIND DATA" for each refusal or failure (ENTRY -1: the archive): its kind and the data
 // its message is made of.
 QString Problem(const archive::WriteProblem& p) {
-    static const char* const Kinds[] = {
-        "None",           "NameRefused",         "SameName",       "SameNameFolded",
-        "OutsideArchive", "InputUnusable",       "IsTheArchive",   "TooLarge",
-        "CannotOpen",     "Exists",              "CannotBeEdited", "NameNotInCodePage",
-        "NoEntryNamed",   "ReplacedTwice",       "ChangedBeforeReplace",
-        "ChangedBeforeRemove", "ReadFailed",     "WriteFailed",    "ArchiveChanged",
-        "InputChanged",   "ArchiveReplaced"};
-    static const char* const Names[] = {
-        "None",          "Empty",            "TooLong",          "EndsDirectory",
-        "PathSeparator", "ControlCharacter", "WindowsCharacter", "EndsInSpaceOrFullStop",
-        "WindowsDevice"};
-    static const char* const Opens[] = {"None",       "NotFound",         "IsFolder",
-                                        "NotRegularFile", "NotAFolder", "PermissionDenied",
-                                        "Unreadable"};
+    // The names of WriteProblem::Kind, NameProblem and OpenError::Kind, in their order.
+    static const QStringList Kinds = QString("None NameRefused SameName SameNameFolded "
+                                             "OutsideArchive InputUnusable IsTheArchive TooLarge "
+                                             "CannotOpen Exists CannotBeEdited NameNotInCodePage "
+                                             "NoEntryNamed ReplacedTwice ChangedBeforeReplace "
+                                             "ChangedBeforeRemove ReadFailed WriteFailed "
+                                             "ArchiveChanged InputChanged ArchiveReplaced")
+                                         .split(' ');
+    static const QStringList Names = QString("None Empty TooLong EndsDirectory PathSeparator "
+                                             "ControlCharacter WindowsCharacter "
+                                             "EndsInSpaceOrFullStop WindowsDevice")
+                                         .split(' ');
+    static const QStringList Opens =
+        QString("None NotFound IsFolder NotRegularFile NotAFolder PermissionDenied Unreadable")
+            .split(' ');
     using Kind = archive::WriteProblem::Kind;
     QString line = QString("%1: %2").arg(p.Entry).arg(Kinds[int(p.What)]);
     if (p.What == Kind::NameRefused)
-        line += QString(" ") + Names[int(p.Name)];
+        line += " " + Names[int(p.Name)];
     if (p.What == Kind::SameName || p.What == Kind::SameNameFolded)
         line += " " + QString::number(p.Other);
     if (p.What == Kind::InputUnusable || p.What == Kind::CannotOpen)
-        line += QString(" ") + Opens[int(p.Open.What)];
+        line += " " + Opens[int(p.Open.What)];
     return line;
 }
 
@@ -178,8 +179,9 @@ private slots:
         QTest::addColumn<QString>("archive"); // where the archive goes
         QTest::addColumn<bool>("replace");    // ReplaceExisting
         QTest::addColumn<QStringList>("refused");
-        QTest::newRow("a missing file") << "@/none"
-                                        << "@/a.dat" << false << QStringList{"0: InputUnusable NotFound"};
+        QTest::newRow("a missing file")
+            << "@/none"
+            << "@/a.dat" << false << QStringList{"0: InputUnusable NotFound"};
         QTest::newRow("a folder") << "@/in"
                                   << "@/a.dat" << false << QStringList{"0: InputUnusable IsFolder"};
         QTest::newRow("the archive itself, by another name (a hard link)")
@@ -288,9 +290,8 @@ private slots:
         QTest::newRow("an input grows") << "grow" << changed;
         QTest::newRow("an input shrinks") << "shrink" << changed;
         QTest::newRow("a large input shrinks") << "shrink large" << changed;
-        QTest::newRow("the archive is replaced")
-            << "replace archive"
-            << "-1: ArchiveReplaced";
+        QTest::newRow("the archive is replaced") << "replace archive"
+                                                 << "-1: ArchiveReplaced";
         QTest::newRow("stopped") << "stop" << QString();
     }
     void interrupted() {

@@ -135,9 +135,8 @@ void ArchiveEditor::Remove(const std::vector<int>& rows) {
         return;
     }
     // Rows ascend: the entries are dropped in one pass.
-    request.Plan.Remove([&](int k, const std::string&) {
-        return std::binary_search(rows.begin(), rows.end(), k);
-    });
+    request.Plan.Remove(
+        [&](int k, const std::string&) { return std::binary_search(rows.begin(), rows.end(), k); });
     run_->Start(std::move(request));
 }
 
@@ -172,7 +171,8 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
                                               : Shown(plan.Subject(k));
     };
     const auto line = [&](const archive::WriteProblem& p) {
-        lines << (p.Entry < 0 ? pathtext::ShownPath(plan.Archive()) : subject(std::size_t(p.Entry))) +
+        lines << (p.Entry < 0 ? pathtext::ShownPath(plan.Archive())
+                              : subject(std::size_t(p.Entry))) +
                      QStringLiteral(": ") + QString::fromStdString(archive::Describe(p));
     };
     for (const archive::WriteProblem& p : report.Refused)

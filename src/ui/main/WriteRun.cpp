@@ -28,7 +28,8 @@ bool WriteRun::Start(WriteRequest request) {
 
 QString WriteRun::ProgressText(int k, int n) const {
     const QString name =
-        k > 0 ? QString::fromLocal8Bit(request_.Plan.Entries()[std::size_t(k - 1)].Name) : QString();
+        k > 0 ? QString::fromLocal8Bit(request_.Plan.Entries()[std::size_t(k - 1)].Name)
+              : QString();
     return QStringLiteral("Writing %1 (%2 of %3)").arg(name).arg(k).arg(n);
 }
 
