@@ -136,6 +136,73 @@ ListLine ChecksumList::Add(std::string_view line) {
     return kind;
 }
 
+void ChecksumList::AddText(std::string_view text,
+                           const std::function<void(std::uint64_t)>& malformed) {
+    for (std::size_t end; (end = text.find('\n')) != std::string_view::npos;
+         text.remove_prefix(end + 1)) {
+        const std::string_view line = text.substr(0, end);
+        const bool whole = pending_.empty();
+        if (!whole)
+            pending_.append(line);
+        if (Add(whole ? line : std::string_view(pending_)) == ListLine::Malformed)
+            malformed(lines_);
+        pending_.clear();
+    }
+    pending_.append(text);
+}
+
+void ChecksumList::End(const std::function<void(std::uint64_t)>& malformed) {
+    if (!pending_.empty() && Add(pending_) == ListLine::Malformed)
+        malformed(lines_);
+    pending_.clear();
+}
+
+OpenError ReadChecksumList(const std::filesystem::path& path, ChecksumList& list,
+                           const std::function<void(std::uint64_t line)>& malformed) {
+    const Archive file(path); // a regular file opened for reading, as an archive is
+    OpenError error = file.Error();
+    error.Of = OpenError::Subject::List;
+    if (error)
+        return error;
+    std::vector<char> buffer(1u << 16);
+    for (std::uint64_t at = 0;;) {
+        const std::size_t got = file.ReadAt(buffer.data(), buffer.size(), at, error.Error);
+        if (error.Error) {
+            error.What = OpenError::Kind::Unreadable;
+            return error;
+        }
+        if (got == 0)
+            break;
+        list.AddText({buffer.data(), got}, malformed);
+        at += got;
+    }
+    list.End(malformed);
+    return error;
+}
+
+std::string Describe(const VerifyFinding& finding) {
+    switch (finding.What) {
+    case VerifyFinding::Kind::Ok:
+        return finding.Name + ": OK";
+    case VerifyFinding::Kind::Failed:
+        return finding.Name + ": FAILED";
+    case VerifyFinding::Kind::Missing:
+        return finding.Name + ": missing";
+    case VerifyFinding::Kind::NotListed:
+        break;
+    }
+    return finding.Name + ": not listed";
+}
+
+std::string NotAChecksumLine(std::string_view list, std::uint64_t line) {
+    return std::string(list) + ':' + std::to_string(line) + ": not a checksum line";
+}
+
+std::string Describe(const VerifyReport& r) {
+    return std::to_string(r.Ok) + " OK, " + std::to_string(r.Failed) + " failed, " +
+           std::to_string(r.Missing) + " missing, " + std::to_string(r.NotListed) + " not listed";
+}
+
 // Which line stands for each entry: the n-th of its name.
 struct Verifier {
     ChecksumList& List;

@@ -8,6 +8,7 @@
 #include "archive/Extract.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,6 +65,10 @@ class ChecksumList {
 public:
     ListLine Add(std::string_view line);
     std::uint64_t Lines() const { return lines_; }
+    // Text read in pieces: each whole line is added (and its number given to `malformed` when
+    // it is no checksum line); End adds a last line without a line feed.
+    void AddText(std::string_view text, const std::function<void(std::uint64_t)>& malformed);
+    void End(const std::function<void(std::uint64_t)>& malformed);
 
 private:
     friend struct Verifier;
@@ -75,7 +80,13 @@ private:
     std::vector<Expected> expected_;                                     // in list order
     std::unordered_map<std::string, std::vector<std::size_t>> byName_; // into expected_
     std::uint64_t lines_ = 0;
+    std::string pending_; // a line not yet ended, for AddText
 };
+
+// Reads a checksum list file into `list`; the error says why it could not be opened or read
+// (its subject List).
+OpenError ReadChecksumList(const std::filesystem::path& path, ChecksumList& list,
+                           const std::function<void(std::uint64_t line)>& malformed);
 
 struct VerifyFinding {
     enum class Kind { Ok, Failed, Missing, NotListed };
@@ -87,11 +98,19 @@ struct VerifyFinding {
     std::optional<EntryResult> Unreadable;
 };
 
+// "NAME: FAILED", "NAME: missing", "NAME: not listed", "NAME: OK" (not escaped).
+std::string Describe(const VerifyFinding& finding);
+// "SUMS:LINE: not a checksum line".
+std::string NotAChecksumLine(std::string_view list, std::uint64_t line);
+
 struct VerifyReport {
     std::uint64_t Ok = 0, Failed = 0, Missing = 0, NotListed = 0;
     std::error_code ReadError; // reading the directory failed: the findings are not complete
     bool Cancelled = false;
 };
+
+// "N OK, F failed, M missing, X not listed".
+std::string Describe(const VerifyReport& report);
 
 struct VerifyOptions {
     std::stop_token Stop;

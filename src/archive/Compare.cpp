@@ -163,6 +163,22 @@ private:
 
 } // namespace
 
+std::string Describe(const Difference& d) {
+    switch (d.What) {
+    case Difference::Kind::Added:
+        return "added " + d.Name;
+    case Difference::Kind::Removed:
+        return "removed " + d.Name;
+    case Difference::Kind::Changed:
+        return "changed " + d.Name + " (" + std::to_string(d.OldSize) + " -> " +
+               std::to_string(d.NewSize) + " bytes)";
+    case Difference::Kind::Moved:
+        break;
+    }
+    return "moved " + d.Name + " (position " + std::to_string(d.OldPosition) + " -> " +
+           std::to_string(d.NewPosition) + ")";
+}
+
 CompareReport
 CompareArchives(const Archive& older, const Archive& newer,
                 const std::function<void(const Difference&)>& found,

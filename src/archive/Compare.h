@@ -27,6 +27,10 @@ struct Difference {
     std::int32_t OldSize = 0, NewSize = 0;
 };
 
+// "added NAME", "removed NAME", "changed NAME (S1 -> S2 bytes)", "moved NAME (position K ->
+// L)" (not escaped).
+std::string Describe(const Difference& difference);
+
 struct CompareReport {
     // Why an archive could not be opened or its directory read: nothing was compared.
     OpenError OldError, NewError;

@@ -13,22 +13,6 @@ namespace {
 
 using Kind = archive::Difference::Kind;
 
-std::string Line(const archive::Difference& d) {
-    switch (d.What) {
-    case Kind::Added:
-        return "added " + d.Name;
-    case Kind::Removed:
-        return "removed " + d.Name;
-    case Kind::Changed:
-        return "changed " + d.Name + " (" + std::to_string(d.OldSize) + " -> " +
-               std::to_string(d.NewSize) + " bytes)";
-    case Kind::Moved:
-        break;
-    }
-    return "moved " + d.Name + " (position " + std::to_string(d.OldPosition) + " -> " +
-           std::to_string(d.NewPosition) + ")";
-}
-
 void AppendJson(std::string& out, const archive::Difference& d) {
     static constexpr const char* Changes[] = {"added", "removed", "changed", "moved"};
     out.append("{\"change\":\"").append(Changes[static_cast<int>(d.What)]).append("\",");
@@ -64,7 +48,7 @@ int Diff(const Flags& flags, const Operands& operands) {
             if (flags.Json)
                 AppendJson(out, d);
             else
-                out.append(archive::Escaped(Line(d))).append(1, '\n');
+                out.append(archive::Escaped(archive::Describe(d))).append(1, '\n');
             if (out.size() >= (1u << 16)) {
                 output.Write(out);
                 out.clear();

@@ -7,53 +7,31 @@
 #include "archive/Checksums.h"
 #include "archive/Escape.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace cli {
 
 namespace {
 
-// Hands each line of the list (standard input for "-") to `line`; false after saying why the
-// list cannot be read.
-bool ReadList(const std::string& path, const std::function<void(std::string_view)>& line) {
-    archive::Archive file;
+// Reads the list (standard input for "-"); false after saying why it cannot be read.
+bool ReadList(const std::string& path, archive::ChecksumList& list,
+              const std::function<void(std::uint64_t)>& malformed) {
+    archive::OpenError error{archive::OpenError::Kind::None, archive::OpenError::Subject::List, {}};
     if (path != "-") {
-        file = archive::Archive(PathArgument(path));
-        if (!file.IsOpen()) {
-            archive::OpenError error = file.Error();
-            error.Of = archive::OpenError::Subject::List;
-            Complain(path, archive::Describe(error));
-            return false;
-        }
+        error = archive::ReadChecksumList(PathArgument(path), list, malformed);
+    } else {
+        std::vector<char> buffer(1u << 16);
+        while (const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), stdin))
+            list.AddText({buffer.data(), got}, malformed);
+        if (std::ferror(stdin))
+            error = {archive::OpenError::Kind::Unreadable, archive::OpenError::Subject::List,
+                     std::error_code(errno, std::generic_category())};
+        list.End(malformed);
     }
-    std::string pending;
-    std::vector<char> buffer(1u << 16);
-    std::error_code ec;
-    for (std::uint64_t at = 0;;) {
-        const std::size_t got = path == "-"
-                                    ? std::fread(buffer.data(), 1, buffer.size(), stdin)
-                                    : file.ReadAt(buffer.data(), buffer.size(), at, ec);
-        if (path == "-" && std::ferror(stdin))
-            ec = std::error_code(errno, std::generic_category());
-        if (ec) {
-            Complain(path, archive::Describe(archive::OpenError{
-                               archive::OpenError::Kind::Unreadable,
-                               archive::OpenError::Subject::List, ec}));
-            return false;
-        }
-        at += got;
-        pending.append(buffer.data(), got);
-        std::size_t start = 0;
-        for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos;
-             start = end + 1)
-            line(std::string_view(pending).substr(start, end - start));
-        pending.erase(0, start);
-        if (got == 0)
-            break;
-    }
-    if (!pending.empty())
-        line(pending);
-    return true;
+    if (error)
+        Complain(path, archive::Describe(error));
+    return !error;
 }
 
 } // namespace
@@ -68,13 +46,9 @@ int Verify(const Flags& flags, const Operands& operands) {
     Output output;
     archive::ChecksumList list;
     bool malformed = false;
-    if (!ReadList(sums, [&](std::string_view line) {
-            if (list.Add(line) != archive::ListLine::Malformed)
-                return;
+    if (!ReadList(sums, list, [&](std::uint64_t line) {
             malformed = true;
-            output.Write(archive::Escaped(sums + ':' + std::to_string(list.Lines()) +
-                                          ": not a checksum line") +
-                         '\n');
+            output.Write(archive::Escaped(archive::NotAChecksumLine(sums, line)) + '\n');
         }))
         return 2;
 
@@ -83,23 +57,15 @@ int Verify(const Flags& flags, const Operands& operands) {
         archive::VerifyArchive(archive, list, [&](const archive::VerifyFinding& f) {
             if (f.Unreadable)
                 Complain(f.Name, archive::Describe(*f.Unreadable));
-            const char* what = f.What == Kind::Ok       ? ": OK"
-                               : f.What == Kind::Failed ? ": FAILED"
-                               : f.What == Kind::Missing ? ": missing"
-                                                         : ": not listed";
             if (f.What != Kind::Ok || flags.Verbose)
-                output.Write(archive::Escaped(f.Name + what) + '\n');
+                output.Write(archive::Escaped(archive::Describe(f)) + '\n');
         });
     if (report.ReadError) {
         ReadFailed(path, report.ReadError);
         output.Finish();
         return 2;
     }
-    output.Write(archive::Escaped(path + ": " + std::to_string(report.Ok) + " OK, " +
-                                  std::to_string(report.Failed) + " failed, " +
-                                  std::to_string(report.Missing) + " missing, " +
-                                  std::to_string(report.NotListed) + " not listed") +
-                 '\n');
+    output.Write(archive::Escaped(path + ": " + archive::Describe(report)) + '\n');
     // A line that cannot be read may have stood for an entry: the check is not complete.
     const bool ok = report.Failed == 0 && report.Missing == 0 && !malformed &&
                     (!flags.Strict || report.NotListed == 0);
