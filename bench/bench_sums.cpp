@@ -56,14 +56,13 @@ void Speed(const bench::Args& args) {
     bench::Run(Into({QUILLMARROW_CLI, "sums", a.string()}, list));
     bench::Settle();
 
-    const std::vector<double> t = Medians(
-        {{QUILLMARROW_CLI, "sums", a.string()},
-         {"sha256sum", a.string()},
-         {"openssl", "dgst", "-sha256", a.string()},
-         {QUILLMARROW_CLI, "verify", a.string(), list.string()},
-         {QUILLMARROW_CLI, "sums", b.string()},
-         {QUILLMARROW_CLI, "diff", a.string(), b.string()}},
-        {0, 0, 0, 0, 0, 1}, args.Runs);
+    const std::vector<double> t = Medians({{QUILLMARROW_CLI, "sums", a.string()},
+                                           {"sha256sum", a.string()},
+                                           {"openssl", "dgst", "-sha256", a.string()},
+                                           {QUILLMARROW_CLI, "verify", a.string(), list.string()},
+                                           {QUILLMARROW_CLI, "sums", b.string()},
+                                           {QUILLMARROW_CLI, "diff", a.string(), b.string()}},
+                                          {0, 0, 0, 0, 0, 1}, args.Runs);
     fs::remove(a);
     fs::remove(b);
     fs::remove(list);
@@ -94,7 +93,8 @@ void Find(const bench::Args& args) {
     std::vector<std::string> archives;
     for (int n = 0; n < 1000; ++n) {
         entries[0].first = n == 500 ? "WANTED.BIN" : "E0.BIN";
-        archives.push_back((folder / std::string("A").append(std::to_string(n)).append(".DAT")).string());
+        archives.push_back(
+            (folder / std::string("A").append(std::to_string(n)).append(".DAT")).string());
         bench::WriteArchive(archives.back(), entries);
     }
     bench::Settle();
@@ -110,8 +110,9 @@ void Find(const bench::Args& args) {
     fs::remove_all(folder);
     const double ratio = bench::Median(find) / bench::Median(list);
     bench::Row("find in 1,000 archives of 1,000 entries vs list of each",
-               bench::Format(bench::Median(find), "s", 3), bench::Format(bench::Median(list), "s", 3),
-               "ratio " + bench::Format(ratio, ""), "<= 1.00", ratio <= 1.0);
+               bench::Format(bench::Median(find), "s", 3),
+               bench::Format(bench::Median(list), "s", 3), "ratio " + bench::Format(ratio, ""),
+               "<= 1.00", ratio <= 1.0);
 }
 
 // Peak memory on 1,000,000 entries beside 1 entry: sums stays flat; diff holds the two

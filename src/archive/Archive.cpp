@@ -26,9 +26,9 @@ std::string Describe(const OpenError& error) {
     case Kind::Unreadable:
         break;
     }
-    return (error.Of == OpenError::Subject::OutputFolder ? "cannot open the folder: "
-                                                         : std::string("cannot read the ") +
-                                                               subject + ": ") +
+    return (error.Of == OpenError::Subject::OutputFolder
+                ? "cannot open the folder: "
+                : std::string("cannot read the ") + subject + ": ") +
            io::SystemMessage(error.Error);
 }
 

@@ -65,16 +65,21 @@ ListLine ParseSumLine(std::string_view line, ListedSum& sum) {
     const bool escaped = line[0] == '\\';
     if (escaped)
         line.remove_prefix(1);
+    // The digest, a space, then a second space or '*' (a single space will do, as the
+    // checksum tools have it), then the name.
     const std::size_t space = line.find(' ');
-    if (space == std::string_view::npos || space + 2 >= line.size() ||
-        (line[space + 1] != ' ' && line[space + 1] != '*'))
+    if (space == std::string_view::npos)
+        return ListLine::Malformed;
+    const std::size_t name =
+        space + 1 + (space + 1 < line.size() && (line[space + 1] == ' ' || line[space + 1] == '*'));
+    if (name >= line.size())
         return ListLine::Malformed;
     const std::optional<Algorithm> algorithm = AlgorithmOfHexDigits(space);
     std::optional<std::string> digest = FromHex(line.substr(0, space));
     if (!algorithm || !digest)
         return ListLine::Malformed;
-    const std::string_view name = line.substr(space + 2);
-    if (escaped ? !Unescape(name, sum.Name) : (sum.Name.assign(name), false))
+    if (escaped ? !Unescape(line.substr(name), sum.Name)
+                : (sum.Name.assign(line.substr(name)), false))
         return ListLine::Malformed;
     sum.Digest = std::move(*digest);
     sum.Of = *algorithm;
@@ -278,14 +283,13 @@ VerifyReport VerifyArchive(const Archive& archive, ChecksumList& list,
                 d.emplace(expected->Sum.Of);
             progress.Position = k;
             progress.Name = e.Name;
-            const EntryResult read =
-                digester.Read(k, e, *d, digest, [&](std::uint64_t done) {
-                    if (options.Stop.stop_requested())
-                        return false;
-                    if (options.OnProgress && Clock::now() - lastProgress >= ProgressEvery)
-                        tell(done);
-                    return true;
-                });
+            const EntryResult read = digester.Read(k, e, *d, digest, [&](std::uint64_t done) {
+                if (options.Stop.stop_requested())
+                    return false;
+                if (options.OnProgress && Clock::now() - lastProgress >= ProgressEvery)
+                    tell(done);
+                return true;
+            });
             if (read.Result == EntryResult::Kind::Cancelled) {
                 report.Cancelled = true;
                 return false;

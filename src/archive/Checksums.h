@@ -36,9 +36,10 @@ enum class ListLine {
     Skipped,   // empty, or a comment ('#')
     Malformed, // anything else
 };
-// Reads one line, without its line feed (a carriage return before it is dropped): the digest,
-// then two spaces or a space and '*' (the binary mode of the checksum tools), then the name,
-// escaped as SumLine writes it when the line starts with a backslash.
+// Reads one line, without its line feed (a carriage return before it is dropped): the digest
+// (hex digits of either case), then two spaces, a space and '*' (the binary mode of the
+// checksum tools) or a single space, then the name, escaped as SumLine writes it when the line
+// starts with a backslash.
 ListLine ParseSumLine(std::string_view line, ListedSum& sum);
 
 // Reads entries' data through digests, with one large buffer for all of them.
@@ -77,7 +78,7 @@ private:
         std::uint64_t Line = 0; // from 1
         bool Checked = false;
     };
-    std::vector<Expected> expected_;                                     // in list order
+    std::vector<Expected> expected_;                                   // in list order
     std::unordered_map<std::string, std::vector<std::size_t>> byName_; // into expected_
     std::uint64_t lines_ = 0;
     std::string pending_; // a line not yet ended, for AddText

@@ -53,10 +53,9 @@ std::vector<bool> KeptInOrder(const std::vector<std::int32_t>& match) {
     for (std::size_t k = 0; k < match.size(); ++k) {
         if (match[k] < 0)
             continue;
-        const auto at = std::lower_bound(tails.begin(), tails.end(), match[k],
-                                         [&](std::int32_t t, std::int32_t v) {
-                                             return match[std::size_t(t)] < v;
-                                         });
+        const auto at = std::lower_bound(
+            tails.begin(), tails.end(), match[k],
+            [&](std::int32_t t, std::int32_t v) { return match[std::size_t(t)] < v; });
         before[k] = at == tails.begin() ? -1 : *(at - 1);
         if (at == tails.end())
             tails.push_back(std::int32_t(k));
@@ -114,18 +113,24 @@ public:
                 report_.Cancelled = true;
                 return false;
             }
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, BufferSize));
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(size - done, BufferSize));
             std::error_code ec;
             for (const bool second : {false, true}) {
                 const Archive& archive = second ? newer_ : older_;
                 const ArchiveEntry& e = second ? b : a;
-                const std::size_t got = archive.ReadAt(second ? b_.get() : a_.get(), want,
-                                                       static_cast<std::uint64_t>(e.Offset) + done, ec);
+                const std::size_t got =
+                    archive.ReadAt(second ? b_.get() : a_.get(), want,
+                                   static_cast<std::uint64_t>(e.Offset) + done, ec);
                 if (ec || got < want) { // a failure, or the file has shrunk since it was opened
-                    failed = EntryResult{second ? l : k, e.Name,
+                    failed = EntryResult{second ? l : k,
+                                         e.Name,
                                          ec ? EntryResult::Kind::ReadFailed
                                             : EntryResult::Kind::CutShort,
-                                         ec, e.Offset, e.Size, done + got};
+                                         ec,
+                                         e.Offset,
+                                         e.Size,
+                                         done + got};
                     inNewer = second;
                     return false;
                 }
@@ -228,8 +233,8 @@ CompareArchives(const Archive& older, const Archive& newer,
         bool inNewer = false;
         if (!failed && (failed = Comparer::Unreadable(newer, int(l), y)))
             inNewer = true;
-        const bool same = !failed && x.Size == y.Size &&
-                          comparer.Same(int(k), x, int(l), y, failed, inNewer);
+        const bool same =
+            !failed && x.Size == y.Size && comparer.Same(int(k), x, int(l), y, failed, inNewer);
         if (report.Cancelled)
             break;
         if (failed) {

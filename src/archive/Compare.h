@@ -55,9 +55,10 @@ struct CompareOptions {
 // allows: those outside a longest common run of the matched entries' order. A matched entry
 // that cannot be read whole goes to `unreadable` (with `inNewer` telling which archive's) and
 // is not compared. Memory holds the two directories (about 30 bytes an entry), never data.
-CompareReport CompareArchives(const Archive& older, const Archive& newer,
-                              const std::function<void(const Difference&)>& found,
-                              const std::function<void(const EntryResult&, bool inNewer)>& unreadable,
-                              const CompareOptions& options = {});
+CompareReport
+CompareArchives(const Archive& older, const Archive& newer,
+                const std::function<void(const Difference&)>& found,
+                const std::function<void(const EntryResult&, bool inNewer)>& unreadable,
+                const CompareOptions& options = {});
 
 } // namespace archive

@@ -53,8 +53,8 @@ void HashStateDeleter::operator()(HashState* state) const noexcept {
 
 HashState* NewHash(Algorithm algorithm) {
     auto* state = new HashState;
-    if (!Succeeded(::BCryptOpenAlgorithmProvider(&state->Provider, CngName(algorithm), nullptr,
-                                                 0))) {
+    if (!Succeeded(
+            ::BCryptOpenAlgorithmProvider(&state->Provider, CngName(algorithm), nullptr, 0))) {
         delete state;
         throw std::runtime_error("this system offers no such digest");
     }

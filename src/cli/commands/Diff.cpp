@@ -49,10 +49,7 @@ int Diff(const Flags& flags, const Operands& operands) {
                 AppendJson(out, d);
             else
                 out.append(archive::Escaped(archive::Describe(d))).append(1, '\n');
-            if (out.size() >= (1u << 16)) {
-                output.Write(out);
-                out.clear();
-            }
+            output.WriteInBlocks(out);
         },
         [&](const archive::EntryResult& e, bool inNewer) {
             Complain(operands[inNewer ? 1 : 0] + ": " + e.Name, archive::Describe(e));

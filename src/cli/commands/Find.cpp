@@ -56,14 +56,15 @@ private:
         }
         if (ec) {
             const bool denied = ec == std::errc::permission_denied;
-            Problem(text, archive::Describe(
-                              {denied ? archive::OpenError::Kind::PermissionDenied
-                                      : archive::OpenError::Kind::Unreadable,
-                               archive::OpenError::Subject::OutputFolder, ec}));
+            Problem(text, archive::Describe({denied ? archive::OpenError::Kind::PermissionDenied
+                                                    : archive::OpenError::Kind::Unreadable,
+                                             archive::OpenError::Subject::OutputFolder, ec}));
             return;
         }
         std::sort(items.begin(), items.end());
-        const bool separated = !text.empty() && (text.back() == '/' || (archive::WindowsNameRules && text.back() == '\\'));
+        const bool separated =
+            !text.empty() &&
+            (text.back() == '/' || (archive::WindowsNameRules && text.back() == '\\'));
         for (const auto& [name, type] : items) {
             const std::string path = text + (separated ? "" : "/") + name;
             if (type == fs::file_type::directory)
@@ -83,9 +84,9 @@ private:
         }
         const archive::CheckReport check = archive::CheckArchive(archive, [](const auto&) {});
         if (check.ReadError) {
-            Problem(text, archive::Describe({archive::OpenError::Kind::Unreadable,
-                                             archive::OpenError::Subject::Archive,
-                                             check.ReadError}));
+            Problem(text,
+                    archive::Describe({archive::OpenError::Kind::Unreadable,
+                                       archive::OpenError::Subject::Archive, check.ReadError}));
             return;
         }
         if (check.Problems > 0) {

@@ -16,8 +16,7 @@ int Sums(const Flags& flags, const Operands& operands) {
         flags.Algorithm.empty() ? archive::Algorithm::Sha256
                                 : archive::AlgorithmNamed(flags.Algorithm);
     if (!algorithm)
-        throw UsageError{"unknown algorithm: " + flags.Algorithm +
-                         " (sha256, sha1, md5 or crc32)"};
+        throw UsageError{"unknown algorithm: " + flags.Algorithm + " (sha256, sha1, md5 or crc32)"};
     const std::string& path = operands[0];
     EntrySelection selection = Selection({operands.begin() + 1, operands.end()}, flags);
     archive::Archive archive;
@@ -57,10 +56,7 @@ int Sums(const Flags& flags, const Operands& operands) {
             } else {
                 out.append(archive::SumLine(archive::Hex(digest), e.Name));
             }
-            if (out.size() >= (1u << 16)) {
-                output.Write(out);
-                out.clear();
-            }
+            output.WriteInBlocks(out);
             return output.Ok();
         },
         ec);

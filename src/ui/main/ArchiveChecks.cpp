@@ -93,16 +93,16 @@ void ArchiveChecks::Finished(const ChecksumOutcome& outcome) {
         return;
     }
     const QString name = pathtext::ShownPath(request.Archive.filename());
-    const QString title =
-        request.What == Kind::Verify
-            ? QStringLiteral("Verify %1").arg(name)
-            : QStringLiteral("Compare %1 with %2").arg(name, pathtext::ShownPath(request.Other.filename()));
-    auto* window =
-        new frmChecks(owner_, title,
-                      (outcome.Cancelled ? QStringLiteral("Cancelled. ") : QString()) + outcome.Summary,
-                      outcome.Lines,
-                      request.What == Kind::Verify ? QStringLiteral("No problems.")
-                                                   : QStringLiteral("No differences."));
+    const QString title = request.What == Kind::Verify
+                              ? QStringLiteral("Verify %1").arg(name)
+                              : QStringLiteral("Compare %1 with %2")
+                                    .arg(name, pathtext::ShownPath(request.Other.filename()));
+    auto* window = new frmChecks(owner_, title,
+                                 (outcome.Cancelled ? QStringLiteral("Cancelled. ") : QString()) +
+                                     outcome.Summary,
+                                 outcome.Lines,
+                                 request.What == Kind::Verify ? QStringLiteral("No problems.")
+                                                              : QStringLiteral("No differences."));
     window->show();
     window->activateWindow();
 }

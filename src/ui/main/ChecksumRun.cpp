@@ -86,20 +86,20 @@ void ChecksumRun::Verify(const std::function<void(const archive::ExtractProgress
         outcome_.Problem = CannotRead(request_.Other, listError);
         return;
     }
-    const archive::VerifyReport report = archive::VerifyArchive(
-        archive, list,
-        [&](const archive::VerifyFinding& f) {
-            if (f.Unreadable)
-                AddLine(EscapedName(f.Name) + QStringLiteral(": ") +
-                        Text(archive::Describe(*f.Unreadable)));
-            if (f.What != archive::VerifyFinding::Kind::Ok)
-                AddLine(EscapedName(archive::Describe(f)));
-        },
-        {stop, progress});
+    const archive::VerifyReport report =
+        archive::VerifyArchive(archive, list,
+                               [&](const archive::VerifyFinding& f) {
+                                   if (f.Unreadable)
+                                       AddLine(EscapedName(f.Name) + QStringLiteral(": ") +
+                                               Text(archive::Describe(*f.Unreadable)));
+                                   if (f.What != archive::VerifyFinding::Kind::Ok)
+                                       AddLine(EscapedName(archive::Describe(f)));
+                               },
+                               {stop, progress});
     if (report.ReadError) {
-        outcome_.Problem = CannotRead(request_.Archive,
-                                      {archive::OpenError::Kind::Unreadable,
-                                       archive::OpenError::Subject::Archive, report.ReadError});
+        outcome_.Problem =
+            CannotRead(request_.Archive, {archive::OpenError::Kind::Unreadable,
+                                          archive::OpenError::Subject::Archive, report.ReadError});
         return;
     }
     outcome_.Cancelled = report.Cancelled;
@@ -111,7 +111,8 @@ void ChecksumRun::Compare(const std::function<void(const archive::ExtractProgres
                           std::stop_token stop) {
     const archive::Archive older(request_.Archive), newer(request_.Other);
     const archive::CompareReport report = archive::CompareArchives(
-        older, newer, [&](const archive::Difference& d) { AddLine(EscapedName(archive::Describe(d))); },
+        older, newer,
+        [&](const archive::Difference& d) { AddLine(EscapedName(archive::Describe(d))); },
         [&](const archive::EntryResult& e, bool inNewer) {
             AddLine(pathtext::ShownPath(inNewer ? request_.Other : request_.Archive) +
                     QStringLiteral(": ") + EscapedName(e.Name) + QStringLiteral(": ") +
@@ -164,12 +165,12 @@ void ChecksumRun::EntryChecksum(
         }
         const std::size_t got = data.Read(p.BytesDone, buffer.get(), 1u << 20, ec);
         if (ec || got == 0) {
-            record.Result = ec ? archive::EntryResult::Kind::ReadFailed
-                               : archive::EntryResult::Kind::CutShort;
+            record.Result =
+                ec ? archive::EntryResult::Kind::ReadFailed : archive::EntryResult::Kind::CutShort;
             record.Error = ec;
             record.BytesWritten = p.BytesDone;
-            outcome_.Problem = EscapedName(record.Name) + QStringLiteral(": ") +
-                               Text(archive::Describe(record));
+            outcome_.Problem =
+                EscapedName(record.Name) + QStringLiteral(": ") + Text(archive::Describe(record));
             return;
         }
         digest.Update(buffer.get(), got);

@@ -17,7 +17,7 @@ struct ChecksumRequest {
     Kind What = Kind::Verify;
     std::filesystem::path Archive{};
     std::filesystem::path Other{}; // the checksum list, or the archive compared with
-    int Position = -1;           // EntryChecksum: the entry's list position and listed name
+    int Position = -1;             // EntryChecksum: the entry's list position and listed name
     std::string ListedName{};
 };
 
