@@ -57,5 +57,7 @@ frmChecks::frmChecks(QWidget* owner, const QString& title, const QString& summar
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
     resize(640, 420);
+    if (owner) // over the window it reports on
+        move(owner->window()->frameGeometry().center() - rect().center());
     cmdClose->setFocus();
 }
