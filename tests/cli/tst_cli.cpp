@@ -131,12 +131,14 @@ void Start(QProcess& p, const QStringList& args) {
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
 // (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
 // (RLIMIT_AS); readsFailFrom makes reading the archive's data fail from there on (Linux only).
-// A last argument ">FILE" sends standard output to FILE.
+// A last argument ">FILE" sends standard output to FILE, one "<FILE" standard input from it.
 Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1,
            qint64 readsFailFrom = -1) {
     QProcess p;
     if (!args.isEmpty() && args.last().startsWith('>'))
         p.setStandardOutputFile(args.takeLast().mid(1));
+    if (!args.isEmpty() && args.last().startsWith('<'))
+        p.setStandardInputFile(args.takeLast().mid(1));
 #ifdef Q_OS_UNIX
     p.setChildProcessModifier([fileSizeLimit, memoryLimit, readsFailFrom] {
         for (const auto& [resource, value] :
@@ -328,6 +330,11 @@ private slots:
                              SumLine("tw", "-DASH").replace("  ", " *") +
                              SumLine("thre", "TEXT.TXT").replace("\n", "\r\n") +
                              SumLine("o", "a/b", QCryptographicHash::Md5).replace("  ", " "));
+        const QByteArray x = QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex();
+        testfiles::Write(root.filePath("esc.sum"), "\\" + x.toUpper() + "  a\\nb\n\\" + x +
+                                                       "  back\\\\slash\n\\" + x +
+                                                       "  bad\\tescape\n" + x.left(63) +
+                                                       "  \x1b]0;X\x07\n" + x + " *caf\xc3\xa9\x7f\n");
         testfiles::Write(root.filePath("bad.sum"), SumLine("thre", "TEXT.TXT") +
                                                        SumLine("one", "TEXT.TXT") + "xyz  -DASH\n" +
                                                        SumLine("g", "GONE") + SumLine("", "CUT"));
@@ -634,6 +641,13 @@ private slots:
                           "TEXT.TXT: FAILED\na/b: not listed\nCUT: FAILED\nGONE: missing\n"
                           "@/a.dat: 0 OK, 3 failed, 1 missing, 2 not listed\n")
             << cut << Files{};
+        QTest::newRow("verify: escaped names, upper-case hex, a bad escape, a short digest")
+            << QStringList{"verify", "@/esc.dat", "@/esc.sum"} << 1
+            << QByteArray("@/esc.sum:3: not a checksum line\n@/esc.sum:4: not a checksum line\n"
+                          "\\x1b]0;X\\x07: not listed\n\\xff\\xc3\\x01: not listed\n"
+                          "\\xc2\\x9b2J/: not listed\n"
+                          "@/esc.dat: 3 OK, 0 failed, 0 missing, 3 not listed\n")
+            << QByteArray() << Files{};
         QTest::newRow("verify against a missing list")
             << QStringList{"verify", "@/a.dat", "@/none.sum"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: @/none.sum: the list does not exist\n") << Files{};
@@ -769,7 +783,7 @@ private slots:
         const QString archive = root.filePath("tools.dat"), list = root.filePath("tools.sum");
         testfiles::Write(archive, testfiles::Archive({{"A.TXT", "alpha"},
                                                       {"EMPTY", ""},
-                                                      {"B-2.BIN", QByteArray(300000, '\x7f')}}));
+                                                      {"B-2.BIN", QByteArray((3 << 20) + 5, '\x7f')}}));
         QCOMPARE(Run({"sums", "-a", algorithm, archive, ">" + list}).exitCode, 0);
         QCOMPARE(Run({"extract", archive, folder()}).exitCode, 0);
         QProcess check;
@@ -825,7 +839,7 @@ private slots:
         r = Run({"diff", old, root.filePath("changed.dat")});
         QCOMPARE(r.out, QByteArray("changed E123 (1123 -> 1123 bytes)\n"));
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(Run({"verify", root.filePath("relaid.dat"), list}).exitCode, 0);
+        QCOMPARE(Run({"verify", root.filePath("relaid.dat"), "-", "<" + list}).exitCode, 0);
         r = Run({"diff", old, root.filePath("relaid.dat")});
         QCOMPARE(r.out + r.err, QByteArray());
         QCOMPARE(r.exitCode, 0);
