@@ -347,7 +347,7 @@ private slots:
                                                           Record("GONE", 100, 1) +
                                                           Record("", 0, 0) + "g---thretwone");
         testfiles::Write(root.filePath("new.dat"),
-                         testfiles::Archive({{"-DASH", "tw"}, {"TEXT.TXT", "one"}, {"NEW", "n"},
+                         testfiles::Archive({{"-DASH", "tw"}, {"TEXT.TXT", "ONE"}, {"NEW", "n"},
                                              {"TEXT.TXT", "THRE"}}));
         QDir().mkpath(root.filePath("found/sub"));
         testfiles::Write(root.filePath("found/x.dat"),
@@ -653,15 +653,19 @@ private slots:
             << QByteArray("quillmarrow-cli: @/none.sum: the list does not exist\n") << Files{};
 
         // diff: matched by name, the n-th with the n-th; the layout is no difference.
-        QTest::newRow("diff: removed, moved, added, changed")
+        QTest::newRow("diff: removed, changed and moved, added, changed")
             << QStringList{"diff", "@/old.dat", "@/new.dat"} << 1
-            << QByteArray("removed GONE\nmoved TEXT.TXT (position 0 -> 1)\nadded NEW\n"
+            << QByteArray("removed GONE\nchanged TEXT.TXT (3 -> 3 bytes)\n"
+                          "moved TEXT.TXT (position 0 -> 1)\nadded NEW\n"
                           "changed TEXT.TXT (4 -> 4 bytes)\n")
             << QByteArray() << Files{};
         QTest::newRow("diff --json")
             << QStringList{"diff", "--json", "@/new.dat", "@/old.dat"} << 1
             << QByteArray("{\"change\":\"removed\",\"name\":\"NEW\",\"name_hex\":\"4e4557\","
                           "\"old_index\":2,\"old_size\":1}\n"
+                          "{\"change\":\"changed\",\"name\":\"TEXT.TXT\",\"name_hex\":"
+                          "\"544558542e545854\",\"old_index\":1,\"new_index\":0,\"old_size\":3,"
+                          "\"new_size\":3}\n"
                           "{\"change\":\"moved\",\"name\":\"-DASH\",\"name_hex\":\"2d44415348\","
                           "\"old_index\":0,\"new_index\":1}\n"
                           "{\"change\":\"changed\",\"name\":\"TEXT.TXT\",\"name_hex\":"
