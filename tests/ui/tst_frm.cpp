@@ -50,7 +50,7 @@ RecordedMessage Incomplete(const QString& problems) {
             "Extraction incomplete"};
 }
 // An entry's problem line as the closing message holds it: unbreakable.
-QString Unbroken(QString line) {
+QString Unbreakable(QString line) {
     return line.replace(' ', QChar(0xA0));
 }
 RecordedMessage Cancelled(const QString& counts, const QString& problems = {}) {
@@ -426,7 +426,7 @@ private slots:
         QTest::newRow("select all") << "three.dat" << 3 << QList<int>{} << abc << Complete << "";
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << 2 << QList<int>{} << QStringList{"GOOD"}
-            << Incomplete(Unbroken("a/b: unsafe name (contains a path separator)")) << "";
+            << Incomplete(Unbreakable("a/b: unsafe name (contains a path separator)")) << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -616,13 +616,14 @@ private slots:
         QTest::newRow("cancelled, with a problem apart")
             << QList<Kind>{Kind::UnsafeName, Kind::Cancelled} << true
             << Cancelled("0 entries were extracted.\nCancelled: 1 entry was not extracted.",
-                         Unbroken("U/0: unsafe name (contains a path separator)"));
+                         Unbreakable("U/0: unsafe name (contains a path separator)"));
         QTest::newRow("a record never read goes by its listed name")
             << QList<Kind>{Kind::NotInDirectory} << false
-            << Incomplete(Unbroken("L0: not extracted: the archive changed since it was listed"));
+            << Incomplete(
+                   Unbreakable("L0: not extracted: the archive changed since it was listed"));
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
-            twenty << Unbroken(QString("U/%1: unsafe name (contains a path separator)").arg(k));
+            twenty << Unbreakable(QString("U/%1: unsafe name (contains a path separator)").arg(k));
         QTest::newRow("the first 20 problems are named, the rest counted")
             << QList<Kind>(25, Kind::UnsafeName) << true
             << Incomplete(twenty.join('\n') + "\n... and 5 more.");
@@ -1130,13 +1131,24 @@ private slots:
         QToolTip::hideText();
     }
 
-    // A remembered folder whose name is not UTF-8: the settings file holds its bytes, and is
-    // then read one byte per character.
+    // A remembered folder whose name is not UTF-8, whether the settings file holds its bytes
+    // (read one byte per character) or the folder was chosen with "...": it opens again.
+    void rememberedFolderNotValidUtf8_data() {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("its bytes in the settings file") << false;
+        QTest::newRow("chosen, then the window opened again") << true;
+    }
     void rememberedFolderNotValidUtf8() {
-        testfiles::Write(iniPath(), "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) +
-                                        "/caf\xff\r\n");
+        QFETCH(bool, chosen);
+        const std::string odd = QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff";
+        if (chosen)
+            open(pathtext::PathText(odd)).reset();
+        else
+            testfiles::Write(iniPath(),
+                             "[General]\r\nFolder=" + QByteArray::fromStdString(odd) + "\r\n");
         auto w = open();
         QVERIFY(w);
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
         QCOMPARE(Lines(w->File), QStringList{QString::fromLocal8Bit("x\xff.dat")});
         QCOMPARE(
             w->lblFolder->property("Tag").toString(),

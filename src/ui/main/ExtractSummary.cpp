@@ -17,17 +17,16 @@ ClosingMessage Problems(const QStringList& lines) {
             modMsgBox::vbExclamation, QStringLiteral("Extraction incomplete")};
 }
 
-// A problem line that the message box never breaks: it grows to fit the line instead.
-QString Unbroken(const QString& line) {
-    QString kept = line;
-    return kept.replace(QChar(' '), QChar(0xA0));
-}
-
 QString EntriesWere(int n) {
     return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
 }
 
 } // namespace
+
+QString Unbroken(const QString& line) {
+    QString kept = line;
+    return kept.replace(QChar(' '), QChar(0xA0));
+}
 
 QString EscapedName(std::string_view name) {
 #ifdef _WIN32
