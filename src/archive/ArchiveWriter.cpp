@@ -412,7 +412,7 @@ WriteReport WriteArchive(const std::filesystem::path& path, std::span<const Writ
     using Naming = io::NewFile::Naming;
     Naming naming = Naming::Refused;
     if (!ec && options.Old) {
-        naming = out.ReplaceFile(archivePath.filename(), *archiveId, read, ec);
+        naming = out.TakePlaceOf(archivePath.filename(), *archiveId, read, ec);
     } else if (!ec) {
         io::FileId replaced;
         naming = out.NameAs(

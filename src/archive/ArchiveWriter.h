@@ -120,7 +120,7 @@ struct WriteReport {
 // folder (without a name where the system can make one, else a temporary one that a signal
 // handler removes: see RemovePartialFile) that replaces the archive only when whole and on the
 // disk, so a failure, a stop or a signal leaves the old archive as it was. An edited archive is
-// replaced only while it is the file that was read, unchanged (see NewFile::ReplaceFile), and
+// replaced only while it is the file that was read, unchanged (see NewFile::TakePlaceOf), and
 // never when it has gone from its name. Inputs are copied in chunks (or by the kernel), so
 // memory does not grow with their sizes. The hidden files of killed runs in the folder go first
 // (OutputFolder::RemoveLeftovers).

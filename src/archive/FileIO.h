@@ -186,7 +186,7 @@ public:
     // is `old` with other contents. Gone when no file has the name: nothing is made under it.
     // Where the system cannot exchange names, the file is looked at just before the rename.
     // Replaced when done; this file is discarded otherwise.
-    Naming ReplaceFile(const std::filesystem::path& fileName, const FileId& old,
+    Naming TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
                        const FileState& state, std::error_code& ec);
     // Closes and removes the file.
     void Discard() noexcept;
@@ -219,7 +219,7 @@ private:
 
 // The steps that make a new archive lasting, told to an observer as they happen so that tests
 // can check their order: its data is on the disk (Sync), it is about to take its name (NameAs,
-// ReplaceFile: Naming, also when that then fails), then it has the name (Named). None is told
+// TakePlaceOf: Naming, also when that then fails), then it has the name (Named). None is told
 // unless an observer is set; one at a time.
 enum class Step { Synced, Naming, Named };
 void ObserveSteps(void (*observer)(Step));

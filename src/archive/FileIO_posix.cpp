@@ -679,7 +679,7 @@ bool NewFile::TakeTemporaryName() {
     }
 }
 
-NewFile::Naming NewFile::ReplaceFile(const std::filesystem::path& fileName, const FileId& old,
+NewFile::Naming NewFile::TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
                                      const FileState& state, std::error_code& ec) {
     const std::string& name = fileName.native();
     const auto failed = [&](int code) {

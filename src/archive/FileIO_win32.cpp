@@ -426,7 +426,7 @@ bool NewFile::CloseToName(std::error_code& ec) {
     return !failed;
 }
 
-NewFile::Naming NewFile::ReplaceFile(const std::filesystem::path& fileName, const FileId& old,
+NewFile::Naming NewFile::TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
                                      const FileState& state, std::error_code& ec) {
     FileId own;
     if (!IdOf(handle_, own)) {

@@ -164,20 +164,16 @@ private slots:
         QTest::addColumn<QString>("how");   // "new", "create" (the name taken), "force", "edit"
         QTest::addColumn<QString>("input"); // the entry's file in the FAT folder; "": in/0
         QTest::addColumn<QStringList>("problems");
-        QTest::newRow("a new archive") << "new"
-                                       << "" << QStringList{};
-        QTest::newRow("a name taken") << "create"
-                                      << "" << QStringList{"-1: Exists"};
-        QTest::newRow("a name taken, replaced") << "force"
-                                                << "" << QStringList{};
-        QTest::newRow("an edit") << "edit"
-                                 << "" << QStringList{};
-        QTest::newRow("replaced by itself in other case")
-            << "force"
-            << "new.dat" << QStringList{"0: IsTheArchive"};
-        QTest::newRow("edited with itself in other case")
-            << "edit"
-            << "new.dat" << QStringList{"1: IsTheArchive"};
+        const auto row = [](const char* name, const char* how, const char* input,
+                            const QStringList& problems) {
+            QTest::newRow(name) << QString(how) << QString(input) << problems;
+        };
+        row("a new archive", "new", "", {});
+        row("a name taken", "create", "", {"-1: Exists"});
+        row("a name taken, replaced", "force", "", {});
+        row("an edit", "edit", "", {});
+        row("replaced by itself in other case", "force", "new.dat", {"0: IsTheArchive"});
+        row("edited with itself in other case", "edit", "new.dat", {"1: IsTheArchive"});
     }
     void onFat() {
         QFETCH(QString, how);
@@ -220,48 +216,30 @@ private slots:
     // is written there, when their process is gone and no process holds them locked; nothing
     // else is.
     void leftovers_data() {
-        QTest::addColumn<QString>("name"); // %1: a process that has ended, %2: this one
-        QTest::addColumn<QString>("what"); // "file", "locked" (a file locked by another), "folder"
+        QTest::addColumn<QString>("name"); // %1: a process that has ended
+        QTest::addColumn<bool>("locked");  // by another open file
         QTest::addColumn<bool>("removed");
-        QTest::newRow("a hidden file of an ended run") << ".quillmarrow-%1-0.part"
-                                                       << "file" << true;
-        QTest::newRow("the short name of an ended run") << ".qm%1-12"
-                                                        << "file" << true;
-        QTest::newRow("of a process that lives") << ".quillmarrow-1-0.part"
-                                                 << "file" << false;
-        QTest::newRow("of this process") << ".qm%2-999"
-                                         << "file" << false;
-        QTest::newRow("locked by a process") << ".quillmarrow-%1-0.part"
-                                             << "locked" << false;
-        QTest::newRow("not of this form") << ".quillmarrow-%1-x.part"
-                                          << "file" << false;
-        QTest::newRow("without its counter") << ".qm%1"
-                                             << "file" << false;
-        QTest::newRow("a folder of that name") << ".qm%1-3"
-                                               << "folder" << false;
+        QTest::newRow("a hidden file of an ended run") << ".quillmarrow-%1-0.part" << false << true;
+        QTest::newRow("the short name of an ended run") << ".qm%1-12" << false << true;
+        QTest::newRow("of a process that lives") << ".quillmarrow-1-0.part" << false << false;
+        QTest::newRow("locked by a process") << ".quillmarrow-%1-0.part" << true << false;
+        QTest::newRow("not of this form") << ".quillmarrow-%1-x.part" << false << false;
     }
     void leftovers() {
 #ifndef Q_OS_UNIX
         QSKIP("the hidden files of killed runs on Windows are marked for deletion");
 #else
         QFETCH(QString, name);
-        QFETCH(QString, what);
+        QFETCH(bool, locked);
         QFETCH(bool, removed);
-        name.replace("%1", QString::number(DeadProcess()));
-        const QString path = root.filePath(name.replace("%2", QString::number(::getpid())));
-        if (what == "folder")
-            QVERIFY(QDir().mkpath(path));
-        else
-            testfiles::Write(path, "left");
-        QFile locked(path);
-        if (what == "locked") {
-            QVERIFY(locked.open(QIODevice::ReadOnly));
-            QCOMPARE(::flock(locked.handle(), LOCK_EX | LOCK_NB), 0);
-        }
+        const QString path = root.filePath(name.replace("%1", QString::number(DeadProcess())));
+        testfiles::Write(path, "left");
+        QFile holder(path);
+        QVERIFY(!locked || (holder.open(QIODevice::ReadOnly) &&
+                            ::flock(holder.handle(), LOCK_EX | LOCK_NB) == 0));
         QVERIFY(archive::WriteArchive(testfiles::NativePath(archivePath()), FromFiles({{"A", "a"}}))
                     .Written());
         QCOMPARE(QFileInfo::exists(path), !removed);
-        QDir().rmdir(path);
         QFile::remove(path);
 #endif
     }
@@ -440,34 +418,27 @@ private slots:
         QTest::addColumn<Files>("files");     // the test folder afterwards, besides in/
         const QByteArray old = testfiles::Archive({{"OLD", "old"}});
         const Files kept{{"a.dat", old}};
-        const QString changed = "1: InputChanged";
-        QTest::newRow("an input grows") << "grow" << changed << kept;
-        QTest::newRow("an input shrinks") << "shrink" << changed << kept;
-        QTest::newRow("a large input shrinks") << "shrink large" << changed << kept;
-        QTest::newRow("a large input is written in place")
-            << "write input large" << changed << kept;
-        QTest::newRow("the archive is written in place")
-            << "write archive"
-            << "-1: ArchiveChanged" << Files{{"a.dat", Changed()}};
-        QTest::newRow("the archive is replaced") << "replace archive"
-                                                 << "-1: ArchiveReplaced" << kept;
-        QTest::newRow("the archive is moved away")
-            << "move archive"
-            << "-1: ArchiveMoved" << Files{{"moved.dat", old}};
-        QTest::newRow("the archive is removed") << "remove archive"
-                                                << "-1: ArchiveMoved" << Files{};
-        QTest::newRow("stopped") << "stop" << QString() << kept;
+        const auto row = [](const char* name, const char* what, const char* failure,
+                            const Files& files) {
+            QTest::newRow(name) << QString(what) << QString(failure) << files;
+        };
+        const char* changed = "1: InputChanged";
+        row("an input grows", "grow", changed, kept);
+        row("an input shrinks", "shrink", changed, kept);
+        row("a large input shrinks", "shrink large", changed, kept);
+        row("a large input is written in place", "write input large", changed, kept);
+        row("the archive is written in place", "write archive", "-1: ArchiveChanged",
+            {{"a.dat", Changed()}});
+        row("the archive is replaced", "replace archive", "-1: ArchiveReplaced", kept);
+        row("the archive is moved away", "move archive", "-1: ArchiveMoved", {{"moved.dat", old}});
+        row("the archive is removed", "remove archive", "-1: ArchiveMoved", {});
+        row("stopped", "stop", "", kept);
         // In the moment between the last look and the rename, where only an exchange of the
         // names leaves nothing to chance.
-        QTest::newRow("another file moved over the archive as it takes its name")
-            << "theirs as it takes its name"
-            << "-1: ArchiveReplaced" << Files{{"a.dat", "theirs"}};
-        QTest::newRow("the archive moved away as it takes its name")
-            << "move archive as it takes its name"
-            << "-1: ArchiveMoved" << Files{{"moved.dat", old}};
-        QTest::newRow("the archive written in place as it takes its name")
-            << "write archive as it takes its name"
-            << "-1: ArchiveChanged" << Files{{"a.dat", Changed()}};
+        row("another file moved over the archive as it takes its name",
+            "theirs as it takes its name", "-1: ArchiveReplaced", {{"a.dat", "theirs"}});
+        row("the archive written in place as it takes its name",
+            "write archive as it takes its name", "-1: ArchiveChanged", {{"a.dat", Changed()}});
     }
     void interrupted() {
         QFETCH(QString, what);

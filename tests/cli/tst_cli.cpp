@@ -1297,7 +1297,7 @@ private slots:
             "@/none.dat", "");
         row("create of a name with a C1 control", {"create", "@/n.dat", u"@/in/b\u009b"_qs}, 1,
             Windows ? "quillmarrow-cli: @/in/b\\xc2\\x9b: the system's code page cannot write its "
-                      "name\n"
+                      "name\nquillmarrow-cli: @/in/b\\xc2\\x9b: empty name\n"
                     : "quillmarrow-cli: @/in/b\\xc2\\x9b: unsafe name (contains a control "
                       "character)\n",
             "@/n.dat", "");
