@@ -50,7 +50,7 @@ RecordedMessage Incomplete(const QString& problems) {
             "Extraction incomplete"};
 }
 // An entry's problem line as the closing message holds it: unbreakable.
-QString Unbreakable(QString line) {
+QString Unbroken(QString line) {
     return line.replace(' ', QChar(0xA0));
 }
 RecordedMessage Cancelled(const QString& counts, const QString& problems = {}) {
@@ -426,7 +426,7 @@ private slots:
         QTest::newRow("select all") << "three.dat" << 3 << QList<int>{} << abc << Complete << "";
         QTest::newRow("an unsafe name is reported, never as complete")
             << "bad.dat" << 2 << QList<int>{} << QStringList{"GOOD"}
-            << Incomplete(Unbreakable("a/b: unsafe name (contains a path separator)")) << "";
+            << Incomplete(Unbroken("a/b: unsafe name (contains a path separator)")) << "";
     }
     void extract() {
         QFETCH(QString, archive);
@@ -616,14 +616,13 @@ private slots:
         QTest::newRow("cancelled, with a problem apart")
             << QList<Kind>{Kind::UnsafeName, Kind::Cancelled} << true
             << Cancelled("0 entries were extracted.\nCancelled: 1 entry was not extracted.",
-                         Unbreakable("U/0: unsafe name (contains a path separator)"));
+                         Unbroken("U/0: unsafe name (contains a path separator)"));
         QTest::newRow("a record never read goes by its listed name")
             << QList<Kind>{Kind::NotInDirectory} << false
-            << Incomplete(
-                   Unbreakable("L0: not extracted: the archive changed since it was listed"));
+            << Incomplete(Unbroken("L0: not extracted: the archive changed since it was listed"));
         QStringList twenty;
         for (int k = 0; k < 20; ++k)
-            twenty << Unbreakable(QString("U/%1: unsafe name (contains a path separator)").arg(k));
+            twenty << Unbroken(QString("U/%1: unsafe name (contains a path separator)").arg(k));
         QTest::newRow("the first 20 problems are named, the rest counted")
             << QList<Kind>(25, Kind::UnsafeName) << true
             << Incomplete(twenty.join('\n') + "\n... and 5 more.");
@@ -1144,8 +1143,8 @@ private slots:
         if (chosen)
             open(pathtext::PathText(odd)).reset();
         else
-            testfiles::Write(iniPath(),
-                             "[General]\r\nFolder=" + QByteArray::fromStdString(odd) + "\r\n");
+            testfiles::Write(iniPath(), "[General]\r\nFolder=" + QByteArray::fromStdString(odd) +
+                                            "\r\n");
         auto w = open();
         QVERIFY(w);
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});

@@ -75,7 +75,7 @@ bool ArchiveEditor::OpenListed(WriteRequest& request) {
     request.Plan = archive::EditPlan::Edit(path);
     QStringList problems;
     for (const archive::WriteProblem& problem : request.Plan.NotEditable())
-        problems << Unbroken(shown + QStringLiteral(": ") +
+        problems << UnbrokenLine(shown + QStringLiteral(": ") +
                              QString::fromStdString(archive::Describe(problem)));
     if (problems.isEmpty())
         return true;
@@ -164,7 +164,7 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
     // One line a refusal, never broken.
     QStringList lines;
     const auto add = [&](const QString& subject, const QString& problem) {
-        lines << Unbroken(subject + QStringLiteral(": ") + problem);
+        lines << UnbrokenLine(subject + QStringLiteral(": ") + problem);
     };
     for (const auto& [subject, problem] : plan.Refused())
         add(Shown(subject), QString::fromStdString(archive::Describe(problem)));

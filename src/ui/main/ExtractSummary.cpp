@@ -23,7 +23,7 @@ QString EntriesWere(int n) {
 
 } // namespace
 
-QString Unbroken(const QString& line) {
+QString UnbrokenLine(const QString& line) {
     QString kept = line;
     return kept.replace(QChar(' '), QChar(0xA0));
 }
@@ -86,7 +86,7 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
         if (e.Result == Kind::Written || e.Result == Kind::Cancelled ||
             e.Result == Kind::KeptExisting || ++problems > ProblemsShown)
             continue;
-        lines << Unbroken(EscapedName(nameOf(e)) + QStringLiteral(": ") +
+        lines << UnbrokenLine(EscapedName(nameOf(e)) + QStringLiteral(": ") +
                           QString::fromStdString(archive::Describe(e)));
     }
     if (problems > ProblemsShown)

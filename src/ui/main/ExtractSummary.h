@@ -30,7 +30,7 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
 QString EscapedName(std::string_view name);
 
 // A problem line that the message box never breaks: it grows to fit the line instead.
-QString Unbroken(const QString& line);
+QString UnbrokenLine(const QString& line);
 
 // The closing message of a run that extracted nothing: what failed (a path), and why.
 ClosingMessage NothingExtracted(const QString& what, const QString& why);
