@@ -108,7 +108,7 @@ int Run(const std::vector<std::string>& args) {
     const cli::CommandLine line = cli::SplitArguments(args);
     using Request = cli::CommandLine::Request;
     if (line.What != Request::Run) {
-        cli::Output output;
+        cli::Output output(cli::Encoding::Text);
         output.Write(line.What == Request::Help ? std::string(Usage) + Help
                                                 : "quillmarrow-cli " QUILLMARROW_VERSION "\n");
         return output.Finish();
