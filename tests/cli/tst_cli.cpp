@@ -584,7 +584,7 @@ private slots:
                           "\xc2\x9b\x32J/\n")
             << QByteArray() << Files{};
 
-        QTest::newRow("list --json: escapes, null for names that are not UTF-8, hex always")
+        QTest::newRow("list --json: escapes, null for names that are not text, hex always")
             << QStringList{"list", "--json", "@/esc.dat"} << 0
             << QByteArray("{\"index\":0,\"offset\":140,\"size\":1,\"name\":\"a\\u000ab\","
                           "\"name_hex\":\"610a62\"}\n"
@@ -592,12 +592,14 @@ private slots:
                           "\"name_hex\":\"1b5d303b5807\"}\n"
                           "{\"index\":2,\"offset\":140,\"size\":1,\"name\":\"back\\\\slash\","
                           "\"name_hex\":\"6261636b5c736c617368\"}\n"
-                          "{\"index\":3,\"offset\":140,\"size\":1,\"name\":null,"
-                          "\"name_hex\":\"ffc301\"}\n"
-                          "{\"index\":4,\"offset\":140,\"size\":1,\"name\":\"caf\xc3\xa9\x7f\","
-                          "\"name_hex\":\"636166c3a97f\"}\n"
-                          "{\"index\":5,\"offset\":140,\"size\":1,\"name\":\"\xc2\x9b\x32J/\","
-                          "\"name_hex\":\"c29b324a2f\"}\n")
+                          "{\"index\":3,\"offset\":140,\"size\":1,\"name\":" +
+                          // On Windows the 1252 readings: ÿÃ, cafÃ©, Â› (all text).
+                          QByteArray(Windows ? "\"\xc3\xbf\xc3\x83\\u0001\"" : "null") +
+                          ",\"name_hex\":\"ffc301\"}\n{\"index\":4,\"offset\":140,\"size\":1,"
+                          "\"name\":\"caf" + QByteArray(Windows ? "\xc3\x83\xc2\xa9" : "\xc3\xa9") +
+                          "\x7f\",\"name_hex\":\"636166c3a97f\"}\n{\"index\":5,\"offset\":140,"
+                          "\"size\":1,\"name\":\"" + QByteArray(Windows ? "\xc3\x82\xe2\x80\xba" : "\xc2\x9b") +
+                          "2J/\",\"name_hex\":\"c29b324a2f\"}\n")
             << QByteArray() << Files{};
 
         // One spelling of a name: on Windows the 1252 reading of its bytes, as extract names the
@@ -705,8 +707,9 @@ private slots:
             << QStringList{"sums", "-acrc32", "--json", "@/sums.dat"} << 0
             << QByteArray("{\"index\":0,\"name\":\"CHECK\",\"name_hex\":\"434845434b\","
                           "\"size\":9,\"crc32\":\"cbf43926\"}\n"
-                          "{\"index\":1,\"name\":null,\"name_hex\":\"ff\",\"size\":9,"
-                          "\"crc32\":\"cbf43926\"}\n")
+                          "{\"index\":1,\"name\":" +
+                          QByteArray(Windows ? "\"\xc3\xbf\"" : "null") + // ÿ in 1252
+                          ",\"name_hex\":\"ff\",\"size\":9,\"crc32\":\"cbf43926\"}\n")
             << QByteArray() << Files{};
         QTest::newRow("sums of negative ranges and a cut record")
             << QStringList{"sums", "@/bad.dat"} << 1 << SumLine("A", "ABC")
@@ -741,9 +744,10 @@ private slots:
         QTest::newRow("verify: escaped names, upper-case hex, a bad escape, a short digest")
             << QStringList{"verify", "@/esc.dat", "@/esc.sum"} << 1
             << QByteArray("@/esc.sum:3: not a checksum line\n@/esc.sum:4: not a checksum line\n"
-                          "\\x1b]0;X\\x07: not listed\n\\xff\\xc3\\x01: not listed\n"
-                          "\\xc2\\x9b2J/: not listed\n"
-                          "@/esc.dat: 3 OK, 0 failed, 0 missing, 3 not listed\n")
+                          "\\x1b]0;X\\x07: not listed\n" +
+                          QByteArray(Windows ? "\xff\xc3\\x01: not listed\n\xc2\x9b" "2J/"
+                                             : "\\xff\\xc3\\x01: not listed\n\\xc2\\x9b2J/") +
+                          ": not listed\n@/esc.dat: 3 OK, 0 failed, 0 missing, 3 not listed\n")
             << QByteArray() << Files{};
         QTest::newRow("verify against a missing list")
             << QStringList{"verify", "@/a.dat", "@/none.sum"} << 2 << QByteArray()
@@ -845,6 +849,36 @@ private slots:
             QVERIFY2(r.err.count('\n') == 1 || r.err.contains("\nusage: "), r.err.constData());
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(testfiles::FilesIn(folder()), files);
+    }
+
+    // What a terminal shows: on Windows the console is written in UTF-16, each name read in
+    // the ANSI code page as its file is named (here through Wine's console, in UTF-8).
+    void console_data() {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the test folder
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("list") << QStringList{"list", "@/names.dat"}
+                              << QByteArray(Windows ? "caf\xc3\xa9.txt\n\xc2\x81X\nutf\xc3\x83\xc2\xa9.txt\n"
+                                                    : "caf\xe9.txt\n\x81X\nutf\xc3\xa9.txt\n");
+        QTest::newRow("extract -v") << QStringList{"extract", "-v", "@/names.dat", "@/out", "0"}
+                                    << QByteArray(Windows ? "caf\xc3\xa9.txt\n" : "caf\\xe9.txt\n");
+    }
+    void console() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, shown);
+        const QString script = QStandardPaths::findExecutable("script");
+        if (script.isEmpty())
+            QSKIP("needs script (util-linux) for a terminal");
+        QStringList command = QString(QUILLMARROW_TEST_LAUNCHER).split(' ', Qt::SkipEmptyParts);
+        command << QUILLMARROW_CLI << args.replaceInStrings(QRegularExpression("^@"), root.path());
+        for (QString& word : command)
+            word = "'" + word + "'";
+        QProcess p;
+        p.start(script, {"-qec", command.join(' '), "/dev/null"});
+        QVERIFY(p.waitForFinished(60000));
+        // The terminal's CR before each LF and the cursor switches of Wine's console go.
+        QCOMPARE(p.readAllStandardOutput().replace("\r", "").replace("\x1b[?25l", "").replace(
+                     "\x1b[?25h", ""),
+                 shown);
     }
 
     void help() {
@@ -1046,7 +1080,7 @@ private slots:
             args << file;
         const Result r = Run(args);
         QVERIFY2(r.err.startsWith(
-                     file.isEmpty() ? "quillmarrow-cli: " + QByteArray(name).replace("\\", "\\\\") +
+                     file.isEmpty() ? "quillmarrow-cli: " + QByteArray(name).replace("\\", Windows ? "\\" : "\\\\") +
                                           ": " + refusal
                                     : QByteArray()),
                  r.err.constData());
