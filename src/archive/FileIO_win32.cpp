@@ -417,6 +417,20 @@ bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) c
     return false; // every file goes through a temporary name here
 }
 
+bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
+    const std::wstring stream = path_ + FromAnsi(name + ZoneSuffix());
+    HANDLE h = ::CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole = ::WriteFile(h, zone.data(), static_cast<DWORD>(zone.size()), &written,
+                                   nullptr) &&
+                       written == zone.size();
+    ::CloseHandle(h);
+    return whole;
+}
+
 // --- NewFile
 
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
