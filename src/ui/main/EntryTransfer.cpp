@@ -92,11 +92,20 @@ void EntryTransfer::Finished(const archive::ExtractReport& report) {
     if (purpose_ == Purpose::Drag)
         StartDrag(report);
     else if (report.AllWritten() && !report.Entries.empty())
-        QDesktopServices::openUrl(FileUrl(request.OutputFolder / report.Entries.front().Name));
+        Open(request.OutputFolder / report.Entries.front().Name);
     if (!report.AllWritten()) {
         const ClosingMessage m = ExtractSummary(report, request);
         modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
     }
+}
+
+// Hands the file to the program the system opens it with, saying so when there is none, as the
+// About window's links do.
+void EntryTransfer::Open(const std::filesystem::path& file) {
+    if (!QDesktopServices::openUrl(FileUrl(file)))
+        modMsgBox::MsgBox(
+            QStringLiteral("No program could open this file:\n%1").arg(pathtext::ShownPath(file)),
+            modMsgBox::vbExclamation, QStringLiteral("Could not open file"));
 }
 
 void EntryTransfer::StartDrag(const archive::ExtractReport& report) {

@@ -43,6 +43,7 @@ private:
     enum class Purpose { Open, Drag };
     void Start(Purpose purpose, std::vector<int> rows);
     void Finished(const archive::ExtractReport& report);
+    void Open(const std::filesystem::path& file);
     void StartDrag(const archive::ExtractReport& report);
 
     EntryListBox* list_;
