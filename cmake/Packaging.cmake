@@ -23,6 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the programs link it as DLLs, the MinGW runtime. The DLLs are stripped as the programs are
 # (CPACK_STRIP_FILES, cmake --install --strip).
 if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)
   function(quillmarrow_install_dll file name folder)
     install(FILES ${file} DESTINATION ${folder})
