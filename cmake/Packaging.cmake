@@ -20,7 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 # On Windows, `cpack -G ZIP` in the build folder makes quillmarrow-VERSION-win64.zip: one folder
 # that runs where nothing is installed, with the Qt DLLs and plugins the window loads and, where
-# the programs link it as DLLs, the MinGW runtime. The DLLs are stripped as the programs are
+# the programs link it as DLLs, the MinGW runtime (and what cmake/Windows.cmake adds: the sample
+# archive, README.txt and the licences). The DLLs are stripped as the programs are
 # (CPACK_STRIP_FILES, cmake --install --strip).
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
@@ -39,7 +40,10 @@ if(WIN32)
       quillmarrow_install_dll($<TARGET_FILE:${target}> $<TARGET_FILE_NAME:${target}>
                               ${CMAKE_INSTALL_BINDIR})
     endforeach()
-    foreach(plugin platforms/QWindowsIntegration styles/QWindowsVistaStyle)
+    # The image readers are the formats the viewer shows beyond PNG and BMP, which Qt Gui reads
+    # itself.
+    foreach(plugin platforms/QWindowsIntegration styles/QWindowsVistaStyle
+                   imageformats/QGif imageformats/QICO imageformats/QJpeg)
       get_filename_component(folder ${plugin} DIRECTORY)
       get_filename_component(target ${plugin} NAME)
       set(target Qt6::${target}Plugin)
