@@ -35,7 +35,7 @@ mkdir -p "$work"
 cd "$work"
 started=$SECONDS
 
-# The source package, with Debian's patches applied by dpkg-source.
+# The source package, with Debian's patches (security fixes among them) applied by dpkg-source.
 source=$work/qtbase-everywhere-src-$qt_version
 if [ ! -f "$source/.fetched" ]; then
     rm -rf apt "$source" qt6-base_*
@@ -81,7 +81,7 @@ done
 
 rm -rf build install
 cmake -S "$source" -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
-    -DCMAKE_INSTALL_PREFIX="$work/install/qt-mingw" \
+    -DCMAKE_INSTALL_PREFIX=/qt-mingw \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
     -DQT_BUILD_TESTS=OFF -DQT_BUILD_EXAMPLES=OFF \
@@ -89,7 +89,9 @@ cmake -S "$source" -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cma
     -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_tabletevent=OFF \
     -DFEATURE_icu=OFF -DFEATURE_pkg_config=OFF "${system_features[@]}"
 cmake --build build -j"$jobs"
-cmake --install build
+# Installed under a prefix that names no folder of this machine: the few files that record it
+# (target_qt.conf, the .prl and .pc files) say /qt-mingw, and Qt finds itself where it lies.
+DESTDIR=$work/install cmake --install build
 
 for plugin in platforms/qwindows platforms/qdirect2d platforms/qoffscreen platforms/qminimal \
     styles/qwindowsvistastyle imageformats/qgif imageformats/qico imageformats/qjpeg; do
