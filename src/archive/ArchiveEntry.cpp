@@ -37,6 +37,15 @@ ArchiveEntry DecodeRecord(std::string_view recordBytes) {
     return entry;
 }
 
+std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize) {
+    if (entry.Offset < 0 || entry.Size < 0)
+        return 0;
+    const auto offset = static_cast<std::uint64_t>(entry.Offset);
+    return offset < archiveSize ? std::min<std::uint64_t>(static_cast<std::uint64_t>(entry.Size),
+                                                          archiveSize - offset)
+                                : 0;
+}
+
 std::string EncodeRecord(std::string_view name, std::int32_t offset, std::int32_t size) {
     std::string record(name.substr(0, NameSize));
     record.resize(NameSize, '\0');

@@ -40,6 +40,10 @@ std::string_view CutName(std::string_view nameBytes);
 // has fewer than 20, and its missing bytes count as zero.
 ArchiveEntry DecodeRecord(std::string_view recordBytes);
 
+// The bytes an archive of archiveSize bytes holds for an entry: its size, less what lies past
+// the end; none for a negative offset or size.
+std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize);
+
 // Encodes one record; the name is cut or NUL-padded to 12 bytes.
 std::string EncodeRecord(std::string_view name, std::int32_t offset, std::int32_t size);
 

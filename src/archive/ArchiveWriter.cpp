@@ -2,7 +2,6 @@
 
 #include "FileIO.h"
 #include "archive/ArchiveEntry.h"
-#include "archive/Check.h"
 #include "archive/Names.h"
 
 #include <algorithm>
@@ -28,6 +27,7 @@ std::string BuildArchive(const std::vector<NewEntry>& entries) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Kind = WriteProblem::Kind;
 constexpr auto ProgressEvery = std::chrono::milliseconds(50);
 // Pieces up to this size are gathered in memory and written together.
 constexpr std::size_t SmallPiece = 64u << 10;
@@ -39,14 +39,6 @@ struct Input {
     std::uint64_t Size = 0;
 };
 
-std::string DescribeInput(const OpenError& error) {
-    if (error.What == OpenError::Kind::NotFound)
-        return "does not exist";
-    if (error.What == OpenError::Kind::Unreadable)
-        return "cannot read it: " + io::SystemMessage(error.Error);
-    return Describe(error);
-}
-
 // For each entry, the first one before it whose name is the same when case is folded, or -1;
 // names that cannot be stored are left out. Found by sorting, which for many entries is
 // cheaper than a table of the names.
@@ -54,8 +46,8 @@ std::vector<int> EarlierOfTheSameName(std::span<const WriteEntry> entries) {
     std::vector<std::pair<std::string, int>> folded;
     folded.reserve(entries.size());
     for (std::size_t k = 0; k < entries.size(); ++k)
-        if (StoredNameProblem(entries[k].Name).empty())
-            folded.emplace_back(io::FoldCase(entries[k].Name), static_cast<int>(k));
+        if (StoredNameProblem(entries[k].Name) == NameProblem::None)
+            folded.emplace_back(FoldCase(entries[k].Name), static_cast<int>(k));
     std::sort(folded.begin(), folded.end()); // a name's entries in their order
     std::vector<int> first(entries.size(), -1);
     for (std::size_t i = 1, start = 0; i < folded.size(); ++i) {
@@ -107,8 +99,10 @@ private:
                                         : inputs_[k].Size;
     }
 
-    bool Fail(int entry, std::string message) {
-        report_.Failed = {entry, std::move(message)};
+    bool Fail(int entry, Kind kind, std::error_code ec = {}) {
+        report_.Failed.What = kind;
+        report_.Failed.Entry = entry;
+        report_.Failed.Error = ec;
         return false;
     }
 
@@ -116,7 +110,7 @@ private:
         std::error_code ec;
         out_.Write(pending_.data(), pending_.size(), ec);
         pending_.clear();
-        return !ec || Fail(-1, "cannot write the archive: " + io::SystemMessage(ec));
+        return !ec || Fail(-1, Kind::WriteFailed, ec);
     }
 
     void Report(bool always) {
@@ -131,7 +125,7 @@ private:
     // are more with `toEnd`, where the n bytes must be all that `from` holds: small ones are
     // read with one byte more for that, larger ones are for the caller to check.
     bool Copy(const io::InputFile& from, std::uint64_t pos, std::uint64_t n, int entry,
-              const char* cutShort, bool toEnd = false) {
+              Kind cutShort, bool toEnd = false) {
         std::error_code ec;
         std::uint64_t got = 0;
         bool readFailed = false;
@@ -162,9 +156,7 @@ private:
             return false;
         }
         if (ec)
-            return Fail(readFailed ? entry : -1,
-                        (readFailed ? "cannot read it: " : "cannot write the archive: ") +
-                            io::SystemMessage(ec));
+            return readFailed ? Fail(entry, Kind::ReadFailed, ec) : Fail(-1, Kind::WriteFailed, ec);
         progress_.BytesDone += got;
         return got == n || Fail(entry, cutShort);
     }
@@ -178,10 +170,7 @@ private:
         while (next < entries_.size() && entries_[next].File.empty() &&
                static_cast<std::uint64_t>(entries_[next].Offset) == end)
             end += static_cast<std::uint64_t>(entries_[next++].Size);
-        return Copy(options_.Old->File(), start, end - start, -1,
-                    "the archive changed while it was read")
-                   ? next
-                   : 0;
+        return Copy(options_.Old->File(), start, end - start, -1, Kind::ArchiveChanged) ? next : 0;
     }
 
     std::size_t CopyFile(std::size_t k) {
@@ -190,18 +179,19 @@ private:
         if (!in.File) {
             OpenError error;
             in.File = io::InputFile::Open(entries_[k].File, error);
-            if (!in.File)
-                return Fail(entry, DescribeInput(error));
+            if (!in.File) {
+                report_.Failed = {.What = Kind::InputUnusable, .Entry = entry, .Open = error};
+                return 0;
+            }
         }
         // Another file put in its place, or its size changed since it was looked at.
-        const char* changed = "changed while the archive was written";
         if (!(in.File->Id() == in.Id))
-            return Fail(entry, changed);
-        if (!Copy(*in.File, 0, in.Size, entry, changed, true))
+            return Fail(entry, Kind::InputChanged);
+        if (!Copy(*in.File, 0, in.Size, entry, Kind::InputChanged, true))
             return 0;
         std::error_code ec;
         if (in.Size > SmallPiece && in.File->SizeNow(ec) != in.Size)
-            return Fail(entry, changed);
+            return Fail(entry, Kind::InputChanged);
         in.File.reset();
         return k + 1;
     }
@@ -219,11 +209,65 @@ private:
 
 } // namespace
 
+std::string Describe(const WriteProblem& p) {
+    switch (p.What) {
+    case Kind::None:
+        break;
+    case Kind::NameRefused:
+        return Describe(p.Name);
+    case Kind::SameName:
+        return "same name as entry " + std::to_string(p.Other);
+    case Kind::SameNameFolded:
+        return "same name as entry " + std::to_string(p.Other) + " when case is folded";
+    case Kind::OutsideArchive:
+        return "its data lies outside the archive";
+    case Kind::InputUnusable:
+        if (p.Open.What == OpenError::Kind::NotFound)
+            return "does not exist";
+        if (p.Open.What == OpenError::Kind::Unreadable)
+            return "cannot read it: " + io::SystemMessage(p.Open.Error);
+        return Describe(p.Open);
+    case Kind::IsTheArchive:
+        return "is the archive itself";
+    case Kind::TooLarge:
+        return "the archive would hold " + std::to_string(p.Bytes) +
+               " bytes, more than its offsets can reach (2147483647)";
+    case Kind::CannotOpen:
+        return Describe(p.Open);
+    case Kind::Exists:
+        return "exists already";
+    case Kind::CannotBeEdited:
+        return "cannot be edited: entry " + std::to_string(p.Other) + ' ' + p.Text + ": " +
+               p.Finding;
+    case Kind::NameNotInCodePage:
+        return "the system's code page cannot write its name";
+    case Kind::NoEntryNamed:
+        return "no entry named " + p.Text;
+    case Kind::ReplacedTwice:
+        return "entry " + std::to_string(p.Other) + " is replaced by " + p.Text;
+    case Kind::ChangedBeforeReplace:
+        return "not replaced: the archive changed since it was listed";
+    case Kind::ChangedBeforeRemove:
+        return "nothing removed: the archive changed since it was listed";
+    case Kind::ReadFailed:
+        return "cannot read it: " + io::SystemMessage(p.Error);
+    case Kind::WriteFailed:
+        return "cannot write the archive: " + io::SystemMessage(p.Error);
+    case Kind::ArchiveChanged:
+        return "the archive changed while it was read";
+    case Kind::InputChanged:
+        return "changed while the archive was written";
+    case Kind::ArchiveReplaced:
+        return "the archive was replaced while it was written";
+    }
+    return {};
+}
+
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options) {
     WriteReport report;
-    const auto refuse = [&](int entry, std::string message) {
-        report.Refused.push_back({entry, std::move(message)});
+    const auto refuse = [&](int entry, Kind kind) -> WriteProblem& {
+        return report.Refused.emplace_back(WriteProblem{.What = kind, .Entry = entry});
     };
 
     // The file at the path now: what the new archive replaces, and what no input may be.
@@ -235,16 +279,16 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         if (const auto existing = io::InputFile::Open(archivePath, error)) {
             archiveId = existing->Id();
             if (!options.ReplaceExisting)
-                refuse(-1, "exists already");
+                refuse(-1, Kind::Exists);
         } else if (error.What != OpenError::Kind::NotFound) {
-            refuse(-1, Describe(error));
+            refuse(-1, Kind::CannotOpen).Open = error;
         }
     }
     io::OutputFolder folder;
     const std::filesystem::path parent =
         archivePath.has_parent_path() ? archivePath.parent_path() : ".";
     if (const OpenError error = folder.Open(parent))
-        refuse(-1, Describe(error));
+        refuse(-1, Kind::CannotOpen).Open = error;
 
     const std::vector<int> sameNameAs = EarlierOfTheSameName(entries);
     std::vector<Input> inputs(entries.size());
@@ -256,29 +300,29 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const WriteEntry& e = entries[k];
         const int entry = static_cast<int>(k);
-        if (const std::string why = StoredNameProblem(e.Name); !why.empty()) {
-            refuse(entry, why);
+        if (const NameProblem why = StoredNameProblem(e.Name); why != NameProblem::None) {
+            refuse(entry, Kind::NameRefused).Name = why;
         } else if (const int first = sameNameAs[k]; first >= 0) {
-            refuse(entry, "same name as entry " + std::to_string(first) +
-                              (entries[std::size_t(first)].Name == e.Name ? ""
-                                                                          : " when case is folded"));
+            refuse(entry, entries[std::size_t(first)].Name == e.Name ? Kind::SameName
+                                                                     : Kind::SameNameFolded)
+                .Other = first;
         }
         if (e.File.empty()) {
             if (!options.Old || e.Offset < 0 || e.Size < 0 ||
                 static_cast<std::uint64_t>(e.Offset) + static_cast<std::uint64_t>(e.Size) >
                     options.Old->Size())
-                refuse(entry, "its data lies outside the archive");
+                refuse(entry, Kind::OutsideArchive);
             total += static_cast<std::uint64_t>(std::max(e.Size, 0));
             continue;
         }
         OpenError error;
         auto file = io::InputFile::Open(e.File, error);
         if (!file) {
-            refuse(entry, DescribeInput(error));
+            refuse(entry, Kind::InputUnusable).Open = error;
             continue;
         }
         if (archiveId && file->Id() == *archiveId)
-            refuse(entry, "is the archive itself");
+            refuse(entry, Kind::IsTheArchive);
         inputs[k] = {nullptr, file->Id(), file->Size()};
         total += file->Size();
         if (open < keptOpen && report.Refused.empty()) {
@@ -287,8 +331,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         }
     }
     if (total > static_cast<std::uint64_t>(INT32_MAX))
-        refuse(-1, "the archive would hold " + std::to_string(total) +
-                       " bytes, more than its offsets can reach (2147483647)");
+        refuse(-1, Kind::TooLarge).Bytes = total;
     if (!report.Refused.empty() || options.CheckOnly)
         return report;
 
@@ -296,7 +339,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     std::error_code ec;
     folder.Create(out, ec);
     if (ec) {
-        report.Failed = {-1, "cannot write the archive: " + io::SystemMessage(ec)};
+        report.Failed = {.What = Kind::WriteFailed, .Error = ec};
         return report;
     }
     out.SyncAsWritten();
@@ -315,33 +358,12 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         ec ? io::NewFile::Naming::Refused
            : out.NameAs(archivePath.filename(), keepExisting, mayReplace, replaced, ec);
     if (ec)
-        report.Failed = {-1, "cannot write the archive: " + io::SystemMessage(ec)};
+        report.Failed = {.What = Kind::WriteFailed, .Error = ec};
     else if (naming == io::NewFile::Naming::Kept)
-        report.Failed = {-1, "exists already"};
+        report.Failed.What = Kind::Exists;
     else if (naming == io::NewFile::Naming::Refused)
-        report.Failed = {-1, "the archive was replaced while it was written"};
+        report.Failed.What = Kind::ArchiveReplaced;
     return report;
-}
-
-EditableDirectory ReadForEditing(const Archive& archive) {
-    EditableDirectory dir;
-    const CheckReport check = CheckArchive(archive, [&](const Finding& f) {
-        if (f.What == Finding::Kind::Problem)
-            dir.Problems.push_back("cannot be edited: entry " + std::to_string(f.Position) + ' ' +
-                                   f.Name + ": " + f.Text);
-    });
-    dir.ReadError = check.ReadError;
-    if (dir.ReadError || !dir.Problems.empty())
-        return dir;
-    archive.WalkDirectory(
-        [&](int, const ArchiveEntry& e) {
-            dir.Entries.push_back(e);
-            return true;
-        },
-        dir.ReadError);
-    if (dir.ReadError)
-        dir.Entries.clear();
-    return dir;
 }
 
 } // namespace archive

@@ -4,6 +4,7 @@
 // NULs that ends the directory, then the entries' data in directory order, back to back.
 
 #include "archive/Archive.h"
+#include "archive/Names.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -55,17 +56,58 @@ struct WriteOptions {
     bool CheckOnly = false;
 };
 
+// What stops an archive from being written: a refusal (nothing is written) or a failure on
+// the way (the old archive stays as it was). Describe gives the English text.
 struct WriteProblem {
-    int Entry = -1;      // the entry it is about, or -1: the archive
-    std::string Message; // "name longer than 12 bytes", "is the archive itself" ...
+    enum class Kind {
+        None,
+        // Refused by WriteArchive's checks:
+        NameRefused,    // the entry's name cannot be stored (Name says why)
+        SameName,       // the same name as entry Other
+        SameNameFolded, // the same name as entry Other when case is folded
+        OutsideArchive, // its data would come from outside the archive edited
+        InputUnusable,  // its file cannot be read (Open says why)
+        IsTheArchive,   // its file is the archive itself
+        TooLarge,       // the archive would hold Bytes bytes, more than its offsets can reach
+        CannotOpen,     // the archive, or its folder, cannot be used (Open says why)
+        Exists,         // the archive exists and may not be replaced (also found when naming it)
+        // Refused by an edit (EditPlan) before those checks:
+        CannotBeEdited,       // the archive edited has a problem at entry Other, named Text,
+                              // which CheckArchive describes as Finding
+        NameNotInCodePage,    // the file's name has no form in the system's code page
+        NoEntryNamed,         // the archive holds no entry named Text
+        ReplacedTwice,        // entry Other is replaced by the file Text already
+        ChangedBeforeReplace, // the archive is no longer what was listed: nothing replaced
+        ChangedBeforeRemove,  // the same: nothing removed
+        // Failures while writing:
+        ReadFailed,      // reading its file (or, about the archive, the archive edited) failed
+        WriteFailed,     // writing the new archive failed
+        ArchiveChanged,  // the archive edited changed while it was read
+        InputChanged,    // its file changed while the archive was written
+        ArchiveReplaced, // another file took the archive's place while it was written
+    };
+    Kind What = Kind::None;
+    int Entry = -1; // the entry it is about, or -1: the archive
+    NameProblem Name = NameProblem::None;
+    int Other = -1;
+    std::uint64_t Bytes = 0;
+    OpenError Open{};
+    std::error_code Error{}; // the system's code for ReadFailed and WriteFailed
+    std::string Text{}, Finding{};
+
+    explicit operator bool() const { return What != Kind::None; }
 };
+
+// The English text without the subject: "name longer than 12 bytes", "is the archive itself",
+// "same name as entry 3 when case is folded" ...
+std::string Describe(const WriteProblem& problem);
 
 struct WriteReport {
     std::vector<WriteProblem> Refused; // the inputs refused: nothing was written
-    WriteProblem Failed;               // writing failed when its Message is set
+    WriteProblem Failed;               // writing failed when it is set
     bool Cancelled = false;
 
-    bool Written() const { return Refused.empty() && Failed.Message.empty() && !Cancelled; }
+    bool Written() const { return Refused.empty() && !Failed && !Cancelled; }
 };
 
 // Writes an archive of the entries at archivePath. Every name, input and the size are checked
@@ -76,15 +118,5 @@ struct WriteReport {
 // chunks (or by the kernel), so memory does not grow with their sizes.
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options = {});
-
-// The directory of an archive to edit. Only an archive that CheckArchive finds no problem in is
-// edited: each problem is one line of Problems ("cannot be edited: entry K NAME: TEXT") and
-// Entries is then empty, as it is when reading failed (ReadError).
-struct EditableDirectory {
-    std::vector<ArchiveEntry> Entries;
-    std::vector<std::string> Problems;
-    std::error_code ReadError;
-};
-EditableDirectory ReadForEditing(const Archive& archive);
 
 } // namespace archive

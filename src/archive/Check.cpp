@@ -23,8 +23,7 @@ struct Named {
     std::array<char, NameSize> Folded() const {
         std::array<char, NameSize> folded = Name;
         for (char& c : folded)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+            c = FoldCase(c);
         return folded;
     }
 };
@@ -60,11 +59,10 @@ public:
                     "data past the end of the archive (ends at byte " +
                         std::to_string(std::int64_t{e.Offset} + e.Size) + " of " +
                         std::to_string(archiveSize) + ")");
-        std::string unsafe = UnsafeNameReason(e.Name, false);
-        if (unsafe.empty() && !(unsafe = UnsafeNameReason(e.Name, true)).empty())
-            unsafe += " on Windows";
-        if (!unsafe.empty())
-            Problem(k, e.Name, std::move(unsafe));
+        if (const NameProblem here = UnsafeName(e.Name, false); here != NameProblem::None)
+            Problem(k, e.Name, Describe(here));
+        else if (const NameProblem windows = UnsafeName(e.Name, true); windows != NameProblem::None)
+            Problem(k, e.Name, Describe(windows) + " on Windows");
 
         Named named{};
         std::memcpy(named.Name.data(), e.Name.data(), e.Name.size());

@@ -30,18 +30,12 @@ EntryData::EntryData(const std::filesystem::path& archivePath, int position,
     record_.Name = entry.Name;
     record_.Offset = entry.Offset;
     record_.Size = entry.Size;
-    if (entry.Name != listedName)
+    if (entry.Name != listedName) {
         record_.Result = Kind::ArchiveChanged;
-    else if (!entry.Complete)
-        record_.Result = Kind::RecordCutShort;
-    else if (entry.Offset < 0 || entry.Size < 0)
-        record_.Result = Kind::NegativeRange;
-    else {
-        const auto offset = static_cast<std::uint64_t>(entry.Offset);
-        const std::uint64_t size = archive_.Size();
-        present_ = offset < size ? std::min<std::uint64_t>(entry.Size, size - offset) : 0;
-        record_.Result =
-            present_ < static_cast<std::uint64_t>(entry.Size) ? Kind::CutShort : Kind::Written;
+    } else if ((record_.Result = RecordReadable(entry)) == Kind::Written) {
+        present_ = PresentBytes(entry, archive_.Size());
+        if (present_ < static_cast<std::uint64_t>(entry.Size))
+            record_.Result = Kind::CutShort;
     }
 }
 

@@ -26,16 +26,6 @@ constexpr std::size_t ReadAhead = 256u << 10;
 constexpr std::size_t SmallEntry = 64u << 10;
 constexpr auto ProgressEvery = std::chrono::milliseconds(50);
 
-// The bytes the archive holds for an entry: its size, less what lies past the end.
-std::uint64_t PresentBytes(const ArchiveEntry& entry, std::uint64_t archiveSize) {
-    if (entry.Offset < 0 || entry.Size < 0)
-        return 0;
-    const auto offset = static_cast<std::uint64_t>(entry.Offset);
-    return offset < archiveSize ? std::min<std::uint64_t>(static_cast<std::uint64_t>(entry.Size),
-                                                          archiveSize - offset)
-                                : 0;
-}
-
 class Extractor {
 public:
     Extractor(const Archive& archive, const ExtractOptions& options, ExtractReport& report)
@@ -72,16 +62,17 @@ public:
         e.Name = entry.Name;
         e.Offset = entry.Offset;
         e.Size = entry.Size;
+        const Kind record = RecordReadable(entry);
         if (options_.Stop.stop_requested())
             e.Result = Kind::Cancelled;
         else if (listed && *listed != entry.Name)
             e.Result = Kind::ArchiveChanged;
-        else if (!entry.Complete)
-            e.Result = Kind::RecordCutShort;
-        else if (!UnsafeNameReason(entry.Name).empty())
+        else if (record == Kind::RecordCutShort)
+            e.Result = record;
+        else if (UnsafeName(entry.Name) != NameProblem::None)
             e.Result = Kind::UnsafeName;
-        else if (entry.Offset < 0 || entry.Size < 0)
-            e.Result = Kind::NegativeRange;
+        else if (record != Kind::Written)
+            e.Result = record;
         else
             Write(e, PresentBytes(entry, archive_.Size()));
         Deliver(std::move(e), PresentBytes(entry, archive_.Size()));
@@ -345,6 +336,12 @@ private:
 
 } // namespace
 
+Kind RecordReadable(const ArchiveEntry& entry) {
+    return !entry.Complete                      ? Kind::RecordCutShort
+           : entry.Offset < 0 || entry.Size < 0 ? Kind::NegativeRange
+                                                : Kind::Written;
+}
+
 std::string Describe(const EntryResult& e) {
     switch (e.Result) {
     case Kind::Written:
@@ -353,7 +350,7 @@ std::string Describe(const EntryResult& e) {
         return "cut short by the end of the archive (" + std::to_string(e.BytesWritten) + " of " +
                std::to_string(e.Size) + " bytes written)";
     case Kind::UnsafeName:
-        return UnsafeNameReason(e.Name);
+        return Describe(UnsafeName(e.Name));
     case Kind::NegativeRange:
         return e.Offset < 0 ? "negative offset " + std::to_string(e.Offset)
                             : "negative size " + std::to_string(e.Size);
@@ -469,7 +466,7 @@ std::vector<std::string> ExistingNames(const fs::path& outputFolder,
         return existing;
     io::FileId id;
     for (const std::string& name : names)
-        if (UnsafeNameReason(name).empty() && folder.Identify(name, id))
+        if (UnsafeName(name) == NameProblem::None && folder.Identify(name, id))
             existing.push_back(name);
     return existing;
 }

@@ -18,7 +18,7 @@ struct EntryResult {
     enum class Kind {
         Written,             // the file holds every byte of the entry
         CutShort,            // the archive ended inside the entry's data: what exists was written
-        UnsafeName,          // the name cannot be a file name in the folder (UnsafeNameReason)
+        UnsafeName,          // the name cannot be a file name in the folder (archive::UnsafeName)
         NegativeRange,       // a negative offset or size
         RecordCutShort,      // the end of the archive cuts the entry's record short
         NotInDirectory,      // the record, or one before it, ends the directory now
@@ -39,6 +39,10 @@ struct EntryResult {
     std::uint64_t BytesWritten = 0;
     int ReplacedBy = -1; // ReplacedByLater: the later entry's position
 };
+
+// Whether an entry's data can be read as its record says: Written when it can (though the
+// archive may end inside it: see PresentBytes), otherwise RecordCutShort or NegativeRange.
+EntryResult::Kind RecordReadable(const ArchiveEntry& entry);
 
 // The English text for a result other than Written, without the name: "unsafe name (contains
 // a path separator)", "replaced by entry 7, which has the same name" ...
@@ -95,7 +99,7 @@ struct ExtractReport {
 // until the new one replaces it. The exception is an entry of up to 64 KiB whose name is
 // free: it is created under its final name and written with one call, and removed again on
 // a failure (and by RemovePartialFile). Names that could reach outside the folder or that the
-// platform cannot store are refused (UnsafeNameReason), and so is replacing the archive itself.
+// platform cannot store are refused (UnsafeName), and so is replacing the archive itself.
 ExtractReport ExtractEntries(const std::filesystem::path& archivePath,
                              const std::filesystem::path& outputFolder,
                              std::span<const int> selectedPositions, int listCount,
@@ -118,7 +122,7 @@ ExtractReport ExtractEveryEntry(const Archive& archive, const std::filesystem::p
 
 // The names among `names` that a file (or link, or folder) in outputFolder already has: the
 // entries that would replace a file there, asked before extracting. A name that cannot be a
-// file name there (UnsafeNameReason) is never listed; none when the folder cannot be opened.
+// file name there (UnsafeName) is never listed; none when the folder cannot be opened.
 std::vector<std::string> ExistingNames(const std::filesystem::path& outputFolder,
                                        std::span<const std::string> names);
 

@@ -3,6 +3,7 @@
 #include "FileIO.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace archive::io {
 
@@ -10,7 +11,18 @@ namespace {
 
 constexpr std::size_t ChunkSize = 4u << 20;
 
+std::atomic<void (*)(Step)> stepObserver{nullptr};
+
 } // namespace
+
+void ObserveSteps(void (*observer)(Step)) {
+    stepObserver = observer;
+}
+
+void Observed(Step step) {
+    if (const auto observer = stepObserver.load(std::memory_order_relaxed))
+        observer(step);
+}
 
 NewFile::Copied NewFile::CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
                                   std::vector<char>& buffer,

@@ -5,6 +5,7 @@
 // std::error_code, so callers can show the system's own description.
 
 #include "archive/Archive.h"
+#include "archive/Names.h" // FoldCase
 
 #include <cstdint>
 #include <filesystem>
@@ -26,16 +27,6 @@ struct FileId {
         return Device == other.Device && Inode == other.Inode;
     }
 };
-
-// A name with its ASCII letters in lower case, as a folder that folds case compares names.
-// ASCII covers the file systems where names must be compared at all: those that give each
-// spelling of a name an identity of its own (FAT through FUSE) take ASCII names only.
-inline std::string FoldCase(std::string name) {
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return name;
-}
 
 struct FileIdHash {
     std::size_t operator()(const FileId& id) const noexcept {
@@ -185,6 +176,13 @@ private:
     std::uint64_t written_ = 0, sentToDisk_ = 0;
     std::int64_t folderOpenedAt_ = 0;
 };
+
+// The steps that make a new archive lasting, told to an observer as they happen so that tests
+// can check their order: its data is on the disk (Sync), then it takes its name (NameAs, when
+// named). None is told unless an observer is set; one at a time.
+enum class Step { Synced, Named };
+void ObserveSteps(void (*observer)(Step));
+void Observed(Step step);
 
 // How many more files this process may hold open at once (at most 65536), after raising its
 // own limit as far as the system lets it.

@@ -466,12 +466,17 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
 void NewFile::Sync(std::error_code& ec) {
     if (::fsync(fd_) != 0)
         ec = LastError();
+    else
+        Observed(Step::Synced);
 }
 
 NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
                                 const std::function<bool(const FileId&)>& mayReplace,
                                 FileId& replaced, std::error_code& ec) {
-    return Name(fileName.native(), keepExisting, mayReplace, replaced, ec);
+    const Naming naming = Name(fileName.native(), keepExisting, mayReplace, replaced, ec);
+    if (naming == Naming::Named || naming == Naming::Replaced)
+        Observed(Step::Named);
+    return naming;
 }
 
 NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,

@@ -322,6 +322,8 @@ bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
 void NewFile::Sync(std::error_code& ec) {
     if (!::FlushFileBuffers(handle_))
         ec = LastError();
+    else
+        Observed(Step::Synced);
 }
 
 NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
@@ -350,6 +352,7 @@ NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keep
         if (::MoveFileExW(temp_.c_str(), target.c_str(), 0)) {
             temp_.clear();
             ForgetPartialFile();
+            Observed(Step::Named);
             return Naming::Named;
         }
         const DWORD error = ::GetLastError();
@@ -378,6 +381,7 @@ NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keep
     }
     temp_.clear();
     ForgetPartialFile();
+    Observed(Step::Named);
     return naming;
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
 namespace archive {
@@ -16,13 +15,12 @@ bool IsWindowsReservedName(const std::string& name) {
     std::string stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ')
         stem.pop_back();
-    for (char& c : stem)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    static constexpr std::array<std::string_view, 6> Plain = {"CON", "PRN",    "AUX",
-                                                              "NUL", "CONIN$", "CONOUT$"};
+    stem = FoldCase(std::move(stem));
+    static constexpr std::array<std::string_view, 6> Plain = {"con", "prn",    "aux",
+                                                              "nul", "conin$", "conout$"};
     if (std::find(Plain.begin(), Plain.end(), stem) != Plain.end())
         return true;
-    if (!stem.starts_with("COM") && !stem.starts_with("LPT"))
+    if (!stem.starts_with("com") && !stem.starts_with("lpt"))
         return false;
     // COM0 to COM9, and COM with a superscript 1, 2 or 3, which Windows takes for a digit:
     // one byte in the Western code page, two in UTF-8.
@@ -36,33 +34,57 @@ bool IsWindowsReservedName(const std::string& name) {
 
 } // namespace
 
-std::string UnsafeNameReason(const std::string& name, bool windowsRules) {
-    if (name.empty())
+std::string Describe(NameProblem problem) {
+    switch (problem) {
+    case NameProblem::None:
+        break;
+    case NameProblem::Empty:
         return "empty name";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\')
-            return "unsafe name (contains a path separator)";
-        if (byte < 32 || byte == 127)
-            return "unsafe name (contains a control character)";
-    }
-    if (!windowsRules)
-        return {};
-    if (name.find_first_of("<>:\"|?*") != std::string::npos)
+    case NameProblem::TooLong:
+        return "name longer than 12 bytes";
+    case NameProblem::EndsDirectory:
+        return "name starts with a byte that ends the directory (NUL, '.', '/' or a digit)";
+    case NameProblem::PathSeparator:
+        return "unsafe name (contains a path separator)";
+    case NameProblem::ControlCharacter:
+        return "unsafe name (contains a control character)";
+    case NameProblem::WindowsCharacter:
         return "unsafe name (contains a character Windows does not allow)";
-    if (name.back() == ' ' || name.back() == '.')
+    case NameProblem::EndsInSpaceOrFullStop:
         return "unsafe name (ends in a space or full stop)";
-    if (IsWindowsReservedName(name))
+    case NameProblem::WindowsDevice:
         return "unsafe name (a device name Windows reserves)";
+    }
     return {};
 }
 
-std::string StoredNameProblem(const std::string& name) {
+NameProblem UnsafeName(const std::string& name, bool windowsRules) {
+    if (name.empty())
+        return NameProblem::Empty;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\')
+            return NameProblem::PathSeparator;
+        if (byte < 32 || byte == 127)
+            return NameProblem::ControlCharacter;
+    }
+    if (!windowsRules)
+        return NameProblem::None;
+    if (name.find_first_of("<>:\"|?*") != std::string::npos)
+        return NameProblem::WindowsCharacter;
+    if (name.back() == ' ' || name.back() == '.')
+        return NameProblem::EndsInSpaceOrFullStop;
+    if (IsWindowsReservedName(name))
+        return NameProblem::WindowsDevice;
+    return NameProblem::None;
+}
+
+NameProblem StoredNameProblem(const std::string& name) {
     if (name.size() > NameSize)
-        return "name longer than 12 bytes";
+        return NameProblem::TooLong;
     if (!name.empty() && EndsDirectory(name))
-        return "name starts with a byte that ends the directory (NUL, '.', '/' or a digit)";
-    return UnsafeNameReason(name, true);
+        return NameProblem::EndsDirectory;
+    return UnsafeName(name, true);
 }
 
 } // namespace archive

@@ -1,6 +1,7 @@
 #pragma once
 
-// Which entry names can be file names in the output folder.
+// Which entry names can be file names in the output folder, and how names compare when case
+// is folded.
 
 #include <string>
 
@@ -12,14 +13,43 @@ inline constexpr bool WindowsNameRules = true;
 inline constexpr bool WindowsNameRules = false;
 #endif
 
-// The reason an entry name cannot be written as a file in a folder, or "" when it can. Path
+// ASCII letters in lower case, every other byte as it is: how names are compared wherever case
+// is folded (the checks, -i, folders that fold case). ASCII covers the file systems where names
+// must be compared at all: those that give each spelling of a name an identity of its own (FAT
+// through FUSE) take ASCII names only.
+constexpr char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+[[nodiscard]] inline std::string FoldCase(std::string name) {
+    for (char& c : name)
+        c = FoldCase(c);
+    return name;
+}
+
+// Why a name cannot be a file name, or be stored in an archive this program writes.
+enum class NameProblem {
+    None,
+    Empty,
+    TooLong,               // more than 12 bytes (stored names only)
+    EndsDirectory,         // starts with NUL, '.', '/' or a digit (stored names only)
+    PathSeparator,         // '/' or '\' anywhere
+    ControlCharacter,      // below 32, or 127
+    WindowsCharacter,      // one of <>:"|?* (Windows' rules)
+    EndsInSpaceOrFullStop, // (Windows' rules)
+    WindowsDevice,         // CON, COM1, LPT1 ... with any extension (Windows' rules)
+};
+
+// The English text: "empty name", "unsafe name (contains a path separator)" ...; "" for None.
+std::string Describe(NameProblem problem);
+
+// Why an entry name cannot be written as a file in a folder, or None when it can. Path
 // separators and control characters are refused everywhere; Windows also reserves device
 // names, some punctuation and a trailing space or full stop.
-std::string UnsafeNameReason(const std::string& name, bool windowsRules = WindowsNameRules);
+NameProblem UnsafeName(const std::string& name, bool windowsRules = WindowsNameRules);
 
-// The reason a name cannot be stored in a record of an archive this program writes, or "" when
-// it can: 1 to 12 bytes, not starting with a byte that ends the directory, and a safe file name
+// Why a name cannot be stored in a record of an archive this program writes, or None when it
+// can: 1 to 12 bytes, not starting with a byte that ends the directory, and a safe file name
 // on every system (Windows' rules included).
-std::string StoredNameProblem(const std::string& name);
+NameProblem StoredNameProblem(const std::string& name);
 
 } // namespace archive

@@ -1,5 +1,7 @@
 #include "archive/Pattern.h"
 
+#include "archive/Names.h"
+
 #include <string>
 
 namespace archive {
@@ -7,14 +9,6 @@ namespace archive {
 namespace {
 
 constexpr std::size_t Unclosed = std::string_view::npos;
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 // The bracket expression that starts after the `[` at p[i]: whether byte c is in its set, and
 // the position after its `]`; Unclosed when no `]` closes it (the `[` is then a literal byte).
@@ -94,7 +88,7 @@ bool IsPattern(std::string_view text) {
 
 bool MatchesPattern(std::string_view pattern, std::string_view name, bool foldCase) {
     if (foldCase)
-        return Matches(Lower(pattern), Lower(name));
+        return Matches(FoldCase(std::string(pattern)), FoldCase(std::string(name)));
     return Matches(pattern, name);
 }
 

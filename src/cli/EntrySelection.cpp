@@ -1,6 +1,7 @@
 #include "cli/EntrySelection.h"
 
 #include "archive/ArchiveEntry.h"
+#include "archive/Names.h"
 #include "archive/Pattern.h"
 
 #include <algorithm>
@@ -45,12 +46,7 @@ EntrySelection::EntrySelection(const std::vector<std::string>& operands,
 }
 
 std::string EntrySelection::Folded(std::string_view name) const {
-    std::string folded(name);
-    if (rules_.IgnoreCase)
-        for (char& c : folded)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-    return folded;
+    return rules_.IgnoreCase ? archive::FoldCase(std::string(name)) : std::string(name);
 }
 
 bool EntrySelection::NameMatches(const Operand& o, std::string_view folded) const {

@@ -8,25 +8,39 @@
 #include "winutil/modMsgBox.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
+
+// A subject as the plan holds it, from the text shown, and back.
+std::string Subject(const QString& shown) {
+    return shown.toStdString();
+}
+QString Shown(const std::string& subject) {
+    // Decoded keeping a byte order mark at the start, which QString::fromUtf8 would drop.
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decode(QByteArrayView(subject));
+}
 
 // Appends a file as an entry of its file name's bytes (on Windows through the ANSI code page,
 // as names become file names when extracted).
 void AddFile(WriteRequest& request, const QString& file) {
-    const QString shown = pathtext::ShownText(file);
+    const std::string shown = Subject(pathtext::ShownText(file));
 #ifdef _WIN32
     const QString fileName = QFileInfo(file).fileName();
     std::string name = fileName.toLocal8Bit().toStdString();
-    if (QString::fromLocal8Bit(name) != fileName) {
+    const bool unwritable = QString::fromLocal8Bit(name) != fileName;
+    if (unwritable)
         name.clear();
-        request.Refused << shown + QStringLiteral(": the system's code page cannot write its name");
-    }
 #else
     std::string name = pathtext::NativePath(file).filename().string();
+    const bool unwritable = false;
 #endif
-    request.Entries.push_back({std::move(name), pathtext::NativePath(file)});
-    request.Subjects << shown;
+    request.Plan.Add(std::move(name), pathtext::NativePath(file), shown);
+    if (unwritable)
+        request.Plan.Refuse(shown, {.What = archive::WriteProblem::Kind::NameNotInCodePage});
 }
 
 // "1 entry", "2 entries".
@@ -37,10 +51,11 @@ QString Entries(std::size_t n) {
 // The lines the window lists must still be the archive's: an edit by line would otherwise
 // change another entry than the one chosen.
 bool SameAsListed(const WriteRequest& request, const archive::EntryList& listing) {
-    if (request.Entries.size() != listing.size())
+    const auto entries = request.Plan.Entries();
+    if (entries.size() != listing.size())
         return false;
-    for (std::size_t k = 0; k < request.Entries.size(); ++k)
-        if (request.Entries[k].Name != listing.Name(k))
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (entries[k].Name != listing.Name(k))
             return false;
     return true;
 }
@@ -57,26 +72,11 @@ ArchiveEditor::~ArchiveEditor() = default;
 bool ArchiveEditor::OpenListed(WriteRequest& request) {
     const std::filesystem::path& path = list_->ListedArchive();
     const QString shown = pathtext::ShownPath(path);
-    request.Archive = path;
-    request.Old = std::make_unique<archive::Archive>(path);
+    request.Plan = archive::EditPlan::Edit(path);
     QStringList problems;
-    if (!request.Old->IsOpen())
+    for (const archive::WriteProblem& problem : request.Plan.NotEditable())
         problems << shown + QStringLiteral(": ") +
-                        QString::fromStdString(archive::Describe(request.Old->Error()));
-    else {
-        archive::EditableDirectory dir = archive::ReadForEditing(*request.Old);
-        for (const std::string& problem : dir.Problems)
-            problems << shown + QStringLiteral(": ") + QString::fromStdString(problem);
-        if (dir.ReadError)
-            problems << shown + QStringLiteral(": ") +
-                            QString::fromStdString(archive::Describe(archive::OpenError{
-                                archive::OpenError::Kind::Unreadable,
-                                archive::OpenError::Subject::Archive, dir.ReadError}));
-        for (const archive::ArchiveEntry& e : dir.Entries) {
-            request.Entries.push_back({e.Name, {}, e.Offset, e.Size});
-            request.Subjects << EscapedName(e.Name);
-        }
-    }
+                        QString::fromStdString(archive::Describe(problem));
     if (problems.isEmpty())
         return true;
     modMsgBox::MsgBox(problems.join(QLatin1Char('\n')), modMsgBox::vbExclamation,
@@ -94,13 +94,11 @@ void ArchiveEditor::Replace(int row) {
     if (files.isEmpty() || !OpenListed(request))
         return;
     if (!SameAsListed(request, list_->Listing()))
-        request.Refused << EscapedName(list_->Listing().Name(std::size_t(row))) +
-                               QStringLiteral(": not replaced: the archive changed since it "
-                                              "was listed");
-    else {
-        request.Entries[std::size_t(row)].File = pathtext::NativePath(files[0]);
-        request.Subjects[row] = pathtext::ShownText(files[0]);
-    }
+        request.Plan.Refuse(Subject(EscapedName(list_->Listing().Name(std::size_t(row)))),
+                            {.What = archive::WriteProblem::Kind::ChangedBeforeReplace});
+    else
+        request.Plan.Replace(row, pathtext::NativePath(files[0]),
+                             Subject(pathtext::ShownText(files[0])));
     run_->Start(std::move(request));
 }
 
@@ -131,25 +129,14 @@ void ArchiveEditor::Remove(const std::vector<int>& rows) {
         !OpenListed(request))
         return;
     if (!SameAsListed(request, list_->Listing())) {
-        request.Refused << pathtext::ShownPath(request.Archive) +
-                               QStringLiteral(": nothing removed: the archive changed since it "
-                                              "was listed");
+        request.Plan.Refuse(Subject(pathtext::ShownPath(request.Plan.Archive())),
+                            {.What = archive::WriteProblem::Kind::ChangedBeforeRemove});
         run_->Start(std::move(request));
         return;
     }
-    // Rows ascend: each entry is kept or dropped in one pass, into lists of the kept ones.
-    std::vector<archive::WriteEntry> entries;
-    QStringList subjects;
-    for (std::size_t k = 0, next = 0; k < request.Entries.size(); ++k) {
-        if (next < rows.size() && std::size_t(rows[next]) == k) {
-            ++next;
-            continue;
-        }
-        entries.push_back(std::move(request.Entries[k]));
-        subjects << request.Subjects[qsizetype(k)];
-    }
-    request.Entries = std::move(entries);
-    request.Subjects = subjects;
+    // Rows ascend: the entries are dropped in one pass.
+    request.Plan.Remove(
+        [&](int k, const std::string&) { return std::binary_search(rows.begin(), rows.end(), k); });
     run_->Start(std::move(request));
 }
 
@@ -165,7 +152,7 @@ void ArchiveEditor::NewArchive() {
     if (name.isEmpty())
         return;
     WriteRequest request;
-    request.Archive = pathtext::NativePath(name);
+    request.Plan = archive::EditPlan(pathtext::NativePath(name));
     request.ReplaceExisting = true; // the dialog asked before an existing file was chosen
     for (const QString& file : files)
         AddFile(request, file);
@@ -173,16 +160,24 @@ void ArchiveEditor::NewArchive() {
 }
 
 void ArchiveEditor::Finished(const archive::WriteReport& report) {
-    const WriteRequest& request = run_->Request();
-    QStringList lines = request.Refused;
+    const archive::EditPlan& plan = run_->Request().Plan;
+    QStringList lines;
+    for (const auto& [subject, problem] : plan.Refused())
+        lines << Shown(subject) + QStringLiteral(": ") +
+                     QString::fromStdString(archive::Describe(problem));
+    // An entry is named by its file, or a kept one by its name.
+    const auto subject = [&](std::size_t k) {
+        return plan.Entries()[k].File.empty() ? EscapedName(plan.Subject(k))
+                                              : Shown(plan.Subject(k));
+    };
     const auto line = [&](const archive::WriteProblem& p) {
-        lines << (p.Entry < 0 ? pathtext::ShownPath(request.Archive)
-                              : request.Subjects.value(p.Entry)) +
-                     QStringLiteral(": ") + QString::fromStdString(p.Message);
+        lines << (p.Entry < 0 ? pathtext::ShownPath(plan.Archive())
+                              : subject(std::size_t(p.Entry))) +
+                     QStringLiteral(": ") + QString::fromStdString(archive::Describe(p));
     };
     for (const archive::WriteProblem& p : report.Refused)
         line(p);
-    if (!report.Failed.Message.empty())
+    if (report.Failed)
         line(report.Failed);
     if (!lines.isEmpty())
         modMsgBox::MsgBox(lines.join(QLatin1Char('\n')) +
@@ -193,6 +188,6 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
                           modMsgBox::vbInformation, QStringLiteral("Writing cancelled"), owner_);
     // The archive as it is now: the new one, or the old one as it was.
     std::error_code ec;
-    if (std::filesystem::exists(request.Archive, ec))
-        emit ListAgain(pathtext::PathText(request.Archive));
+    if (std::filesystem::exists(plan.Archive(), ec))
+        emit ListAgain(pathtext::PathText(plan.Archive()));
 }

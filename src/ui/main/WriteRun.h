@@ -1,23 +1,15 @@
 #pragma once
 
-#include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
+#include "archive/EditPlan.h"
 #include "ui/main/BackgroundRun.h"
 
-#include <QStringList>
 
-#include <filesystem>
-#include <memory>
-#include <vector>
-
-// What a run writes: an archive of these entries at Archive.
+// What a run writes: the plan's archive. Its subjects are as the window shows them (UTF-8), but
+// a kept entry's, which is its name's bytes.
 struct WriteRequest {
-    std::filesystem::path Archive;
-    std::vector<archive::WriteEntry> Entries;
-    QStringList Subjects; // each entry's subject in messages: the file as shown, or its name
-    QStringList Refused;  // lines found before the core's checks: then only the checks run
-    std::unique_ptr<archive::Archive> Old; // the archive edited, open; none for a new one
-    bool ReplaceExisting = false;          // a new archive replaces a file of its name
+    archive::EditPlan Plan;
+    bool ReplaceExisting = false; // a new archive replaces a file of its name
 };
 
 // One archive written at a time beside the window that starts it (a BackgroundRun): its

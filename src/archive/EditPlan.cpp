@@ -1,0 +1,112 @@
+#include "archive/EditPlan.h"
+
+#include "archive/Check.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace archive {
+
+using Kind = WriteProblem::Kind;
+
+EditPlan::EditPlan(std::filesystem::path archive) : archive_(std::move(archive)) {}
+EditPlan::EditPlan(EditPlan&&) noexcept = default;
+EditPlan& EditPlan::operator=(EditPlan&&) noexcept = default;
+EditPlan::~EditPlan() = default;
+
+EditPlan EditPlan::Edit(std::filesystem::path archive) {
+    EditPlan plan(std::move(archive));
+    auto old = std::make_unique<archive::Archive>(plan.archive_);
+    if (!old->IsOpen()) {
+        plan.notEditable_.push_back({.What = Kind::CannotOpen, .Open = old->Error()});
+        return plan;
+    }
+    plan.old_ = std::move(old);
+    const CheckReport check = CheckArchive(*plan.old_, [&](const Finding& f) {
+        if (f.What == Finding::Kind::Problem)
+            plan.notEditable_.push_back({.What = Kind::CannotBeEdited,
+                                         .Other = f.Position,
+                                         .Text = f.Name,
+                                         .Finding = f.Text});
+    });
+    std::error_code ec = check.ReadError;
+    if (!ec && plan.notEditable_.empty())
+        plan.old_->WalkDirectory(
+            [&](int k, const ArchiveEntry& e) {
+                plan.entries_.push_back({e.Name, {}, e.Offset, e.Size});
+                plan.oldPositions_.push_back(k);
+                plan.subjects_.push_back(e.Name);
+                return true;
+            },
+            ec);
+    if (ec)
+        plan.notEditable_.push_back(
+            {.What = Kind::CannotOpen,
+             .Open = {OpenError::Kind::Unreadable, OpenError::Subject::Archive, ec}});
+    if (!plan.notEditable_.empty()) {
+        plan.entries_.clear();
+        plan.oldPositions_.clear();
+        plan.subjects_.clear();
+    }
+    return plan;
+}
+
+void EditPlan::Add(std::string name, std::filesystem::path file, std::string subject) {
+    entries_.push_back({std::move(name), std::move(file)});
+    oldPositions_.push_back(-1);
+    subjects_.push_back(std::move(subject));
+}
+
+void EditPlan::Replace(int position, std::filesystem::path file, std::string subject) {
+    const auto at = std::find(oldPositions_.begin(), oldPositions_.end(), position);
+    if (position < 0 || at == oldPositions_.end())
+        return;
+    const auto k = static_cast<std::size_t>(at - oldPositions_.begin());
+    entries_[k].File = std::move(file);
+    subjects_[k] = std::move(subject);
+}
+
+void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
+                            std::string subject) {
+    std::size_t k = 0;
+    while (k < entries_.size() && (oldPositions_[k] < 0 || entries_[k].Name != name))
+        ++k;
+    if (k == entries_.size())
+        Refuse(std::move(subject), {.What = Kind::NoEntryNamed, .Text = name});
+    else if (!entries_[k].File.empty())
+        Refuse(std::move(subject),
+               {.What = Kind::ReplacedTwice, .Other = oldPositions_[k], .Text = subjects_[k]});
+    else
+        Replace(oldPositions_[k], std::move(file), std::move(subject));
+}
+
+void EditPlan::Remove(const std::function<bool(int position, const std::string& name)>& drop) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        if (oldPositions_[k] >= 0 && drop(oldPositions_[k], entries_[k].Name))
+            continue;
+        if (kept != k) {
+            entries_[kept] = std::move(entries_[k]);
+            oldPositions_[kept] = oldPositions_[k];
+            subjects_[kept] = std::move(subjects_[k]);
+        }
+        ++kept;
+    }
+    entries_.resize(kept);
+    oldPositions_.resize(kept);
+    subjects_.resize(kept);
+}
+
+void EditPlan::Refuse(std::string subject, WriteProblem problem) {
+    refused_.push_back({std::move(subject), std::move(problem)});
+}
+
+WriteReport EditPlan::Write(WriteOptions options) {
+    options.Old = old_.get();
+    options.CheckOnly = options.CheckOnly || !refused_.empty();
+    WriteReport report = WriteArchive(archive_, entries_, options);
+    old_.reset();
+    return report;
+}
+
+} // namespace archive

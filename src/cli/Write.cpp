@@ -1,0 +1,50 @@
+// What the write commands share: the archive opened for editing, files as entries, and the
+// write with its refusals.
+
+#include "cli/Commands.h"
+#include "cli/Output.h"
+#include "cli/Platform.h"
+
+#include "archive/Signals.h"
+
+namespace cli {
+
+int EditArchive(const std::string& command, const Operands& operands,
+                const std::function<bool(archive::EditPlan& plan)>& edit) {
+    if (operands.size() < 2)
+        throw UsageError{command + " takes ARCHIVE and " +
+                         (command == "remove" ? "ENTRY..." : "FILE...")};
+    archive::EditPlan plan = archive::EditPlan::Edit(PathArgument(operands[0]));
+    for (const archive::WriteProblem& problem : plan.NotEditable())
+        Complain(operands[0], archive::Describe(problem));
+    if (!plan.NotEditable().empty())
+        return plan.Old() ? 1 : 2; // 2: it could not even be opened
+    return edit(plan) ? WritePlan(operands[0], plan) : 1;
+}
+
+void AddFile(archive::EditPlan& plan, const std::string& file) {
+    std::string name = FileNameArgument(file);
+    const bool unwritable =
+        name.empty() && !file.empty() && file.find_last_of("/\\") != file.size() - 1;
+    plan.Add(std::move(name), PathArgument(file), file);
+    if (unwritable)
+        plan.Refuse(file, {.What = archive::WriteProblem::Kind::NameNotInCodePage});
+}
+
+int WritePlan(const std::string& path, archive::EditPlan& plan, archive::WriteOptions options) {
+    for (const auto& [subject, problem] : plan.Refused())
+        Complain(subject, archive::Describe(problem));
+    archive::RemovePartialFileOnSignals();
+    const archive::WriteReport report = plan.Write(std::move(options));
+    const auto complain = [&](const archive::WriteProblem& p) {
+        Complain(p.Entry < 0 ? path : plan.Subject(static_cast<std::size_t>(p.Entry)),
+                 archive::Describe(p));
+    };
+    for (const auto& problem : report.Refused)
+        complain(problem);
+    if (report.Failed)
+        complain(report.Failed);
+    return report.Written() && plan.Refused().empty() ? 0 : 1;
+}
+
+} // namespace cli
