@@ -134,8 +134,8 @@ show_window() { # EXE
 check_windows_zip() { # FOLDER
     local f
     for f in quillmarrow.exe quillmarrow-cli.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-        imageformats/qgif.dll imageformats/qico.dll imageformats/qjpeg.dll \
-        LICENSE licenses/Qt.txt licenses/MinGW-runtime.txt README.txt Sample.dat; do
+        imageformats/qgif.dll imageformats/qico.dll imageformats/qjpeg.dll LICENSE \
+        licenses/Qt.txt licenses/MinGW-runtime.txt licenses/zlib.txt README.txt Sample.dat; do
         [ -f "$1/$f" ] || { echo "The zip lacks $f" >&2; return 1; }
     done
     if LC_ALL=C grep -q $'[^\r]$\|^$' "$1/README.txt"; then

@@ -1,8 +1,8 @@
 # What the Windows build adds to the programs and to the copy that `cmake --install` makes, which
 # the portable zip and the installer both pack (included by Packaging.cmake): each .exe gets the
 # program's icon, version information and an application manifest, and beside the programs go
-# LICENSE, the licence notices of the MinGW runtime and of Qt, and README.txt (the sample archive
-# comes from resources/). The texts are for Windows users and have CR LF line ends.
+# LICENSE, the licence notices of the MinGW runtime, zlib and Qt, and README.txt (the sample
+# archive comes from resources/). The texts are for Windows users and have CR LF line ends.
 set(QUILLMARROW_WINDOWS_SOURCE ${PROJECT_SOURCE_DIR}/resources/windows)
 set(QUILLMARROW_WINDOWS_BINARY ${PROJECT_BINARY_DIR}/windows)
 
@@ -107,8 +107,10 @@ endfunction()
 set(gcc_copyright /usr/share/doc/gcc-mingw-w64-base/copyright)
 set(mingw_copyright /usr/share/doc/mingw-w64-x86-64-dev/copyright)
 set(qt_copyright /usr/share/doc/libqt6core6/copyright)
+set(zlib_copyright /usr/share/doc/libz-mingw-w64-dev/copyright)
 set(notices ${QUILLMARROW_WINDOWS_BINARY}/licenses)
-if(MINGW AND CMAKE_CROSSCOMPILING AND EXISTS ${gcc_copyright} AND EXISTS ${mingw_copyright})
+if(MINGW AND CMAKE_CROSSCOMPILING AND EXISTS ${gcc_copyright} AND EXISTS ${mingw_copyright}
+   AND EXISTS ${zlib_copyright})
   string(REGEX MATCH "^[0-9]+" QUILLMARROW_GCC_MAJOR ${CMAKE_CXX_COMPILER_VERSION})
   quillmarrow_read_text(QUILLMARROW_GPL3 /usr/share/common-licenses/GPL-3)
   quillmarrow_debian_text(QUILLMARROW_GCC_COPYRIGHT ${gcc_copyright}
@@ -122,6 +124,11 @@ if(MINGW AND CMAKE_CROSSCOMPILING AND EXISTS ${gcc_copyright} AND EXISTS ${mingw
   quillmarrow_windows_notice(${QUILLMARROW_WINDOWS_SOURCE}/licenses/MinGW-runtime.txt.in
                              ${notices}/MinGW-runtime.txt)
   install(FILES ${notices}/MinGW-runtime.txt DESTINATION ${CMAKE_INSTALL_BINDIR}/licenses)
+  quillmarrow_debian_stanza(QUILLMARROW_ZLIB_COPYRIGHT ${zlib_copyright} "Files: *\n" "\n")
+  quillmarrow_debian_stanza(QUILLMARROW_ZLIB_LICENSE ${zlib_copyright}
+      "License: Zlib\n This software" "\n")
+  quillmarrow_windows_notice(${QUILLMARROW_WINDOWS_SOURCE}/licenses/zlib.txt.in ${notices}/zlib.txt)
+  install(FILES ${notices}/zlib.txt DESTINATION ${CMAKE_INSTALL_BINDIR}/licenses)
   if(QUILLMARROW_GUI)
     quillmarrow_read_text(QUILLMARROW_LGPL3 /usr/share/common-licenses/LGPL-3)
     quillmarrow_read_text(QUILLMARROW_QT_COPYRIGHT ${qt_copyright})
@@ -130,7 +137,7 @@ if(MINGW AND CMAKE_CROSSCOMPILING AND EXISTS ${gcc_copyright} AND EXISTS ${mingw
   endif()
 else()
   message(WARNING "Not the cross build on Debian: the package gets no licence notices of the "
-                  "MinGW runtime and Qt (resources/windows/licenses)")
+                  "MinGW runtime, zlib and Qt (resources/windows/licenses)")
 endif()
 
 quillmarrow_write_windows_text(${QUILLMARROW_WINDOWS_BINARY}/LICENSE "${QUILLMARROW_LICENSE}")
