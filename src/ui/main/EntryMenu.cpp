@@ -66,9 +66,9 @@ void EntryMenu::Popup(const QPoint& at, int row, bool listingActive) {
     mnuEntryOpen->setEnabled(onEntry);
     mnuEntryExtract->setEnabled(listingActive);
     mnuEntryCopyNames->setEnabled(selected);
-    mnuEntryReplace->setEnabled(onEntry);
+    mnuEntryReplace->setEnabled(listingActive && onEntry);
     mnuEntryAdd->setEnabled(listingActive);
-    mnuEntryRemove->setEnabled(onEntry || selected);
+    mnuEntryRemove->setEnabled(listingActive && (onEntry || selected));
     Menu->exec(at);
     shown_ = false;
     for (QAction* action : Menu->actions())
