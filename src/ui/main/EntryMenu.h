@@ -10,7 +10,7 @@ class QPoint;
 class EntryListBox;
 
 // The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
-// double-click), Extract (as the button), Copy Names, and Replace, Add Files and Remove. View,
+// double-click), Extract (as the button), Copy Names, Copy Checksum, and Replace, Add Files and Remove. View,
 // Open and Replace act on the line under the mouse, or on the current line from the keyboard;
 // Remove on the selected lines, or else that line. The menu views and copies names itself and
 // raises the rest; Extract and Add Files are its actions' own signals.
@@ -25,6 +25,7 @@ public:
     QAction* mnuEntryOpen;
     QAction* mnuEntryExtract;
     QAction* mnuEntryCopyNames;
+    QAction* mnuEntryCopyChecksum;
     QAction* mnuEntryReplace;
     QAction* mnuEntryAdd;
     QAction* mnuEntryRemove;
@@ -38,6 +39,7 @@ signals:
     void View(int row);
     void Open(int row);
     void Replace(int row);
+    void CopyChecksum(int row); // the entry's SHA-256 to the clipboard
     void Remove(const std::vector<int>& positions);
 
 private:
