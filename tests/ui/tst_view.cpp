@@ -162,47 +162,51 @@ private slots:
 
     // File, Verify Against and Compare With show their lines and summary in a window of their
     // own; Copy Checksum puts the current line's SHA-256 on the clipboard. Each runs beside
-    // the window: with `cancel`, the run is held until the progress dialog's Cancel is pressed.
+    // the window: with `stop`, the run is held until the progress dialog's Cancel is pressed or
+    // the window is closed (Yes to the question).
     void checks_data() {
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("picked"); // the file the dialog gives
-        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("stop"); // "", "cancel" or "close"
         QTest::addColumn<QString>("summary"); // or the clipboard, or the message shown then
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("verify against a list: failed, not listed, missing")
-            << "three.dat" << "mnuFileVerify" << "three.sum" << false
+            << "three.dat" << "mnuFileVerify" << "three.sum" << ""
             << "DIR/three.dat: 1 OK, 1 failed, 1 missing, 1 not listed"
             << QStringList{"B.TXT: FAILED", "BB.TXT: not listed", "GONE: missing"};
         QTest::newRow("compare with another archive: moved, changed")
-            << "three.dat" << "mnuFileCompare" << "changed.dat" << false
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << ""
             << "DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 1 changed, 1 moved"
             << QStringList{"moved A.TXT (position 0 -> 1)", "changed BB.TXT (7 -> 7 bytes)"};
         QTest::newRow("compare with itself")
-            << "three.dat" << "mnuFileCompare" << "three.dat" << false
+            << "three.dat" << "mnuFileCompare" << "three.dat" << ""
             << "DIR/three.dat -> DIR/three.dat: the same entries with the same data in the same "
                "order"
             << QStringList{};
         QTest::newRow("verify against a list that does not exist")
-            << "three.dat" << "mnuFileVerify" << "none.sum" << false
+            << "three.dat" << "mnuFileVerify" << "none.sum" << ""
             << "DIR/none.sum: the list does not exist" << QStringList{};
         QTest::newRow("a cancelled comparison says so")
-            << "three.dat" << "mnuFileCompare" << "changed.dat" << true
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << "cancel"
             << "Cancelled. DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 0 changed, 0 moved"
             << QStringList{};
+        QTest::newRow("closing during a comparison: Yes cancels it and closes, no lines shown")
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << "close"
+            << "A check is running. Cancel it and close the window?" << QStringList{};
         QTest::newRow("copy the checksum of the current line")
-            << "three.dat" << "mnuEntryCopyChecksum" << "" << false
+            << "three.dat" << "mnuEntryCopyChecksum" << "" << ""
             << QString(QCryptographicHash::hash("bravo", QCryptographicHash::Sha256).toHex())
             << QStringList{};
         QTest::newRow("copy the checksum of an entry cut short")
-            << "odd.dat" << "mnuEntryCopyChecksum" << "" << false
+            << "odd.dat" << "mnuEntryCopyChecksum" << "" << ""
             << "SHORT: cut short by the end of the archive (4 of 9 bytes written)" << QStringList{};
     }
     void checks() {
         QFETCH(QString, archive);
         QFETCH(QString, action);
         QFETCH(QString, picked);
-        QFETCH(bool, cancel);
+        QFETCH(QString, stop);
         QFETCH(QString, summary);
         QFETCH(QStringList, lines);
         summary.replace("DIR/", QDir::toNativeSeparators(dataDir.path() + "/"));
@@ -215,19 +219,27 @@ private slots:
         auto w = open(archive);
         QVERIFY(w);
         w->lstFiles->setCurrentRow(1, QItemSelectionModel::NoUpdate);
-        if (cancel)
+        if (!stop.isEmpty())
             backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
                 while (!stop.stop_requested())
                     QThread::msleep(5);
             });
         TestView::action(*w, qPrintable(action))->trigger();
-        if (cancel) {
+        if (!stop.isEmpty()) {
             QProgressDialog* progress = nullptr;
             QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
             QVERIFY(progress->labelText().startsWith("Comparing "));
-            progress->findChild<QPushButton*>()->click();
+            if (stop == "cancel")
+                progress->findChild<QPushButton*>()->click();
         }
-        if (picked.isEmpty() || summary.endsWith("does not exist")) { // no window of lines
+        if (stop == "close") {
+            dialogs->Replies << modMsgBox::vbYes;
+            QVERIFY(!w->close());
+            QTRY_VERIFY(!w->isVisible() && !w->findChild<QProgressDialog*>());
+            QCOMPARE(dialogs->Messages.size(), 1);
+            QCOMPARE(dialogs->Messages[0].Prompt, summary);
+            QVERIFY(!w->findChild<frmChecks*>());
+        } else if (picked.isEmpty() || summary.endsWith("does not exist")) { // no window of lines
             QTRY_VERIFY(!QApplication::clipboard()->text().isEmpty() || !dialogs->Messages.isEmpty());
             QCOMPARE(dialogs->Messages.isEmpty() ? QApplication::clipboard()->text()
                                                  : dialogs->Messages.last().Prompt,
