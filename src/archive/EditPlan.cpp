@@ -106,6 +106,14 @@ WriteReport EditPlan::Write(WriteOptions options) {
     options.CheckOnly = options.CheckOnly || !refused_.empty();
     WriteReport report = WriteArchive(archive_, entries_, options);
     old_.reset();
+    // A name that another entry has already is said against that entry: one of the archive by
+    // its name, an added file as the caller named it.
+    for (WriteProblem& p : report.Refused)
+        if ((p.What == Kind::SameName || p.What == Kind::SameNameFolded) && p.Other >= 0) {
+            const auto other = static_cast<std::size_t>(p.Other);
+            p.OtherIsEntry = oldPositions_[other] >= 0;
+            p.Text = p.OtherIsEntry ? entries_[other].Name : subjects_[other];
+        }
     return report;
 }
 

@@ -135,6 +135,17 @@ QString RememberedFolder(const QString& folder) {
     return folder;
 }
 
+// The folder as the settings file keeps it: a name whose bytes are not UTF-8 as those bytes, one
+// a character (which RememberedFolder reads back), since UTF-8 has no form for them.
+QString SettingsText(const QString& folder) {
+#ifndef _WIN32
+    const QByteArray bytes = QByteArray::fromStdString(pathtext::BytesFromText(folder));
+    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+        return QString::fromLatin1(bytes);
+#endif
+    return folder;
+}
+
 // Why a path cannot be opened, in the words the command-line tool uses.
 QString Problem(const archive::OpenError& error) {
     return QString::fromStdString(archive::Describe(error));
@@ -346,23 +357,15 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
-    // During an extraction the user is asked; the window closes once the cancelled run ends.
-    if (extraction_->IsRunning()) {
-        event->ignore();
-        if (closeAfterRun_ ||
-            modMsgBox::MsgBox(QStringLiteral("An extraction is running. Cancel it and close "
-                                             "the window?"),
-                              modMsgBox::vbYesNo + modMsgBox::vbQuestion,
-                              QStringLiteral("Quillmarrow"), this) != modMsgBox::vbYes)
-            return;
-        if (extraction_->IsRunning()) { // it may have ended while the question was shown
-            closeAfterRun_ = true;
-            extraction_->Stop();
-            return;
-        }
-    }
+    // A close during a run never comes here: the run asks, and closes the window once it has
+    // ended (see BackgroundRun).
     Form_Unload();
     event->accept();
+}
+
+void frm::Quit() {
+    if (!BackgroundRun::StopAndCloseOwner(this))
+        close();
 }
 
 void frm::Warn(const QString& Prompt, const QString& Title) {
@@ -421,7 +424,7 @@ void frm::cmdBrowse_Click() {
     if (folder.isEmpty())
         return;
     ShowFolder(folder);
-    ini_->WriteValue(QStringLiteral("General"), QStringLiteral("Folder"), folder);
+    ini_->WriteValue(QStringLiteral("General"), QStringLiteral("Folder"), SettingsText(folder));
 }
 
 void frm::File_Click() {
@@ -531,10 +534,8 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
 }
 
 void frm::Extraction_Finished(const archive::ExtractReport& report) {
-    if (closeAfterRun_) { // the user asked to close, knowing the run was cancelled
-        close();
+    if (extraction_->ClosesOwner()) // the user asked to close, knowing the run was cancelled
         return;
-    }
     const ClosingMessage m = ExtractSummary(report, extraction_->Request());
     modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
 }
