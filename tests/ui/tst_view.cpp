@@ -54,13 +54,18 @@ public slots:
 
 namespace {
 
-QByteArray Png(const QImage& image) {
+QByteArray Encoded(const QImage& image, const char* format = "PNG") {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
 }
+
+// A white GIF of 1 × 1 pixels: Qt reads GIF but does not write it.
+const QByteArray Gif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0"
+                     ",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+                     35);
 
 // A PNG whose header claims a size and which holds no pixels.
 QByteArray PngHeader(quint32 width, quint32 height) {
@@ -127,14 +132,17 @@ private slots:
         image.fill(Qt::red);
         testfiles::Write(
             dataDir.filePath("view.dat"),
-            testfiles::Archive({{"IMAGE.PNG", Png(image)},
+            testfiles::Archive({{"IMAGE.PNG", Encoded(image)},
                                 {"TEXT.TXT", "hello\nw\xc3\xb6rld"},
                                 {"BIN.DAT", QByteArray("AB\0\x01\xff", 5)},
                                 {"HUGE.PNG", PngHeader(60000, 60000)},
                                 {"LONG.TXT", QByteArray(frmView::MaxTextBytes + 5, 'x')
                                                  .replace("xxxxxxxxxxxxxxxx", "xxxxxxxxxxxxxxx\n")},
                                 {"LATIN1.TXT", "caf\xe9"},
-                                {"WIDE.PNG", Png(image.scaled(3000, 20))}}));
+                                {"WIDE.PNG", Encoded(image.scaled(3000, 20))},
+                                {"IMAGE.JPG", Encoded(image, "JPEG")},
+                                {"IMAGE.GIF", Gif},
+                                {"IMAGE.ICO", Encoded(image, "ICO")}}));
         testfiles::Write(dataDir.filePath("odd.dat"),
                          Record("NEG", -5, 3) + Record("SHORT", 60, 9) + Record("", 0, 0) + "abcd");
         const auto sum = [](const QByteArray& data, const QByteArray& name) {
@@ -309,6 +317,10 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("image") << "view.dat" << 0 << "image"
                                << "PNG, 40 × 30 pixels, 100 %";
+        // The formats that need Qt's image plugins, which the Windows package carries.
+        QTest::newRow("JPEG image") << "view.dat" << 7 << "image" << "JPEG, 40 × 30 pixels, 100 %";
+        QTest::newRow("GIF image") << "view.dat" << 8 << "image" << "GIF, 1 × 1 pixels, 100 %";
+        QTest::newRow("ICO image") << "view.dat" << 9 << "image" << "ICO, 40 × 30 pixels, 100 %";
         QTest::newRow("UTF-8 text") << "view.dat" << 1 << "text"
                                     << "Text, 12 bytes";
         QTest::newRow("binary as hex") << "view.dat" << 2 << "hex"
