@@ -1,7 +1,9 @@
 #pragma once
 
-// Writing archives in the one layout this program writes: one record per entry, one record of
-// NULs that ends the directory, then the entries' data in directory order, back to back.
+// Writing archives. A new archive (and a compacted one) has the canonical layout: one record
+// per entry, one record of NULs that ends the directory, then the entries' data in directory
+// order, back to back. An edit keeps the layout of the archive it edits: it is a copy of it,
+// changed only where the edit needs.
 
 #include "archive/Archive.h"
 #include "archive/Names.h"
@@ -32,8 +34,25 @@ std::string BuildArchive(const std::vector<NewEntry>& entries);
 struct WriteEntry {
     std::string Name;
     std::filesystem::path File;        // the data is this file's, whole; or, when empty,
-    std::int32_t Offset = 0, Size = 0; // this range of WriteOptions::Old
+    std::int32_t Offset = 0, Size = 0; // this range of WriteOptions::Old; with a File, the
+                                       // slot of Old it replaces (Size 0: none, it is added)
 };
+
+// Where an edit that keeps the layout puts each entry's data, and how large the archive gets.
+struct Placement {
+    std::vector<std::uint64_t> Offsets; // of each entry
+    std::vector<std::size_t> Written;   // the entries whose data is written, in their order
+    std::uint64_t Size = 0;             // of the archive
+};
+
+// The layout that an edit of an archive of oldSize bytes keeps, for entries of these sizes
+// (each a file's, or its range of the old archive): the new directory with the record that ends
+// it at the start; an entry of the old archive keeps its data where it is, unless the directory
+// now covers it; a file that replaces an entry goes into its slot when it fits, no other entry's
+// data shares the slot and the directory leaves it free; everything else follows the old
+// archive's end, in directory order.
+Placement PlaceKeepingLayout(std::span<const WriteEntry> entries,
+                             std::span<const std::uint64_t> sizes, std::uint64_t oldSize);
 
 struct WriteProgress {
     std::uint64_t EntriesDone = 0, EntryCount = 0;
@@ -54,6 +73,9 @@ struct WriteOptions {
     std::stop_token Stop;
     // Only the checks: the refusals are reported and nothing is written either way.
     bool CheckOnly = false;
+    // With Old: the canonical layout, as a new archive has it, which reclaims gaps; without,
+    // the edit keeps Old's layout (see PlaceKeepingLayout).
+    bool Compact = false;
 };
 
 // What stops an archive from being written: a refusal (nothing is written) or a failure on
@@ -123,7 +145,9 @@ struct WriteReport {
 // replaced only while it is the file that was read, unchanged (see NewFile::TakePlaceOf), and
 // never when it has gone from its name. Inputs are copied in chunks (or by the kernel), so
 // memory does not grow with their sizes. The hidden files of killed runs in the folder go first
-// (OutputFolder::RemoveLeftovers).
+// (OutputFolder::RemoveLeftovers). An edit that keeps the layout copies the old archive whole
+// (a clone where the file system shares blocks) and then writes only the directory and the data
+// that PlaceKeepingLayout says.
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options = {});
 
