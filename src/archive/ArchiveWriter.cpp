@@ -79,8 +79,19 @@ std::filesystem::path FollowLinks(std::filesystem::path path, bool& dangling) {
     return path; // a loop, which opening it reports
 }
 
-} // namespace
+// Where an edit that keeps the layout puts each entry's data, and how large the archive gets.
+struct Placement {
+    std::vector<std::uint64_t> Offsets; // of each entry
+    std::vector<std::size_t> Written;   // the entries whose data is written, by offset
+    std::uint64_t Size = 0;             // of the archive
+};
 
+// The layout that an edit of an archive of oldSize bytes keeps, for entries of these sizes
+// (each a file's, or its range of the old archive): the new directory with the record that ends
+// it at the start; an entry of the old archive keeps its data where it is, unless the directory
+// now covers it; a file that replaces an entry goes into its slot when it fits, no other entry's
+// data shares the slot and the directory leaves it free; everything else follows the old
+// archive's end, in directory order.
 Placement PlaceKeepingLayout(std::span<const WriteEntry> entries,
                              std::span<const std::uint64_t> sizes, std::uint64_t oldSize) {
     Placement placed;
@@ -135,8 +146,6 @@ Placement PlaceKeepingLayout(std::span<const WriteEntry> entries,
     placed.Size = end;
     return placed;
 }
-
-namespace {
 
 // The data pass into the new file: the directory, then each entry's data; or, keeping the
 // layout, the old archive whole, then the directory and the data that moves.

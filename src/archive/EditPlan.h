@@ -48,7 +48,7 @@ public:
     // Appends an entry of that name whose data is the file's.
     void Add(std::string name, std::filesystem::path file, std::string subject);
     // The file's bytes become the data of the old entry at `position`, which keeps its name
-    // and place; nothing when the plan holds no such entry.
+    // and position; nothing when the plan holds no such entry.
     void Replace(int position, std::filesystem::path file, std::string subject);
     // The same for the first old entry of that name: refused (NoEntryNamed) when there is none
     // and (ReplacedTwice) when another file replaces it already.
