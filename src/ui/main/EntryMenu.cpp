@@ -73,9 +73,9 @@ void EntryMenu::Popup(const QPoint& at, int row, bool listingActive) {
     mnuEntryExtract->setEnabled(listingActive);
     mnuEntryCopyNames->setEnabled(selected);
     mnuEntryCopyChecksum->setEnabled(onEntry);
-    mnuEntryReplace->setEnabled(onEntry);
+    mnuEntryReplace->setEnabled(listingActive && onEntry);
     mnuEntryAdd->setEnabled(listingActive);
-    mnuEntryRemove->setEnabled(onEntry || selected);
+    mnuEntryRemove->setEnabled(listingActive && (onEntry || selected));
     Menu->exec(at);
     shown_ = false;
     for (QAction* action : Menu->actions())

@@ -357,23 +357,15 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
-    // During an extraction the user is asked; the window closes once the cancelled run ends.
-    if (extraction_->IsRunning()) {
-        event->ignore();
-        if (closeAfterRun_ ||
-            modMsgBox::MsgBox(QStringLiteral("An extraction is running. Cancel it and close "
-                                             "the window?"),
-                              modMsgBox::vbYesNo + modMsgBox::vbQuestion,
-                              QStringLiteral("Quillmarrow"), this) != modMsgBox::vbYes)
-            return;
-        if (extraction_->IsRunning()) { // it may have ended while the question was shown
-            closeAfterRun_ = true;
-            extraction_->Stop();
-            return;
-        }
-    }
+    // A close during a run never comes here: the run asks, and closes the window once it has
+    // ended (see BackgroundRun).
     Form_Unload();
     event->accept();
+}
+
+void frm::Quit() {
+    if (!BackgroundRun::StopAndCloseOwner(this))
+        close();
 }
 
 void frm::Warn(const QString& Prompt, const QString& Title) {
@@ -542,10 +534,8 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
 }
 
 void frm::Extraction_Finished(const archive::ExtractReport& report) {
-    if (closeAfterRun_) { // the user asked to close, knowing the run was cancelled
-        close();
+    if (extraction_->ClosesOwner()) // the user asked to close, knowing the run was cancelled
         return;
-    }
     const ClosingMessage m = ExtractSummary(report, extraction_->Request());
     modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
 }
