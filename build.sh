@@ -21,8 +21,8 @@ packages+=(fusefat dosfstools fuse3)
 # checks the manual pages.
 packages+=(dpkg-dev lintian man-db groff-base)
 # GNU tar and bsdtar are the peers of the small-entry benchmark, openssl (and sha256sum) of
-# the checksum one.
-bench_packages=(tar libarchive-tools openssl)
+# the checksum one; xfsprogs makes the XFS image of the replace row.
+bench_packages=(tar libarchive-tools openssl xfsprogs)
 
 install_missing() {
     local missing=()

@@ -4,13 +4,13 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract extract-each cat check create add replace remove sums verify diff find
-        --help --version"
+    local commands="list extract extract-each cat check create add replace remove update compact sums
+        verify diff find --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract | extract-each | cat | check | create | add | replace | remove | sums | verify | \
-            diff | find)
+        list | extract | extract-each | cat | check | create | add | replace | remove | update | \
+            compact | sums | verify | diff | find)
             command=${words[i]}
             break
             ;;
@@ -50,7 +50,7 @@ _quillmarrow_cli() {
     extract | cat | remove | sums)
         if [[ $cur == -* ]]; then
             [[ $command == extract ]] && selecting+=" -k --keep-existing"
-            [[ $command == remove ]] && selecting="-i --ignore-case --exclude --"
+            [[ $command == remove ]] && selecting="-i --ignore-case --exclude --compact --"
             [[ $command == sums ]] && selecting="-a --algorithm --json -i --ignore-case --exclude --"
             COMPREPLY=($(compgen -W "$selecting" -- "$cur"))
         elif ((operands == 0)); then
@@ -72,8 +72,16 @@ _quillmarrow_cli() {
             _filedir
         fi
         ;;
-    check | add | replace)
+    check | compact)
         _filedir
+        ;;
+    add | replace | update)
+        if [[ $cur == -* ]]; then
+            [[ $command == update ]] && COMPREPLY=($(compgen -W "-v --verbose --compact --" -- "$cur"))
+            [[ $command != update ]] && COMPREPLY=($(compgen -W "--compact --" -- "$cur"))
+        else
+            _filedir
+        fi
         ;;
     verify | diff)
         if [[ $cur == -* ]]; then

@@ -79,17 +79,89 @@ std::filesystem::path FollowLinks(std::filesystem::path path, bool& dangling) {
     return path; // a loop, which opening it reports
 }
 
-// The data pass: the directory, then each entry's data, into the new file.
+// Where an edit that keeps the layout puts each entry's data, and how large the archive gets.
+struct Placement {
+    std::vector<std::uint64_t> Offsets; // of each entry
+    std::vector<std::size_t> Written;   // the entries whose data is written, by offset
+    std::uint64_t Size = 0;             // of the archive
+};
+
+// The layout that an edit of an archive of oldSize bytes keeps, for entries of these sizes
+// (each a file's, or its range of the old archive): the new directory with the record that ends
+// it at the start; an entry of the old archive keeps its data where it is, unless the directory
+// now covers it; a file that replaces an entry goes into its slot when it fits, no other entry's
+// data shares the slot and the directory leaves it free; everything else follows the old
+// archive's end, in directory order.
+Placement PlaceKeepingLayout(std::span<const WriteEntry> entries,
+                             std::span<const std::uint64_t> sizes, std::uint64_t oldSize) {
+    Placement placed;
+    const std::size_t n = entries.size();
+    const std::uint64_t directory = RecordSize * (n + 1);
+    // The old ranges the entries hold (an old entry's data, or the slot a file replaces), in
+    // order: a range shares bytes with another when one before it reaches past its start.
+    struct Range {
+        std::uint64_t Start, End;
+        std::size_t Entry;
+    };
+    std::vector<Range> ranges;
+    for (std::size_t k = 0; k < n; ++k)
+        if (entries[k].Offset >= 0 && entries[k].Size > 0)
+            ranges.push_back({static_cast<std::uint64_t>(entries[k].Offset),
+                              static_cast<std::uint64_t>(entries[k].Offset) +
+                                  static_cast<std::uint64_t>(entries[k].Size),
+                              k});
+    std::sort(ranges.begin(), ranges.end(),
+              [](const Range& a, const Range& b) { return a.Start < b.Start; });
+    std::vector<bool> shared(n);
+    const Range* reaching = nullptr; // of the ranges so far, the one that ends last
+    for (const Range& r : ranges) {
+        if (reaching && reaching->End > r.Start)
+            shared[r.Entry] = shared[reaching->Entry] = true;
+        if (!reaching || r.End > reaching->End)
+            reaching = &r;
+    }
+
+    placed.Offsets.resize(n);
+    std::uint64_t end = std::max(oldSize, directory);
+    for (std::size_t k = 0; k < n; ++k) {
+        const WriteEntry& e = entries[k];
+        const auto offset = static_cast<std::uint64_t>(std::max(e.Offset, 0));
+        const bool old = e.File.empty();
+        // An empty entry of the old archive covers nothing, wherever it points.
+        const bool stays = old ? sizes[k] == 0 || offset >= directory
+                               : e.Size > 0 && sizes[k] <= static_cast<std::uint64_t>(e.Size) &&
+                                     offset >= directory && !shared[k];
+        if (stays) {
+            placed.Offsets[k] = offset;
+            if (!old)
+                placed.Written.push_back(k);
+        } else {
+            placed.Offsets[k] = end;
+            end += sizes[k];
+            placed.Written.push_back(k);
+        }
+    }
+    std::sort(placed.Written.begin(), placed.Written.end(),
+              [&](std::size_t a, std::size_t b) { return placed.Offsets[a] < placed.Offsets[b]; });
+    placed.Size = end;
+    return placed;
+}
+
+// The data pass into the new file: the directory, then each entry's data; or, keeping the
+// layout, the old archive whole, then the directory and the data that moves.
 class Writer {
 public:
     Writer(io::NewFile& out, const WriteOptions& options, std::span<const WriteEntry> entries,
-           std::vector<Input>& inputs, WriteReport& report)
-        : out_(out), options_(options), entries_(entries), inputs_(inputs), report_(report) {}
+           std::vector<Input>& inputs, WriteReport& report, const Placement* placement)
+        : out_(out), options_(options), entries_(entries), inputs_(inputs), report_(report),
+          placement_(placement) {}
 
     // False when it failed or was stopped (the report says which).
     bool Run(std::uint64_t total) {
         progress_.EntryCount = entries_.size();
         progress_.TotalBytes = total;
+        if (placement_)
+            return RunKeepingLayout();
         std::uint64_t offset = RecordSize * (entries_.size() + 1);
         for (std::size_t k = 0; k < entries_.size(); ++k) {
             const std::uint64_t size = SizeOf(k);
@@ -114,6 +186,64 @@ public:
     }
 
 private:
+    // The old archive's bytes with the directory and the data that moves put in: cloned whole
+    // and then written over where the file system shares blocks, otherwise copied from start to
+    // end around what is new, so that the new file is written once, in order.
+    bool RunKeepingLayout() {
+        const io::InputFile& old = options_.Old->File();
+        const bool cloned = out_.CloneOf(old);
+        if (cloned) {
+            progress_.TotalBytes = old.Size() + RecordSize * (entries_.size() + 1);
+            for (const std::size_t k : placement_->Written)
+                progress_.TotalBytes += SizeOf(k);
+            progress_.BytesDone = old.Size();
+        }
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            pending_ +=
+                EncodeRecord(entries_[k].Name, static_cast<std::int32_t>(placement_->Offsets[k]),
+                             static_cast<std::int32_t>(SizeOf(k)));
+            if (pending_.size() >= WriteAt && !Flush())
+                return false;
+        }
+        pending_.append(RecordSize, '\0');
+        position_ = RecordSize * (entries_.size() + 1);
+        progress_.BytesDone += position_;
+        // The old archive's bytes from where writing is up to `end`.
+        const auto oldUpTo = [&](std::uint64_t end) {
+            return cloned ? At(end)
+                          : end <= position_ ||
+                                Copy(old, position_, end - position_, -1, Kind::ArchiveChanged);
+        };
+        for (const std::size_t k : placement_->Written) {
+            progress_.Name = entries_[k].Name;
+            const WriteEntry& e = entries_[k];
+            if (!oldUpTo(placement_->Offsets[k]) ||
+                (e.File.empty()
+                     ? !Copy(old, static_cast<std::uint64_t>(e.Offset),
+                             static_cast<std::uint64_t>(e.Size), -1, Kind::ArchiveChanged)
+                     : CopyFile(k) == 0))
+                return false;
+            ++progress_.EntriesDone;
+            Report(true);
+        }
+        if (!cloned && !oldUpTo(old.Size()))
+            return false;
+        progress_.EntriesDone = entries_.size();
+        return Flush();
+    }
+
+    // Writing goes on at pos.
+    bool At(std::uint64_t pos) {
+        if (pos == position_)
+            return true;
+        std::error_code ec;
+        if (!Flush())
+            return false;
+        out_.Seek(pos, ec);
+        position_ = pos;
+        return !ec || Fail(-1, Kind::WriteFailed, ec);
+    }
+
     std::uint64_t SizeOf(std::size_t k) const {
         return entries_[k].File.empty() ? static_cast<std::uint64_t>(entries_[k].Size)
                                         : inputs_[k].Size;
@@ -161,24 +291,37 @@ private:
             if (!Flush())
                 return false;
             const std::uint64_t before = progress_.BytesDone;
-            const auto more = [&](std::uint64_t done) {
-                progress_.BytesDone = before + done;
-                Report(false);
-                return !options_.Stop.stop_requested();
-            };
-            const io::NewFile::Copied copied = out_.CopyFrom(from, pos, n, buffer_, more, ec);
+            const io::NewFile::Copied copied =
+                out_.CopyFrom(from, pos, n, buffer_, Progressing(), ec);
             got = copied.Bytes;
             readFailed = copied.ReadFailed;
             progress_.BytesDone = before;
         }
+        return Copied({got, readFailed}, n, ec, entry, cutShort);
+    }
+
+    // What a copy asks after each chunk: the progress, told now and then, and whether to go on.
+    std::function<bool(std::uint64_t)> Progressing() {
+        return [this, before = progress_.BytesDone](std::uint64_t done) {
+            progress_.BytesDone = before + done;
+            Report(false);
+            return !options_.Stop.stop_requested();
+        };
+    }
+
+    // After a copy that was to give n bytes: false when it was stopped or failed, as Copy says.
+    bool Copied(const io::NewFile::Copied& copied, std::uint64_t n, std::error_code ec, int entry,
+                Kind cutShort) {
         if (options_.Stop.stop_requested()) {
             report_.Cancelled = true;
             return false;
         }
         if (ec)
-            return readFailed ? Fail(entry, Kind::ReadFailed, ec) : Fail(-1, Kind::WriteFailed, ec);
-        progress_.BytesDone += got;
-        return got == n || Fail(entry, cutShort);
+            return copied.ReadFailed ? Fail(entry, Kind::ReadFailed, ec)
+                                     : Fail(-1, Kind::WriteFailed, ec);
+        progress_.BytesDone += copied.Bytes;
+        position_ += copied.Bytes;
+        return copied.Bytes == n || Fail(entry, cutShort);
     }
 
     // Entry k and the ones after it whose data follows on in the old archive, in one copy.
@@ -222,7 +365,9 @@ private:
     std::span<const WriteEntry> entries_;
     std::vector<Input>& inputs_;
     WriteReport& report_;
+    const Placement* placement_;
     std::string pending_;
+    std::uint64_t position_ = 0; // where the bytes after pending_ go
     std::vector<char> buffer_;
     WriteProgress progress_;
     Clock::time_point lastProgress_ = Clock::now();
@@ -370,6 +515,16 @@ WriteReport WriteArchive(const std::filesystem::path& path, std::span<const Writ
             ++open;
         }
     }
+    std::optional<Placement> placement;
+    if (options.Old && !options.Compact) {
+        std::vector<std::uint64_t> sizes(entries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k)
+            sizes[k] = entries[k].File.empty()
+                           ? static_cast<std::uint64_t>(std::max(entries[k].Size, 0))
+                           : inputs[k].Size;
+        placement = PlaceKeepingLayout(entries, sizes, options.Old->Size());
+        total = placement->Size;
+    }
     if (total > static_cast<std::uint64_t>(INT32_MAX))
         refuse(-1, Kind::TooLarge).Bytes = total;
     if (!report.Refused.empty() || options.CheckOnly)
@@ -387,7 +542,8 @@ WriteReport WriteArchive(const std::filesystem::path& path, std::span<const Writ
         return report;
     }
     out.SyncAsWritten();
-    if (!Writer(out, options, entries, inputs, report).Run(total))
+    if (!Writer(out, options, entries, inputs, report, placement ? &*placement : nullptr)
+             .Run(total))
         return report; // the new file is dropped with `out`
     inputs.clear();
     // The archive edited was read in many pieces: written to meanwhile, they may not fit. Its

@@ -1,7 +1,9 @@
 #pragma once
 
-// Writing archives in the one layout this program writes: one record per entry, one record of
-// NULs that ends the directory, then the entries' data in directory order, back to back.
+// Writing archives. A new archive (and a compacted one) has the canonical layout: one record
+// per entry, one record of NULs that ends the directory, then the entries' data in directory
+// order, back to back. An edit keeps the layout of the archive it edits: it is a copy of it,
+// changed only where the edit needs.
 
 #include "archive/Archive.h"
 #include "archive/Names.h"
@@ -32,7 +34,8 @@ std::string BuildArchive(const std::vector<NewEntry>& entries);
 struct WriteEntry {
     std::string Name;
     std::filesystem::path File;        // the data is this file's, whole; or, when empty,
-    std::int32_t Offset = 0, Size = 0; // this range of WriteOptions::Old
+    std::int32_t Offset = 0, Size = 0; // this range of WriteOptions::Old; with a File, the
+                                       // slot of Old it replaces (Size 0: none, it is added)
 };
 
 struct WriteProgress {
@@ -54,6 +57,9 @@ struct WriteOptions {
     std::stop_token Stop;
     // Only the checks: the refusals are reported and nothing is written either way.
     bool CheckOnly = false;
+    // With Old: the canonical layout, as a new archive has it, which reclaims gaps; without,
+    // the edit keeps Old's layout (see PlaceKeepingLayout).
+    bool Compact = false;
 };
 
 // What stops an archive from being written: a refusal (nothing is written) or a failure on
@@ -123,7 +129,9 @@ struct WriteReport {
 // replaced only while it is the file that was read, unchanged (see NewFile::TakePlaceOf), and
 // never when it has gone from its name. Inputs are copied in chunks (or by the kernel), so
 // memory does not grow with their sizes. The hidden files of killed runs in the folder go first
-// (OutputFolder::RemoveLeftovers).
+// (OutputFolder::RemoveLeftovers). An edit that keeps the layout copies the old archive whole
+// (a clone where the file system shares blocks) and then writes only the directory and the data
+// that PlaceKeepingLayout says.
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options = {});
 

@@ -1,5 +1,6 @@
 #include "archive/EditPlan.h"
 
+#include "FileIO.h"
 #include "archive/Check.h"
 
 #include <algorithm>
@@ -78,6 +79,44 @@ void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
                {.What = Kind::ReplacedTwice, .Other = oldPositions_[k], .Text = subjects_[k]});
     else
         Replace(oldPositions_[k], std::move(file), std::move(subject));
+}
+
+EditPlan::Updated EditPlan::Update(std::string name, std::filesystem::path file,
+                                   std::string subject) {
+    std::size_t k = 0;
+    while (k < entries_.size() && (oldPositions_[k] < 0 || entries_[k].Name != name))
+        ++k;
+    if (k == entries_.size()) {
+        Add(std::move(name), std::move(file), std::move(subject));
+        return Updated::Added;
+    }
+    if (entries_[k].File.empty() && Holds(k, file))
+        return Updated::Unchanged;
+    ReplaceNamed(name, std::move(file), std::move(subject));
+    return Updated::Replaced;
+}
+
+bool EditPlan::Holds(std::size_t k, const std::filesystem::path& file) const {
+    OpenError error;
+    const auto in = io::InputFile::Open(file, error);
+    const auto size = static_cast<std::uint64_t>(entries_[k].Size);
+    if (!in || !old_ || in->Size() != size)
+        return false;
+    constexpr std::size_t Chunk = 64u << 10;
+    std::vector<char> mine(Chunk), theirs(Chunk);
+    std::error_code ec;
+    for (std::uint64_t done = 0; done < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, Chunk));
+        if (in->ReadAt(mine.data(), want, done, ec) != want ||
+            old_->File().ReadAt(theirs.data(), want,
+                                static_cast<std::uint64_t>(entries_[k].Offset) + done,
+                                ec) != want ||
+            !std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(want),
+                        theirs.begin()))
+            return false;
+        done += want;
+    }
+    return true;
 }
 
 void EditPlan::Remove(const std::function<bool(int position, const std::string& name)>& drop) {

@@ -48,11 +48,16 @@ public:
     // Appends an entry of that name whose data is the file's.
     void Add(std::string name, std::filesystem::path file, std::string subject);
     // The file's bytes become the data of the old entry at `position`, which keeps its name
-    // and place; nothing when the plan holds no such entry.
+    // and position; nothing when the plan holds no such entry.
     void Replace(int position, std::filesystem::path file, std::string subject);
     // The same for the first old entry of that name: refused (NoEntryNamed) when there is none
     // and (ReplacedTwice) when another file replaces it already.
     void ReplaceNamed(const std::string& name, std::filesystem::path file, std::string subject);
+    // What Update did with a file.
+    enum class Updated { Replaced, Added, Unchanged };
+    // ReplaceNamed for a name the archive holds, unless the old entry's data is the file's
+    // bytes already (Unchanged: nothing changes); Add for any other name.
+    Updated Update(std::string name, std::filesystem::path file, std::string subject);
     // Drops the old entries for which `drop(position, name)` is true.
     void Remove(const std::function<bool(int position, const std::string& name)>& drop);
     // Adds a refusal: the plan is then checked, never written.
@@ -65,12 +70,16 @@ public:
     const std::string& Subject(std::size_t entry) const { return subjects_[entry]; }
     const std::vector<Refusal>& Refused() const { return refused_; }
 
-    // Writes the new archive (see WriteArchive; options.Old is the archive edited), or, with
+    // Writes the new archive (see WriteArchive; options.Old is the archive edited: its layout is
+    // kept unless options.Compact), or, with
     // refusals, runs only the checks. The archive edited is closed afterwards, so the plan is
     // written once.
     WriteReport Write(WriteOptions options);
 
 private:
+    // Whether the old entry k holds the file's bytes (false when either cannot be read whole).
+    bool Holds(std::size_t k, const std::filesystem::path& file) const;
+
     std::filesystem::path archive_;
     std::unique_ptr<archive::Archive> old_;
     std::vector<WriteProblem> notEditable_;

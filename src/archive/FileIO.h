@@ -168,6 +168,13 @@ public:
     Copied CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
                     std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
                     std::error_code& ec);
+    // Makes this file, empty so far, a clone of the whole of `in` that shares its blocks, where
+    // the file system can (FICLONE on XFS, btrfs): false where it cannot, and then nothing is
+    // written. Writing goes on at 0 (see Seek).
+    bool CloneOf(const InputFile& in);
+    // The writes and copies that follow go on from `pos`. Syncing as written stops here: it
+    // follows a file written from its start to its end.
+    void Seek(std::uint64_t pos, std::error_code& ec);
 
     // Puts what was written on the disk, so that naming the file cannot outrun its data.
     void Sync(std::error_code& ec);

@@ -14,6 +14,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#if defined(__linux__)
+#include <linux/fs.h> // FICLONE
+#include <sys/ioctl.h>
+#endif
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -321,8 +325,8 @@ InputFile::~InputFile() {
         ::close(fd_);
 }
 
-std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
-                              std::error_code& ec, bool oneRead) const {
+std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec,
+                              bool oneRead) const {
     std::size_t done = 0;
     while (done < n) {
         const ssize_t got = ::pread(fd_, buffer + done, n - done, static_cast<off_t>(pos + done));
@@ -582,6 +586,21 @@ bool NewFile::CopyInKernel(const InputFile& in, std::uint64_t pos, std::uint64_t
 #else
     return false;
 #endif
+}
+
+bool NewFile::CloneOf(const InputFile& in) {
+#ifdef FICLONE
+    return ::ioctl(fd_, FICLONE, in.fd_) == 0;
+#else
+    (void)in;
+    return false;
+#endif
+}
+
+void NewFile::Seek(std::uint64_t pos, std::error_code& ec) {
+    syncAsWritten_ = false;
+    if (::lseek(fd_, static_cast<off_t>(pos), SEEK_SET) < 0)
+        ec = LastError();
 }
 
 void NewFile::Sync(std::error_code& ec) {

@@ -276,8 +276,8 @@ InputFile::~InputFile() {
         ::CloseHandle(handle_);
 }
 
-std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
-                              std::error_code& ec, bool oneRead) const {
+std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec,
+                              bool oneRead) const {
     std::size_t done = 0;
     while (done < n) {
         OVERLAPPED at{};
@@ -440,6 +440,17 @@ void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {
 bool NewFile::CopyInKernel(const InputFile&, std::uint64_t, std::uint64_t,
                            const std::function<bool(std::uint64_t)>&, Copied&) {
     return false; // every copy goes through the buffer
+}
+
+bool NewFile::CloneOf(const InputFile&) {
+    return false; // copied through the buffer
+}
+
+void NewFile::Seek(std::uint64_t pos, std::error_code& ec) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(pos);
+    if (!::SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN))
+        ec = LastError();
 }
 
 void NewFile::Sync(std::error_code& ec) {

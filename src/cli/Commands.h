@@ -38,6 +38,8 @@ int Create(const Flags& flags, const Operands& operands);
 int Add(const Flags& flags, const Operands& operands);
 int Replace(const Flags& flags, const Operands& operands);
 int Remove(const Flags& flags, const Operands& operands);
+int Update(const Flags& flags, const Operands& operands);
+int Compact(const Flags& flags, const Operands& operands);
 
 // Reading (Read.cpp).
 
@@ -63,10 +65,11 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
 
 // Writing (Write.cpp).
 
-// add, replace and remove: checks the operands, opens the archive for editing (saying each
-// reason when it cannot be), lets `edit` change the plan, and writes it (WritePlan). `edit`
-// returns false to stop with exit status 1, having said why.
-int EditArchive(const std::string& command, const Operands& operands,
+// add, replace, remove, update and compact: checks the operands, opens the archive for editing
+// (saying each reason when it cannot be), lets `edit` change the plan, and writes it
+// (WritePlan), in the canonical layout with --compact. `edit` returns false to stop with exit
+// status 1, having said why.
+int EditArchive(const std::string& command, const Flags& flags, const Operands& operands,
                 const std::function<bool(archive::EditPlan& plan)>& edit);
 // Appends FILE as an entry of its file name's bytes.
 void AddFile(archive::EditPlan& plan, const std::string& file);

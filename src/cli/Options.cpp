@@ -34,7 +34,7 @@ constexpr Option Options[] = {
      [](Flags& f, const std::string&) { f.Json = true; }},
     {"keep-existing", 'k', false, {}, "extract extract-each",
      [](Flags& f, const std::string&) { f.KeepExisting = true; }},
-    {"verbose", 'v', false, {}, "extract extract-each cat verify find",
+    {"verbose", 'v', false, {}, "extract extract-each cat verify find update",
      [](Flags& f, const std::string&) { f.Verbose = true; }},
     {"ignore-case", 'i', false, {}, "extract extract-each cat remove sums find",
      [](Flags& f, const std::string&) { f.Rules.IgnoreCase = true; }},
@@ -46,6 +46,8 @@ constexpr Option Options[] = {
     {"algorithm", 'a', true, "ALGORITHM", "sums",
      [](Flags& f, const std::string& name) { f.Algorithm = name; }},
     {"strict", 0, false, {}, "verify", [](Flags& f, const std::string&) { f.Strict = true; }},
+    {"compact", 0, false, {}, "add replace remove update",
+     [](Flags& f, const std::string&) { f.Compact = true; }},
 };
 // clang-format on
 

@@ -14,7 +14,7 @@ namespace cli {
 // The options of a command.
 struct Flags {
     bool Long = false, Json = false, KeepExisting = false, Verbose = false, Force = false;
-    bool Strict = false;
+    bool Strict = false, Compact = false;
     std::string Algorithm; // as given to -a; empty: the default
     SelectionRules Rules;
 };

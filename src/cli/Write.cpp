@@ -22,17 +22,21 @@ archive::WriteProblem Readable(archive::WriteProblem p) {
 
 } // namespace
 
-int EditArchive(const std::string& command, const Operands& operands,
+int EditArchive(const std::string& command, const Flags& flags, const Operands& operands,
                 const std::function<bool(archive::EditPlan& plan)>& edit) {
-    if (operands.size() < 2)
-        throw UsageError{command + " takes ARCHIVE and " +
-                         (command == "remove" ? "ENTRY..." : "FILE...")};
+    if (command == "compact" ? operands.size() != 1 : operands.size() < 2)
+        throw UsageError{command + " takes ARCHIVE" +
+                         (command == "compact"  ? ""
+                          : command == "remove" ? " and ENTRY..."
+                                                : " and FILE...")};
     archive::EditPlan plan = archive::EditPlan::Edit(PathArgument(operands[0]));
     for (const archive::WriteProblem& problem : plan.NotEditable())
         Complain(operands[0], archive::Describe(Readable(problem)));
     if (!plan.NotEditable().empty())
         return plan.Old() ? 1 : 2; // 2: it could not even be opened
-    return edit(plan) ? WritePlan(operands[0], plan) : 1;
+    archive::WriteOptions options;
+    options.Compact = flags.Compact;
+    return edit(plan) ? WritePlan(operands[0], plan, options) : 1;
 }
 
 void AddFile(archive::EditPlan& plan, const std::string& file) {

@@ -26,9 +26,11 @@ constexpr const char* Usage =
     "       quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
     "       quillmarrow-cli check ARCHIVE...\n"
     "       quillmarrow-cli create [--force] ARCHIVE FILE...\n"
-    "       quillmarrow-cli add ARCHIVE FILE...\n"
-    "       quillmarrow-cli replace ARCHIVE FILE...\n"
-    "       quillmarrow-cli remove [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli add [--compact] ARCHIVE FILE...\n"
+    "       quillmarrow-cli replace [--compact] ARCHIVE FILE...\n"
+    "       quillmarrow-cli remove [-i] [--exclude PATTERN]... [--compact] ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli update [-v] [--compact] ARCHIVE FILE...\n"
+    "       quillmarrow-cli compact ARCHIVE\n"
     "       quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n"
     "                            [--exclude PATTERN]... ARCHIVE [ENTRY...]\n"
     "       quillmarrow-cli verify [-v] [--strict] ARCHIVE SUMS\n"
@@ -51,6 +53,10 @@ constexpr const char* Help =
     "  add                  append the FILEs to ARCHIVE as new entries\n"
     "  replace              make each FILE the data of the entry of its name, in its place\n"
     "  remove               drop the ENTRYs from ARCHIVE\n"
+    "  update               replace the entries the FILEs are named as, add the other FILEs;\n"
+    "                       an entry that holds its FILE's bytes already is left alone\n"
+    "  compact              rewrite ARCHIVE as create writes it: records, the end record,\n"
+    "                       then the data back to back in directory order, without gaps\n"
     "  sums                 write a checksum line for each entry (or each ENTRY), in directory\n"
     "                       order, as sha256sum and its kin write them (default sha256)\n"
     "  verify               check the entries against the checksum list SUMS (- for standard\n"
@@ -69,11 +75,13 @@ constexpr const char* Help =
     "  --strict             (verify) entries not listed count as failures\n"
     "  -k, --keep-existing  keep a file that exists under an entry's name\n"
     "  -v, --verbose        write each entry's name on standard error as it is written;\n"
-    "                       (verify) write NAME: OK too; (find) name the files skipped\n"
+    "                       (verify) write NAME: OK too; (find) name the files skipped;\n"
+    "                       (update) write NAME: unchanged for each entry left alone\n"
     "  -i, --ignore-case    fold case in names, patterns and --exclude patterns (ASCII\n"
     "                       letters; on Windows as the system folds names)\n"
     "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
     "  --force              (create) replace an existing ARCHIVE\n"
+    "  --compact            (add, replace, remove, update) write the layout compact writes\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
@@ -85,6 +93,9 @@ constexpr const char* Help =
     "written, an ENTRY matched nothing, or check found a problem, 2 for a usage error or an\n"
     "archive or folder that cannot be opened. An archive is written whole beside the old one\n"
     "and replaces it only when done; when any input is refused nothing is written (status 1).\n"
+    "An edit keeps every untouched entry's bytes where they are: replaced data goes into the\n"
+    "entry's old place when it fits, other new data after the end, removed data stays as a gap\n"
+    "(compact reclaims the gaps).\n"
     "sums: 1 when an entry cannot be read whole. verify: 0 when every listed entry is OK\n"
     "(and, with --strict, every entry listed), 1 otherwise. diff: 0 when OLD and NEW hold the\n"
     "same entries with the same data in the same order, 1 when they differ. find: 0 when an\n"
@@ -98,11 +109,11 @@ struct Command {
 
 // The options each command takes are in the table of options (Options.cpp).
 constexpr Command Commands[] = {
-    {"list", cli::List}, {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
-    {"cat", cli::Cat},   {"check", cli::Check},     {"create", cli::Create},
-    {"add", cli::Add},   {"replace", cli::Replace}, {"remove", cli::Remove},
-    {"sums", cli::Sums}, {"verify", cli::Verify},   {"diff", cli::Diff},
-    {"find", cli::Find},
+    {"list", cli::List},     {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
+    {"cat", cli::Cat},       {"check", cli::Check},     {"create", cli::Create},
+    {"add", cli::Add},       {"replace", cli::Replace}, {"remove", cli::Remove},
+    {"update", cli::Update}, {"compact", cli::Compact}, {"sums", cli::Sums},
+    {"verify", cli::Verify}, {"diff", cli::Diff},       {"find", cli::Find},
 };
 
 int Run(const std::vector<std::string>& args) {

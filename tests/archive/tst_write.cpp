@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
 #include <functional>
+#include <map>
 #include <stop_token>
 #include <thread>
 #include <utility>
@@ -365,51 +367,94 @@ private slots:
                  replace && refused.isEmpty() ? testfiles::Archive({{"X", "x"}}) : old);
     }
 
-    // Editing: kept entries are copied from the old archive, whatever its layout, and the new
-    // archive has the layout above with their bytes.
+    // Editing keeps the old archive's bytes and changes only what the edit needs; compacted,
+    // the archive has the layout above. An edit is a list: NAME keeps the old entry, NAME=DATA
+    // replaces its data by a file's, NAME>NEW renames it, +NAME=DATA adds a file.
     void edit_data() {
         QTest::addColumn<QByteArray>("old");
-        QTest::addColumn<QList<int>>("keep"); // the old entries kept, in the new order
-        QTest::addColumn<Entries>("expected");
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("compact");
+        QTest::addColumn<QByteArray>("expected");
         using testfiles::Record;
+        const QByteArray end = Record("", 0, 0);
         // Data in another order than the records, a gap and data shared by two entries.
         const QByteArray odd = Record("A", 100, 2) + Record("B", 82, 3) + Record("C", 100, 2) +
-                               Record("", 0, 0) + "..bbb...............aa";
-        QTest::newRow("an entry dropped")
-            << odd << QList<int>{0, 2} << Entries{{"A", "aa"}, {"C", "aa"}};
+                               end + "..bbb...............aa";
         const QByteArray plain = testfiles::Archive({{"A", "1"}, {"B", "22"}, {"C", "333"}});
-        QTest::newRow("one run of entries copied whole")
-            << plain << QList<int>{0, 1, 2} << Entries{{"A", "1"}, {"B", "22"}, {"C", "333"}};
-        QTest::newRow("with a new entry in the middle")
-            << plain << QList<int>{0, -1, 2} << Entries{{"A", "1"}, {"NEW", "new"}, {"C", "333"}};
+        const auto row = [](const char* name, const QByteArray& old, const char* edit, bool compact,
+                            const QByteArray& expected) {
+            QTest::newRow(name) << old << QString(edit) << compact << expected;
+        };
+        row("an entry dropped: its data stays", odd, "A C", false,
+            Record("A", 100, 2) + Record("C", 100, 2) + end + odd.mid(60));
+        row("an entry dropped, compacted", odd, "A C", true,
+            testfiles::Archive({{"A", "aa"}, {"C", "aa"}}));
+        row("nothing changed", odd, "A B C", false, odd);
+        row("compacted in directory order", odd, "A B C", true,
+            testfiles::Archive({{"A", "aa"}, {"B", "bbb"}, {"C", "aa"}}));
+        row("a new entry for a dropped one, behind the end", plain, "A +NEW=new C", false,
+            Record("A", 80, 1) + Record("NEW", 86, 3) + Record("C", 83, 3) + end + plain.mid(80) +
+                "new");
+        row("the directory grown over data: that entry moves behind the end", odd, "A B C +N=n",
+            false,
+            Record("A", 100, 2) + Record("B", 102, 3) + Record("C", 100, 2) + Record("N", 105, 1) +
+                end + "aabbbn");
+        row("the directory grown over all the data", plain, "A B C +N=n", false,
+            testfiles::Archive({{"A", "1"}, {"B", "22"}, {"C", "333"}, {"N", "n"}}));
+        row("replaced by as many bytes: in its slot", plain, "A B=xy C", false,
+            testfiles::Archive({{"A", "1"}, {"B", "xy"}, {"C", "333"}}));
+        row("replaced by fewer: the rest of the slot kept", plain, "A B C=x", false,
+            Record("A", 80, 1) + Record("B", 81, 2) + Record("C", 83, 1) + end + "122x33");
+        row("replaced by more: behind the end", plain, "A B=wxyz C", false,
+            Record("A", 80, 1) + Record("B", 86, 4) + Record("C", 83, 3) + end + plain.mid(80) +
+                "wxyz");
+        row("replaced where another entry shares the slot: behind the end", odd, "A=zz B C", false,
+            Record("A", 102, 2) + Record("B", 82, 3) + Record("C", 100, 2) + end + odd.mid(80) +
+                "zz");
+        row("renamed: the record alone", plain, "A B>Z C", false,
+            testfiles::Archive({{"A", "1"}, {"Z", "22"}, {"C", "333"}}));
+        row("every entry dropped", plain, "", false, end + plain.mid(20));
     }
     void edit() {
         QFETCH(QByteArray, old);
-        QFETCH(QList<int>, keep);
-        QFETCH(Entries, expected);
+        QFETCH(QString, edit);
+        QFETCH(bool, compact);
+        QFETCH(QByteArray, expected);
         testfiles::Write(archivePath(), old);
         archive::Archive archive(testfiles::NativePath(archivePath()));
-        std::vector<archive::ArchiveEntry> records;
+        std::map<std::string, archive::ArchiveEntry> records;
         std::error_code ec;
         archive.WalkDirectory(
             [&](int, const archive::ArchiveEntry& e) {
-                records.push_back(e);
+                records[e.Name] = e;
                 return true;
             },
             ec);
-        std::vector<archive::WriteEntry> entries = FromFiles({{"NEW", "new"}});
-        const archive::WriteEntry added = entries.front();
-        entries.clear();
-        for (const int k : keep)
-            entries.push_back(k < 0 ? added
-                                    : archive::WriteEntry{
-                                          records[k].Name, {}, records[k].Offset, records[k].Size});
+        Entries files;
+        for (const QString& step : edit.split(' ', Qt::SkipEmptyParts))
+            if (step.contains('='))
+                files.append({step.section('=', 1).toLatin1(), step.section('=', 1).toLatin1()});
+        const std::vector<archive::WriteEntry> inputs = FromFiles(files);
+        std::vector<archive::WriteEntry> entries;
+        std::size_t file = 0;
+        for (QString step : edit.split(' ', Qt::SkipEmptyParts)) {
+            const bool added = step.startsWith('+');
+            const std::string name =
+                step.remove('+').section(QRegularExpression("[=>]"), 0, 0).toStdString();
+            archive::WriteEntry& e = entries.emplace_back();
+            if (!added)
+                e = {name, {}, records[name].Offset, records[name].Size};
+            e.Name = step.contains('>') ? step.section('>', 1).toStdString() : name;
+            if (step.contains('='))
+                e.File = inputs[file++].File;
+        }
         archive::WriteOptions options;
         options.Old = &archive;
+        options.Compact = compact;
         const archive::WriteReport report =
             archive::WriteArchive(testfiles::NativePath(archivePath()), entries, options);
         QVERIFY2(report.Written(), qPrintable(Problems(report).join('\n')));
-        QCOMPARE(testfiles::Read(archivePath()), testfiles::Archive(expected));
+        QCOMPARE(testfiles::Read(archivePath()), expected);
         QCOMPARE(steps, SyncedThenNamed);
     }
 

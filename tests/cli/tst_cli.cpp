@@ -13,8 +13,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -892,6 +894,8 @@ private slots:
               "ARCHIVE...\n",
               "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
               "quillmarrow-cli check ARCHIVE...\n",
+              "quillmarrow-cli update [-v] [--compact] ARCHIVE FILE...\n",
+              "quillmarrow-cli compact ARCHIVE\n",
               "quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n",
               "quillmarrow-cli verify [-v] [--strict] ARCHIVE SUMS\n",
               "quillmarrow-cli diff [--json] OLD NEW\n",
@@ -1575,7 +1579,10 @@ private slots:
         QTest::addColumn<QByteArray>("after"); // its bytes; "" when there is none
         QTest::addColumn<qint64>("limit");     // the file size limit (RLIMIT_FSIZE), or -1
         using testfiles::Archive;
+        using testfiles::Record;
         const QByteArray w = Archive({{"A.TXT", "old a"}, {"C", "c"}});
+        const QByteArray gaps = Record("A", 100, 2) + Record("B", 82, 3) + Record("C", 100, 2) +
+                                Record("", 0, 0) + "..bbb...............aa";
         const auto row = [](const char* name, const QStringList& args, int exitCode,
                             const QByteArray& err, const QString& archive, const QByteArray& after,
                             qint64 limit = -1) {
@@ -1652,19 +1659,36 @@ private slots:
         row("replace of one entry by two files",
             {"replace", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
             "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
-        row("remove by name", {"remove", "@/w.dat", "A.TXT"}, 0, "", "@/w.dat",
-            Archive({{"C", "c"}}));
+        row("replace by fewer bytes: in its slot, the rest of it kept",
+            {"replace", "@/w.dat", "@/in/sub/A.TXT"}, 0, "", "@/w.dat",
+            Record("A.TXT", 60, 3) + w.mid(20, 40) + "sub ac");
+        row("update replaces, adds and leaves alone what is the same",
+            {"update", "-v", "@/w.dat", "@/in/C", "@/in/A.TXT", "@/in/B.TXT"}, 0,
+            "C: unchanged\n", "@/w.dat",
+            Archive({{"A.TXT", "hello"}, {"C", "c"}, {"B.TXT", "world!"}}));
+        row("update of one entry by two files",
+            {"update", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
+            "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
+        row("remove by name: its data stays as a gap", {"remove", "@/w.dat", "A.TXT"}, 0, "",
+            "@/w.dat", Record("C", 65, 1) + w.mid(40, 20) + w.mid(40));
         row("remove by position", {"remove", "@/w.dat", "1"}, 0, "", "@/w.dat",
-            Archive({{"A.TXT", "old a"}}));
+            Record("A.TXT", 60, 5) + w.mid(40, 20) + w.mid(40));
         row("remove every entry", {"remove", "@/w.dat", "1", "A.TXT"}, 0, "", "@/w.dat",
-            QByteArray(20, '\0'));
+            w.mid(40, 20) + w.mid(20));
         row("remove of a name the archive does not hold", {"remove", "@/w.dat", "NOPE", "C"}, 1,
             "quillmarrow-cli: NOPE: no entry matches\n", "@/w.dat", w);
         row("remove by pattern", {"remove", "@/w.dat", "*.TXT"}, 0, "", "@/w.dat",
-            Archive({{"C", "c"}}));
-        row("editing an archive of another layout writes this layout",
-            {"remove", "@/gaps.dat", "B"}, 0, "", "@/gaps.dat",
+            Record("C", 65, 1) + w.mid(40, 20) + w.mid(40));
+        row("remove keeps an archive's own layout", {"remove", "@/gaps.dat", "B"}, 0, "",
+            "@/gaps.dat",
+            Record("A", 100, 2) + Record("C", 100, 2) + gaps.mid(60, 20) + gaps.mid(60));
+        row("remove --compact writes the layout of create",
+            {"remove", "--compact", "@/gaps.dat", "B"}, 0, "", "@/gaps.dat",
             Archive({{"A", "aa"}, {"C", "aa"}}));
+        row("compact reclaims the gaps", {"compact", "@/gaps.dat"}, 0, "", "@/gaps.dat",
+            Archive({{"A", "aa"}, {"B", "bbb"}, {"C", "aa"}}));
+        row("compact of two archives", {"compact", "@/gaps.dat", "@/w.dat"}, 2,
+            "quillmarrow-cli: compact takes ARCHIVE\n", "@/gaps.dat", gaps);
         row("editing an archive that check finds problems in", {"add", "@/a.dat", "@/in/B.TXT"}, 1,
             "quillmarrow-cli: @/a.dat: cannot be edited: entry ", "@/a.dat", ::Archive());
         row("create without ARCHIVE", {"create"}, 2,
@@ -1691,6 +1715,7 @@ private slots:
         testfiles::Write(in.filePath("A.TXT"), "hello");
         testfiles::Write(in.filePath("sub/A.TXT"), "sub");
         testfiles::Write(in.filePath("B.TXT"), "world!");
+        testfiles::Write(in.filePath("C"), "c");
         testfiles::Write(in.filePath("b.txt"), "other");
         testfiles::Write(in.filePath(QString::fromUtf8("caf\u00e9")), "e");
         testfiles::Write(in.filePath(u"CAF\u00c9"_qs), "E");
@@ -1819,39 +1844,148 @@ private slots:
 #endif
     }
 
-    // Random archives of this layout: extracting every entry and creating an archive of the
-    // files in directory order gives the same bytes.
+    // One entry of 1 KiB in an archive of 5,000 replaced by a file: the bytes that differ
+    // from the old archive (as cmp -l counts them) are the record's and the data's alone.
+    void changedBytes_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qint64>("appended");
+        QTest::newRow("2,000 bytes: behind the end") << 2000 << qint64(2000);
+        QTest::newRow("1,000 bytes: in its slot") << 1000 << qint64(0);
+    }
+    void changedBytes() {
+        QFETCH(int, size);
+        QFETCH(qint64, appended);
+        QList<QPair<QByteArray, QByteArray>> entries;
+        for (int k = 0; k < 5000; ++k)
+            entries.append({"E" + QByteArray::number(k), QByteArray(1024, char('a' + k % 26))});
+        const QByteArray old = testfiles::Archive(entries);
+        testfiles::Write(root.filePath("c.dat"), old);
+        testfiles::Write(folder() + "/E10", QByteArray(size, '*'));
+        QCOMPARE(Run({"replace", root.filePath("c.dat"), folder() + "/E10"}).exitCode, 0);
+        const QByteArray now = testfiles::Read(root.filePath("c.dat"));
+        QCOMPARE(now.size(), old.size() + appended);
+        qint64 changed = 0;
+        for (qsizetype k = 0; k < old.size(); ++k)
+            changed += old[k] != now[k];
+        QVERIFY2(changed <= 20 + (appended ? 0 : size), qPrintable(QString::number(changed)));
+        QCOMPARE(now.mid(old.size()), QByteArray(int(appended), '*'));
+    }
+
+    // Random archives of the canonical layout: extracting every entry and creating an archive
+    // of the files in directory order gives the same bytes. Then a random sequence of edits:
+    // each passes check, holds what it should, and leaves every byte of the old archive that
+    // it did not need as it was (compact gives the canonical layout again).
     void roundTrip() {
         QRandomGenerator rng(20261209);
-        for (int round = 0; round < 10; ++round) {
-            QList<QPair<QByteArray, QByteArray>> entries;
-            QSet<QByteArray> folded;
-            const int count = rng.bounded(0, 20);
-            while (entries.size() < count) {
+        QSet<QByteArray> folded;
+        const auto newName = [&] {
+            for (;;) {
                 QByteArray name(1, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"[rng.bounded(26)]);
                 for (int i = rng.bounded(0, 12); i > 0; --i)
                     name += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.!~"
                         [rng.bounded(67)];
-                if (name.endsWith('.') || WindowsDevice(name) || folded.contains(name.toLower()))
-                    continue;
-                folded.insert(name.toLower());
-                QByteArray data(rng.bounded(0, 5000), '\0');
-                for (char& c : data)
-                    c = char(rng.bounded(256));
-                entries.append({name, data});
+                if (!name.endsWith('.') && !WindowsDevice(name) &&
+                    !folded.contains(name.toLower())) {
+                    folded.insert(name.toLower());
+                    return name;
+                }
             }
+        };
+        const auto data = [&](int size) {
+            QByteArray bytes(size, '\0');
+            for (char& c : bytes)
+                c = char(rng.bounded(256));
+            return bytes;
+        };
+        // The records of an archive: name, offset, size.
+        struct Entry {
+            QByteArray Name;
+            qint64 Offset, Size;
+        };
+        const auto records = [](const QByteArray& bytes) {
+            QList<Entry> list;
+            for (qsizetype at = 0; at + 20 <= bytes.size() && bytes[at] != '\0'; at += 20) {
+                qint32 offset, size;
+                std::memcpy(&offset, bytes.constData() + at + 12, 4);
+                std::memcpy(&size, bytes.constData() + at + 16, 4);
+                list.append({bytes.mid(at, 12).replace('\0', ""), qFromLittleEndian(offset),
+                             qFromLittleEndian(size)});
+            }
+            return list;
+        };
+        const QString archive = root.filePath("n.dat"), files = root.filePath("u");
+        for (int round = 0; round < 10; ++round) {
+            QList<QPair<QByteArray, QByteArray>> entries;
+            folded.clear();
+            const int count = rng.bounded(0, 20);
+            while (entries.size() < count)
+                entries.append({newName(), data(rng.bounded(0, 5000))});
             const QByteArray bytes = testfiles::Archive(entries);
             testfiles::Write(root.filePath("r.dat"), bytes);
             QDir(folder()).removeRecursively();
             QDir().mkpath(folder());
-            QFile::remove(root.filePath("n.dat"));
+            QFile::remove(archive);
             QCOMPARE(Run({"extract", root.filePath("r.dat"), folder()}).exitCode, 0);
-            QStringList args{"create", root.filePath("n.dat")};
+            QStringList args{"create", archive};
             for (const auto& [name, data] : entries)
                 args << QDir(folder()).filePath(QString::fromLatin1(name));
             const Result r = Run(args);
             QCOMPARE(r.err, QByteArray());
-            QCOMPARE(testfiles::Read(root.filePath("n.dat")), bytes);
+            QCOMPARE(testfiles::Read(archive), bytes);
+
+            for (int edit = 0; edit < 6; ++edit) {
+                const QByteArray before = testfiles::Read(archive);
+                QDir(files).removeRecursively();
+                QDir().mkpath(files);
+                const int kind = entries.isEmpty() ? 1 : rng.bounded(edit == 5 ? 5 : 4);
+                const int k = entries.isEmpty() ? 0 : rng.bounded(int(entries.size()));
+                QStringList args{QStringList{"replace", "add", "remove", "update", "compact"}[kind],
+                                 archive};
+                QSet<QByteArray> touched; // entries whose records change
+                const auto file = [&](const QByteArray& name, const QByteArray& bytes) {
+                    testfiles::Write(files + "/" + QString::fromLatin1(name), bytes);
+                    args << files + "/" + QString::fromLatin1(name);
+                    touched.insert(name);
+                };
+                if (kind == 0 || kind == 3) { // fewer bytes or more
+                    const qsizetype old = entries[k].second.size();
+                    entries[k].second = data(rng.bounded(0, int(old) * 2 + 10));
+                    file(entries[k].first, entries[k].second);
+                }
+                if (kind == 1 || kind == 3) {
+                    entries.append({newName(), data(rng.bounded(0, 3000))});
+                    file(entries.last().first, entries.last().second);
+                }
+                if (kind == 2) {
+                    args << QString::number(k);
+                    folded.remove(entries[k].first.toLower());
+                    entries.removeAt(k);
+                }
+                const QString what =
+                    QString("round %1, edit %2: %3").arg(round).arg(edit).arg(args[0]);
+                QVERIFY2(Run(args).exitCode == 0, qPrintable(what));
+                QVERIFY2(Run({"check", archive}).exitCode == 0, qPrintable(what));
+                const QByteArray after = testfiles::Read(archive);
+                if (kind == 4) {
+                    QCOMPARE(after, testfiles::Archive(entries));
+                    continue;
+                }
+                const QList<Entry> now = records(after);
+                QCOMPARE(now.size(), entries.size());
+                // Bytes the edit may change: the directory, and the data of what it replaced.
+                QByteArray kept = before;
+                const qsizetype directory = qMin((now.size() + 1) * 20, kept.size());
+                for (qsizetype i = 0; i < now.size(); ++i) {
+                    QCOMPARE(now[i].Name, entries[i].first);
+                    QVERIFY2(after.mid(now[i].Offset, now[i].Size) == entries[i].second,
+                             qPrintable(what));
+                    if (touched.contains(now[i].Name) && now[i].Offset < before.size())
+                        kept.replace(now[i].Offset, now[i].Size,
+                                     after.mid(now[i].Offset, now[i].Size));
+                }
+                kept.replace(0, directory, after.left(directory));
+                QVERIFY2(after.left(before.size()) == kept, qPrintable(what));
+            }
         }
     }
 };

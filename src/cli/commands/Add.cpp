@@ -4,8 +4,8 @@
 
 namespace cli {
 
-int Add(const Flags&, const Operands& operands) {
-    return EditArchive("add", operands, [&](archive::EditPlan& plan) {
+int Add(const Flags& flags, const Operands& operands) {
+    return EditArchive("add", flags, operands, [&](archive::EditPlan& plan) {
         for (auto file = operands.begin() + 1; file != operands.end(); ++file)
             AddFile(plan, *file);
         return true;

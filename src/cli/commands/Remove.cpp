@@ -6,7 +6,7 @@
 namespace cli {
 
 int Remove(const Flags& flags, const Operands& operands) {
-    return EditArchive("remove", operands, [&](archive::EditPlan& plan) {
+    return EditArchive("remove", flags, operands, [&](archive::EditPlan& plan) {
         EntrySelection selection = Selection({operands.begin() + 1, operands.end()}, flags);
         std::error_code ec;
         const int unmatched = Resolve(*plan.Old(), selection, ec);

@@ -6,8 +6,8 @@
 
 namespace cli {
 
-int Replace(const Flags&, const Operands& operands) {
-    return EditArchive("replace", operands, [&](archive::EditPlan& plan) {
+int Replace(const Flags& flags, const Operands& operands) {
+    return EditArchive("replace", flags, operands, [&](archive::EditPlan& plan) {
         for (auto file = operands.begin() + 1; file != operands.end(); ++file)
             plan.ReplaceNamed(FileNameArgument(*file), PathArgument(*file), *file);
         return true;
