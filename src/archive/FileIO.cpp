@@ -32,7 +32,7 @@ const std::string& ZoneSuffix() {
 }
 
 std::string ReadZone(const std::filesystem::path& path) {
-    if (zoneSuffix.empty())
+    if (zoneSuffix.empty() || !KeepsZones(path))
         return {};
     std::filesystem::path stream = path;
     stream += zoneSuffix;

@@ -100,6 +100,10 @@ void SetZoneSuffix(std::string suffix);
 const std::string& ZoneSuffix();
 // The bytes of the zone of the file at `path` (at most 64 KiB), "" when it has none.
 std::string ReadZone(const std::filesystem::path& path);
+// Whether files at `path` can keep a zone: a stream needs a file system that keeps named
+// streams (NTFS does; FAT and Wine's drives do not, where a name with a colon would be another
+// file); a suffix's file goes anywhere.
+bool KeepsZones(const std::filesystem::path& path);
 
 // The output folder, opened once: every file is made, named and removed relative to it.
 class OutputFolder {
@@ -139,6 +143,7 @@ private:
 #ifdef _WIN32
     std::wstring path_; // with a trailing separator
     void* handle_ = nullptr;
+    mutable int keepsZones_ = -1; // not known yet
 #else
     int fd_ = -1;
     mutable int foldsCase_ = -1;       // not known yet

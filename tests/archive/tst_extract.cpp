@@ -206,13 +206,14 @@ private slots:
         };
         testfiles::Write(archivePath, ThreeEntries());
         std::filesystem::path stream = testfiles::NativePath(archivePath);
+        if (!archive::io::KeepsZones(stream))
+            QSKIP("the file system keeps no streams (Wine's has none)");
         stream += kept;
         if (marked)
             std::ofstream(stream, std::ios::binary) << zone;
         else
             std::filesystem::remove(stream); // an earlier row's
-        if (marked && zoneOf(archivePath) != zone)
-            QSKIP("the file system keeps no streams (Wine's has none)");
+        QCOMPARE(zoneOf(archivePath), marked ? zone : std::string());
         QVERIFY(extract({0, 2}, 3).AllWritten());
         for (const char* name : {"A.TXT", "C.TXT"})
             QCOMPARE(zoneOf(out + '/' + name), marked ? zone : std::string());
