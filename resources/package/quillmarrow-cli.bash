@@ -4,11 +4,11 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract extract-each cat check create add replace remove --help --version"
+    local commands="list extract extract-each cat check create add replace remove rename --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract | extract-each | cat | check | create | add | replace | remove)
+        list | extract | extract-each | cat | check | create | add | replace | remove | rename)
             command=${words[i]}
             break
             ;;
@@ -66,6 +66,15 @@ _quillmarrow_cli() {
         ;;
     check | add | replace)
         _filedir
+        ;;
+    rename)
+        # The archive, then one of its entry names, then the new name (nothing to offer).
+        if ((operands == 0)); then
+            _filedir
+        elif ((operands == 1)); then
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
+        fi
         ;;
     create)
         if [[ $cur == -* ]]; then

@@ -58,19 +58,28 @@ void EditPlan::Add(std::string name, std::filesystem::path file, std::string sub
 }
 
 void EditPlan::Replace(int position, std::filesystem::path file, std::string subject) {
-    const auto at = std::find(oldPositions_.begin(), oldPositions_.end(), position);
-    if (position < 0 || at == oldPositions_.end())
+    const std::size_t k = OldEntryAt(position);
+    if (k == entries_.size())
         return;
-    const auto k = static_cast<std::size_t>(at - oldPositions_.begin());
     entries_[k].File = std::move(file);
     subjects_[k] = std::move(subject);
 }
 
-void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
-                            std::string subject) {
+std::size_t EditPlan::OldEntryAt(int position) const {
+    const auto at = std::find(oldPositions_.begin(), oldPositions_.end(), position);
+    return position < 0 ? entries_.size() : static_cast<std::size_t>(at - oldPositions_.begin());
+}
+
+std::size_t EditPlan::OldEntryNamed(const std::string& name) const {
     std::size_t k = 0;
     while (k < entries_.size() && (oldPositions_[k] < 0 || entries_[k].Name != name))
         ++k;
+    return k;
+}
+
+void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
+                            std::string subject) {
+    const std::size_t k = OldEntryNamed(name);
     if (k == entries_.size())
         Refuse(std::move(subject), {.What = Kind::NoEntryNamed, .Text = name});
     else if (!entries_[k].File.empty())
@@ -78,6 +87,22 @@ void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
                {.What = Kind::ReplacedTwice, .Other = oldPositions_[k], .Text = subjects_[k]});
     else
         Replace(oldPositions_[k], std::move(file), std::move(subject));
+}
+
+void EditPlan::Rename(int position, std::string name, std::string subject) {
+    const std::size_t k = OldEntryAt(position);
+    if (k == entries_.size())
+        return;
+    entries_[k].Name = std::move(name);
+    subjects_[k] = std::move(subject);
+}
+
+void EditPlan::RenameNamed(const std::string& name, std::string newName, std::string subject) {
+    const std::size_t k = OldEntryNamed(name);
+    if (k == entries_.size())
+        Refuse(std::move(subject), {.What = Kind::NoEntryNamed, .Text = name});
+    else
+        Rename(oldPositions_[k], std::move(newName), std::move(subject));
 }
 
 void EditPlan::Remove(const std::function<bool(int position, const std::string& name)>& drop) {

@@ -53,6 +53,12 @@ public:
     // The same for the first old entry of that name: refused (NoEntryNamed) when there is none
     // and (ReplacedTwice) when another file replaces it already.
     void ReplaceNamed(const std::string& name, std::filesystem::path file, std::string subject);
+    // The old entry at `position` gets that name and keeps its data and its place; nothing when
+    // the plan holds no such entry. The name is checked as every name is when the plan is
+    // written, and the entry is then named by `subject`.
+    void Rename(int position, std::string name, std::string subject);
+    // The same for the old entry named `name`: refused (NoEntryNamed) when there is none.
+    void RenameNamed(const std::string& name, std::string newName, std::string subject);
     // Drops the old entries for which `drop(position, name)` is true.
     void Remove(const std::function<bool(int position, const std::string& name)>& drop);
     // Adds a refusal: the plan is then checked, never written.
@@ -71,6 +77,11 @@ public:
     WriteReport Write(WriteOptions options);
 
 private:
+    // The entry kept from the old archive at that position, or the first with that name;
+    // Entries().size() when none.
+    std::size_t OldEntryAt(int position) const;
+    std::size_t OldEntryNamed(const std::string& name) const;
+
     std::filesystem::path archive_;
     std::unique_ptr<archive::Archive> old_;
     std::vector<WriteProblem> notEditable_;

@@ -32,6 +32,7 @@ int Create(const Flags& flags, const Operands& operands);
 int Add(const Flags& flags, const Operands& operands);
 int Replace(const Flags& flags, const Operands& operands);
 int Remove(const Flags& flags, const Operands& operands);
+int Rename(const Flags& flags, const Operands& operands);
 
 // Reading (Read.cpp).
 
@@ -55,7 +56,7 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
 
 // Writing (Write.cpp).
 
-// add, replace and remove: checks the operands, opens the archive for editing (saying each
+// add, replace, remove and rename: checks the operands, opens the archive for editing (saying each
 // reason when it cannot be), lets `edit` change the plan, and writes it (WritePlan). `edit`
 // returns false to stop with exit status 1, having said why.
 int EditArchive(const std::string& command, const Operands& operands,

@@ -29,6 +29,7 @@ constexpr const char* Usage =
     "       quillmarrow-cli add ARCHIVE FILE...\n"
     "       quillmarrow-cli replace ARCHIVE FILE...\n"
     "       quillmarrow-cli remove [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli rename ARCHIVE OLD NEW\n"
     "       quillmarrow-cli --help\n"
     "       quillmarrow-cli --version\n";
 
@@ -46,6 +47,7 @@ constexpr const char* Help =
     "  add                  append the FILEs to ARCHIVE as new entries\n"
     "  replace              make each FILE the data of the entry of its name, in its place\n"
     "  remove               drop the ENTRYs from ARCHIVE\n"
+    "  rename               give the entry named OLD the name NEW, in its place\n"
     "  -l, --long           (list) write INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  --json               (list) write one JSON object a line: index, offset, size, name\n"
     "                       (null when not UTF-8), name_hex\n"
@@ -73,9 +75,10 @@ struct Command {
 
 // The options each command takes are in the table of options (Options.cpp).
 constexpr Command Commands[] = {
-    {"list", cli::List}, {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
-    {"cat", cli::Cat},   {"check", cli::Check},     {"create", cli::Create},
-    {"add", cli::Add},   {"replace", cli::Replace}, {"remove", cli::Remove},
+    {"list", cli::List},     {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
+    {"cat", cli::Cat},       {"check", cli::Check},     {"create", cli::Create},
+    {"add", cli::Add},       {"replace", cli::Replace}, {"remove", cli::Remove},
+    {"rename", cli::Rename},
 };
 
 int Run(const std::vector<std::string>& args) {

@@ -596,7 +596,8 @@ private slots:
               "quillmarrow-cli extract-each [-k] [-v] [-i] [--exclude PATTERN]... FOLDER "
               "ARCHIVE...\n",
               "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
-              "quillmarrow-cli check ARCHIVE...\n", "quillmarrow-cli --help\n",
+              "quillmarrow-cli check ARCHIVE...\n", "quillmarrow-cli rename ARCHIVE OLD NEW\n",
+              "quillmarrow-cli --help\n",
               "quillmarrow-cli --version\n", "\n  -k, --keep-existing ", "\n  -v, --verbose ",
               "\n  -i, --ignore-case ", "\n  --exclude PATTERN ", "\n  --json ", "\n  -l, --long "})
             QVERIFY2(r.out.contains(line), line);
@@ -1187,6 +1188,19 @@ private slots:
         row("replace of one entry by two files",
             {"replace", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
             "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
+        row("rename keeps the entry's data and position", {"rename", "@/w.dat", "A.TXT", "B.TXT"},
+            0, "", "@/w.dat", Archive({{"B.TXT", "old a"}, {"C", "c"}}));
+        row("rename to another entry's name when case is folded",
+            {"rename", "@/w.dat", "A.TXT", "c"}, 1,
+            "quillmarrow-cli: C: same name as entry 0 when case is folded\n", "@/w.dat", w);
+        row("rename to a name create refuses", {"rename", "@/w.dat", "C", "1ST"}, 1,
+            "quillmarrow-cli: 1ST: name starts with a byte that ends the directory (NUL, '.', "
+            "'/' or a digit)\n",
+            "@/w.dat", w);
+        row("rename of a name the archive does not hold", {"rename", "@/w.dat", "NOPE", "X"}, 1,
+            "quillmarrow-cli: X: no entry named NOPE\n", "@/w.dat", w);
+        row("rename without NEW", {"rename", "@/w.dat", "A.TXT"}, 2,
+            "quillmarrow-cli: rename takes ARCHIVE, OLD and NEW\n", "@/w.dat", w);
         row("remove by name", {"remove", "@/w.dat", "A.TXT"}, 0, "", "@/w.dat",
             Archive({{"C", "c"}}));
         row("remove by position", {"remove", "@/w.dat", "1"}, 0, "", "@/w.dat",
