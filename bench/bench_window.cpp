@@ -74,7 +74,7 @@ void MeasureOnce(frm& window, int entries, Figures& figures) {
         ClickFile(window, ArchiveName(entries));
         Settle();
     }));
-    if (window.lstFiles->count() != entries)
+    if (window.lstFiles->EntryCount() != entries)
         throw std::runtime_error("the click listed a wrong count");
 
     figures.SelectAll.push_back(bench::Time([&] {

@@ -102,7 +102,7 @@ private:
     }
     // The viewer of line k, opened with F3's action.
     static frmView* view(frm& w, int k) {
-        w.lstFiles->setCurrentRow(k, QItemSelectionModel::NoUpdate);
+        w.lstFiles->SetCurrentPosition(k);
         action(w, "mnuEntryView")->trigger();
         const auto views = w.findChildren<frmView*>();
         return views.isEmpty() ? nullptr : views.last();
@@ -150,12 +150,18 @@ private slots:
             {"mnuEntryView", "&View"},
             {"mnuEntryOpen", "&Open"},
             {"mnuEntryExtract", "E&xtract..."},
-            {"mnuEntryCopyNames", "&Copy Names"}};
+            {"mnuEntryCopyNames", "&Copy Names"},
+            {"mnuEntryRename", "Re&name..."},
+            {"mnuEntrySelectMatching", "&Select Matching..."},
+            {"mnuEntrySelectNone", "Select Non&e"},
+            {"mnuEntryDirectoryOrder", "&Directory Order"}};
         for (const auto& [name, caption] : captions) {
             QVERIFY2(action(*w, name), name);
             QCOMPARE(action(*w, name)->text(), caption);
         }
         QCOMPARE(action(*w, "mnuEntryView")->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(action(*w, "mnuEntryRename")->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(action(*w, "mnuEntryRemove")->shortcut(), QKeySequence(QKeySequence::Delete));
 
         ClickEntry(*w, 2);
         ClickEntry(*w, 0);
@@ -170,7 +176,7 @@ private slots:
         // As the system delivers it: press, release, press, double-click, release.
         for (const int k : {1, 2}) { // a line not selected, a selected one
             QWidget* viewport = w->lstFiles->viewport();
-            const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(k)).center();
+            const QPoint at = w->lstFiles->LineRect(k).center();
             QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
             QTest::mousePress(viewport, Qt::LeftButton, {}, at);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
@@ -230,7 +236,7 @@ private slots:
         QPointer<frmView> v = view(*w, line);
         QVERIFY(v);
         QCOMPARE(v->objectName(), QString("frmView"));
-        QCOMPARE(v->windowTitle(), w->lstFiles->item(line)->text() + " - Quillmarrow");
+        QCOMPARE(v->windowTitle(), w->lstFiles->ShownName(line) + " - Quillmarrow");
         QVERIFY(v->isWindow() && v->isVisible());
         QCOMPARE(v->lblStatus->text(), status);
         const QMap<QString, QWidget*> pages = {{"image", static_cast<QWidget*>(v->scrPicture)},
@@ -308,7 +314,7 @@ private slots:
         QVERIFY(w);
         if (archive.isEmpty())
             testfiles::Write(dataDir.filePath("three.dat"), testfiles::Archive({{"A.TXT", "a"}}));
-        w->lstFiles->setCurrentRow(line, QItemSelectionModel::NoUpdate);
+        w->lstFiles->SetCurrentPosition(line);
         action(*w, "mnuEntryOpen")->trigger();
         if (problem.isEmpty()) {
             QTRY_COMPARE(urls->Opened.size(), 1);
@@ -346,7 +352,7 @@ private slots:
         ClickEntry(*w, 0);
         ClickEntry(*w, 2);
         QWidget* viewport = w->lstFiles->viewport();
-        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(from)).center();
+        const QPoint at = w->lstFiles->LineRect(from).center();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
         QTRY_VERIFY(!offered.isEmpty());
@@ -372,7 +378,7 @@ private slots:
         QVERIFY(w);
         w->cmdSelectAll->click();
         QWidget* viewport = w->lstFiles->viewport();
-        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(0)).center();
+        const QPoint at = w->lstFiles->LineRect(0).center();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
         QProgressDialog* progress = nullptr;
@@ -456,7 +462,7 @@ private slots:
         ClickEntry(*w, 0);
         w->lstFiles->setFocus();
         QTest::keyClicks(w->lstFiles, "bb");
-        QCOMPARE(w->lstFiles->currentRow(), 2);
+        QCOMPARE(w->lstFiles->CurrentPosition(), 2);
         QCOMPARE(SelectedLines(w->lstFiles), QList<int>{0});
     }
 };

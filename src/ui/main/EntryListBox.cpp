@@ -1,15 +1,16 @@
 #include "ui/main/EntryListBox.h"
 
+#include "archive/Pattern.h"
 #include "ui/FocusCues.h"
+#include "ui/main/EntryModel.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QHelpEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QToolTip>
 
-#include <string_view>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -22,10 +23,21 @@ bool LeftButtonOnly(const QMouseEvent& event) {
 
 } // namespace
 
-EntryListBox::EntryListBox(QWidget* parent) : QListWidget(parent) {
+EntryListBox::EntryListBox(QWidget* parent) : QTreeView(parent), model_(new EntryModel(this)) {
+    setModel(model_);
     setSelectionMode(QAbstractItemView::MultiSelection);
-    setSortingEnabled(false); // line k is record k of the archive
-    setUniformItemSizes(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    // Directory order until a header is clicked; a third click brings it back.
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
+    header()->setSortIndicatorClearable(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(EntryModel::Name, QHeaderView::Stretch);
+    setSortingEnabled(true);
     // Dragging from a selected line keeps the selection: the list then toggles a line on the
     // release rather than on the press.
     setDragEnabled(true);
@@ -35,7 +47,7 @@ EntryListBox::EntryListBox(QWidget* parent) : QListWidget(parent) {
     // The mouse asks for the menu over its line; the keyboard over the current line.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        emit MenuRequested(viewport()->mapToGlobal(at), indexAt(at).row());
+        emit MenuRequested(viewport()->mapToGlobal(at), model_->Record(indexAt(at).row()));
     });
     auto* keyboard = new QAction(this);
     keyboard->setShortcuts({QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)});
@@ -44,57 +56,91 @@ EntryListBox::EntryListBox(QWidget* parent) : QListWidget(parent) {
     connect(keyboard, &QAction::triggered, this, [this] {
         const QRect line = visualRect(currentIndex());
         const QPoint at = line.isValid() ? line.bottomLeft() : QPoint(0, 0);
-        emit MenuRequested(viewport()->mapToGlobal(at), currentRow());
+        emit MenuRequested(viewport()->mapToGlobal(at), CurrentPosition());
     });
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.row() == firstPress_.Row)
-            selectionModel()->select(index, firstPress_.Selected ? QItemSelectionModel::Select
-                                                                 : QItemSelectionModel::Deselect);
-        emit Open(index.row());
+            selectionModel()->select(index, (firstPress_.Selected ? QItemSelectionModel::Select
+                                                                  : QItemSelectionModel::Deselect) |
+                                                QItemSelectionModel::Rows);
+        emit Open(model_->Record(index.row()));
     });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &EntryListBox::SelectionChanged);
 }
 
 void EntryListBox::ShowListing(const std::filesystem::path& archive, archive::EntryList records) {
-    QStringList names;
-    names.reserve(qsizetype(records.size()));
-    for (std::size_t k = 0; k < records.size(); ++k) {
-        const std::string_view name = records.Name(k);
-        names.append(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
-    }
-    clear();
-    addItems(names);
     archive_ = archive;
-    records_ = std::move(records);
+    model_->SetRecords(std::move(records));
+    FitColumns();
+    emit ListingChanged();
 }
 
 void EntryListBox::ClearListing() {
-    clear();
     archive_.clear();
-    records_ = {};
+    model_->SetRecords({});
+    emit ListingChanged();
+}
+
+void EntryListBox::FitColumns() {
+    // Size and Offset as wide as the largest value listed (or their header); Name takes the
+    // rest of the width.
+    std::int32_t size = 0, offset = 0;
+    for (const archive::ArchiveEntry entry : Listing()) {
+        size = std::max(size, entry.Size);
+        offset = std::max(offset, entry.Offset);
+    }
+    const QLocale locale;
+    const int margin = 3 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    for (const auto& [column, largest] :
+         {std::pair{EntryModel::Size, size}, std::pair{EntryModel::Offset, offset}})
+        header()->resizeSection(
+            column, std::max(header()->sectionSizeHint(column),
+                             fontMetrics().horizontalAdvance(locale.toString(largest)) + margin));
+}
+
+const archive::EntryList& EntryListBox::Listing() const {
+    return model_->Records();
 }
 
 QString EntryListBox::ShownName(int k) const {
-    const QListWidgetItem* line = item(k);
-    return line ? line->text() : QString();
+    return model_->ShownName(k);
+}
+
+int EntryListBox::CurrentPosition() const {
+    return model_->Record(currentIndex().row());
+}
+
+void EntryListBox::SetCurrentPosition(int k) {
+    selectionModel()->setCurrentIndex(model_->index(model_->Row(k), 0),
+                                      QItemSelectionModel::NoUpdate);
+}
+
+QRect EntryListBox::LineRect(int k) const {
+    const int row = model_->Row(k);
+    if (row < 0)
+        return {};
+    return visualRect(model_->index(row, 0)) |
+           visualRect(model_->index(row, EntryModel::ColumnCount - 1));
 }
 
 std::vector<int> EntryListBox::SelectedPositions() const {
     // The selection is read once, as ranges, rather than line by line. Ranges may come in any
-    // order and overlap, so each line is marked and the marks read in order: linear time.
-    std::vector<char> marked(std::size_t(count()), 0);
+    // order and overlap, so each record is marked and the marks read in order: linear time.
+    std::vector<char> marked(Listing().size(), 0);
     std::size_t selected = 0;
     for (const QItemSelectionRange& range : selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            char& mark = marked[std::size_t(row)];
+            char& mark = marked[std::size_t(model_->Record(row))];
             selected += mark == 0;
             mark = 1;
         }
     std::vector<int> positions;
     positions.reserve(selected);
-    for (std::size_t row = 0; row < marked.size(); ++row)
-        if (marked[row])
-            positions.push_back(int(row));
+    for (std::size_t k = 0; k < marked.size(); ++k)
+        if (marked[k])
+            positions.push_back(int(k));
     return positions;
 }
 
@@ -107,14 +153,57 @@ void EntryListBox::SelectAll() {
     selectAll();
 }
 
+int EntryListBox::SelectMatching(std::string_view pattern, bool foldCase) {
+    // The lines to select, marked by row: those selected now and the matches. They go to the
+    // selection model as one range per run of rows, after it is cleared: its comparison of
+    // old ranges with new ones would otherwise cost their product.
+    const archive::EntryList& records = Listing();
+    std::vector<char> marked(records.size(), 0);
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        std::fill(marked.begin() + range.top(), marked.begin() + range.bottom() + 1, 1);
+    int matches = 0;
+    for (std::size_t k = 0; k < records.size(); ++k)
+        if (archive::MatchesPattern(pattern, records.Name(k), foldCase)) {
+            marked[std::size_t(model_->Row(int(k)))] = 1;
+            ++matches;
+        }
+    if (matches == 0)
+        return 0;
+    QItemSelection lines;
+    for (std::size_t row = 0; row < marked.size();) {
+        if (!marked[row]) {
+            ++row;
+            continue;
+        }
+        const std::size_t first = row;
+        while (row < marked.size() && marked[row])
+            ++row;
+        lines.append(QItemSelectionRange(model_->index(int(first), 0),
+                                         model_->index(int(row - 1), EntryModel::ColumnCount - 1)));
+    }
+    selectionModel()->clearSelection();
+    selectionModel()->select(lines, QItemSelectionModel::Select);
+    return matches;
+}
+
+bool EntryListBox::InDirectoryOrder() const {
+    return header()->sortIndicatorSection() < 0 ||
+           header()->sortIndicatorSection() >= EntryModel::ColumnCount;
+}
+
+void EntryListBox::ShowDirectoryOrder() {
+    sortByColumn(-1, Qt::AscendingOrder);
+}
+
 ExtractionRequest EntryListBox::Extraction(std::vector<int> positions) const {
+    const archive::EntryList& records = Listing();
     ExtractionRequest request;
     request.Archive = archive_;
     request.ListCount = EntryCount();
     request.ListedNames.reserve(positions.size());
     for (const int k : positions)
         request.ListedNames.emplace_back(
-            std::size_t(k) < records_.size() ? records_.Name(std::size_t(k)) : std::string_view());
+            std::size_t(k) < records.size() ? records.Name(std::size_t(k)) : std::string_view());
     request.Positions = std::move(positions);
     return request;
 }
@@ -122,9 +211,6 @@ ExtractionRequest EntryListBox::Extraction(std::vector<int> positions) const {
 bool EntryListBox::viewportEvent(QEvent* event) {
     // Seen before the list itself takes the event (a press before it toggles the line).
     switch (event->type()) {
-    case QEvent::ToolTip:
-        ShowToolTip(*static_cast<const QHelpEvent*>(event));
-        return true;
     case QEvent::MouseButtonPress:
         NotePress(*static_cast<const QMouseEvent*>(event));
         break;
@@ -139,21 +225,7 @@ bool EntryListBox::viewportEvent(QEvent* event) {
     default:
         break;
     }
-    return QListWidget::viewportEvent(event);
-}
-
-void EntryListBox::ShowToolTip(const QHelpEvent& event) {
-    // From the records kept with the listing: hovering reads nothing from the archive.
-    const QModelIndex index = indexAt(event.pos());
-    const std::size_t row = std::size_t(index.row());
-    if (!index.isValid() || row >= records_.size()) {
-        QToolTip::hideText();
-        return;
-    }
-    const archive::ArchiveEntry entry = records_[row];
-    QToolTip::showText(event.globalPos(),
-                       QStringLiteral("offset %1, size %2 bytes").arg(entry.Offset).arg(entry.Size),
-                       viewport(), visualRect(index));
+    return QTreeView::viewportEvent(event);
 }
 
 void EntryListBox::NotePress(const QMouseEvent& press) {
@@ -179,11 +251,12 @@ bool EntryListBox::DragMove(const QMouseEvent& move) {
         return true;
     // The selected lines, or the line pressed alone when it was not selected; the press
     // leaves the selection as it was.
-    std::vector<int> positions{dragPress_.Row};
+    std::vector<int> positions{model_->Record(dragPress_.Row)};
     if (dragPress_.Selected)
         positions = SelectedPositions();
     else
-        selectionModel()->select(model()->index(dragPress_.Row, 0), QItemSelectionModel::Deselect);
+        selectionModel()->select(model_->index(dragPress_.Row, 0),
+                                 QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     dragPress_.Row = -1;
     // The list's press ends away from any line, so that it toggles nothing.
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-1, -1), QPointF(-1, -1),
@@ -201,7 +274,7 @@ void EntryListBox::keyPressEvent(QKeyEvent* event) {
     const bool typed = !text.isEmpty() && text.at(0).isPrint() && text.at(0) != u' ' &&
                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (!typed) {
-        QListWidget::keyPressEvent(event);
+        QTreeView::keyPressEvent(event);
         return;
     }
     setSelectionMode(QAbstractItemView::NoSelection);
