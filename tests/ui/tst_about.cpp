@@ -101,8 +101,8 @@ private slots:
         // from.
         QCOMPARE(about.lblDescription->text(),
                  QString("Lists, views and extracts the entries of simple archive files, opens or "
-                         "drags them out, and writes archives: replaces, adds or removes entries, "
-                         "or makes a new one."));
+                         "drags them out, and writes archives: replaces, adds, renames or removes "
+                         "entries, or makes a new one."));
         QVERIFY(about.lblDescription->heightForWidth(about.lblDescription->width()) <=
                 about.lblDescription->height());
         QVERIFY(!about.imgIcon->pixmap().isNull());

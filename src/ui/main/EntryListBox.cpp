@@ -35,9 +35,11 @@ EntryListBox::EntryListBox(QWidget* parent) : QTreeView(parent), model_(new Entr
     // Directory order until a header is clicked; a third click brings it back.
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     header()->setSortIndicatorClearable(true);
+    header()->setSortIndicatorShown(true);
+    header()->setSectionsClickable(true);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(EntryModel::Name, QHeaderView::Stretch);
-    setSortingEnabled(true);
+    connect(header(), &QHeaderView::sortIndicatorChanged, this, &EntryListBox::Sort);
     // Dragging from a selected line keeps the selection: the list then toggles a line on the
     // release rather than on the press.
     setDragEnabled(true);
@@ -154,9 +156,7 @@ void EntryListBox::SelectAll() {
 }
 
 int EntryListBox::SelectMatching(std::string_view pattern, bool foldCase) {
-    // The lines to select, marked by row: those selected now and the matches. They go to the
-    // selection model as one range per run of rows, after it is cleared: its comparison of
-    // old ranges with new ones would otherwise cost their product.
+    // The lines to select, marked by row: those selected now and the matches.
     const archive::EntryList& records = Listing();
     std::vector<char> marked(records.size(), 0);
     for (const QItemSelectionRange& range : selectionModel()->selection())
@@ -167,8 +167,14 @@ int EntryListBox::SelectMatching(std::string_view pattern, bool foldCase) {
             marked[std::size_t(model_->Row(int(k)))] = 1;
             ++matches;
         }
-    if (matches == 0)
-        return 0;
+    if (matches > 0)
+        SelectRows(marked);
+    return matches;
+}
+
+void EntryListBox::SelectRows(const std::vector<char>& marked) {
+    // One range per run of rows, into a selection model cleared first: its comparison of old
+    // ranges with new ones costs their product.
     QItemSelection lines;
     for (std::size_t row = 0; row < marked.size();) {
         if (!marked[row]) {
@@ -182,8 +188,20 @@ int EntryListBox::SelectMatching(std::string_view pattern, bool foldCase) {
                                          model_->index(int(row - 1), EntryModel::ColumnCount - 1)));
     }
     selectionModel()->clearSelection();
-    selectionModel()->select(lines, QItemSelectionModel::Select);
-    return matches;
+    if (!lines.isEmpty())
+        selectionModel()->select(lines, QItemSelectionModel::Select);
+}
+
+void EntryListBox::Sort(int column, Qt::SortOrder order) {
+    // The selection goes by records across the sort. Left in the selection model, it would be
+    // kept as one persistent index per selected line, moved one by one.
+    const std::vector<int> selected = SelectedPositions();
+    selectionModel()->clearSelection();
+    model_->sort(column, order);
+    std::vector<char> marked(Listing().size(), 0);
+    for (const int k : selected)
+        marked[std::size_t(model_->Row(k))] = 1;
+    SelectRows(marked);
 }
 
 bool EntryListBox::InDirectoryOrder() const {
@@ -192,7 +210,8 @@ bool EntryListBox::InDirectoryOrder() const {
 }
 
 void EntryListBox::ShowDirectoryOrder() {
-    sortByColumn(-1, Qt::AscendingOrder);
+    // As a click on the header does: the view then sorts the model once.
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 ExtractionRequest EntryListBox::Extraction(std::vector<int> positions) const {

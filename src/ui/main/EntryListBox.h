@@ -79,6 +79,10 @@ protected:
 
 private:
     void FitColumns();
+    // Sorts the lines as the header's indicator says, keeping the selection.
+    void Sort(int column, Qt::SortOrder order);
+    // Makes the selection the rows marked.
+    void SelectRows(const std::vector<char>& marked);
     void NotePress(const QMouseEvent& press);
     // A move of the left button: true when it is the list's to swallow (a drag of lines).
     bool DragMove(const QMouseEvent& move);
