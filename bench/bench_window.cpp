@@ -79,7 +79,7 @@ struct Figures {
     std::vector<double> Click, SelectAll, Gather, Sort;
 };
 
-// One run of the three steps on the archive of that many entries.
+// One run of the four steps on the archive of that many entries.
 void MeasureOnce(frm& window, int entries, Figures& figures) {
     ClickFile(window, QStringLiteral("small.dat")); // a short list, so the click below refills
     Settle();
@@ -125,14 +125,14 @@ void MeasureOnce(frm& window, int entries, Figures& figures) {
     Settle();
 }
 
+// `growth`: how much the figure may grow for four times the entries.
 void Report(const char* figure, const std::vector<double>& small,
-            const std::vector<double>& large) {
+            const std::vector<double>& large, double growth = 5) {
     const double s = bench::Median(small), l = bench::Median(large);
-    const double growth = l / s;
     bench::Row(figure, bench::Format(l * 1e3, "ms", 3),
                bench::Format(s * 1e3, "ms", 3) + " at " + std::to_string(Small),
-               "x" + bench::Format(growth, "") + " for x4 entries", "<= 100 ms, <= x5",
-               l <= 0.100 && growth <= 5);
+               "x" + bench::Format(l / s, "") + " for x4 entries",
+               "<= 100 ms, <= x" + bench::Format(growth, "", 0), l <= 0.100 && l / s <= growth);
 }
 
 } // namespace
@@ -180,7 +180,9 @@ int main(int argc, char** argv) {
         Report("window: click a 32767-entry archive until listed", small.Click, large.Click);
         Report("window: Select All of 32767 lines", small.SelectAll, large.SelectAll);
         Report("window: gather 32767 selected lines for Extract", small.Gather, large.Gather);
-        Report("window: sort 32767 lines by size (all selected but one)", small.Sort, large.Sort);
+        // A sort takes n log n: x4.6 for x4 entries, before the caches' share.
+        Report("window: sort 32767 lines by size (all selected but one)", small.Sort, large.Sort,
+               6);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_window: %s\n", e.what());
         return 1;

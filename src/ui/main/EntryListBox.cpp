@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionHeader>
 
 #include <algorithm>
 #include <utility>
@@ -21,9 +22,30 @@ bool LeftButtonOnly(const QMouseEvent& event) {
            (event.buttons() | Qt::LeftButton) == Qt::MouseButtons(Qt::LeftButton);
 }
 
+// The list's header, whose sections are measured in the font they are drawn in: Qt's own
+// header measures them in bold, which loads a second font as the window starts.
+class EntryHeader : public QHeaderView {
+public:
+    explicit EntryHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    QSize sectionSizeFromContents(int section) const override {
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.section = section;
+        option.text = model()->headerData(section, Qt::Horizontal).toString();
+        QSize size = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, {}, this);
+        // Room for the sort indicator, as Qt's header leaves it.
+        size.rwidth() +=
+            size.height() + style()->pixelMetric(QStyle::PM_HeaderMargin, &option, this);
+        return size;
+    }
+};
+
 } // namespace
 
 EntryListBox::EntryListBox(QWidget* parent) : QTreeView(parent), model_(new EntryModel(this)) {
+    setHeader(new EntryHeader(this));
     setModel(model_);
     setSelectionMode(QAbstractItemView::MultiSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -86,20 +108,23 @@ void EntryListBox::ClearListing() {
 }
 
 void EntryListBox::FitColumns() {
-    // Size and Offset as wide as the largest value listed (or their header); Name takes the
-    // rest of the width.
-    std::int32_t size = 0, offset = 0;
+    // Size and Offset as wide as the widest value listed (the largest, or a negative one) or
+    // their header; Name takes the rest of the width.
+    std::int32_t least[2] = {0, 0}, most[2] = {0, 0};
     for (const archive::ArchiveEntry entry : Listing()) {
-        size = std::max(size, entry.Size);
-        offset = std::max(offset, entry.Offset);
+        least[0] = std::min(least[0], entry.Size);
+        most[0] = std::max(most[0], entry.Size);
+        least[1] = std::min(least[1], entry.Offset);
+        most[1] = std::max(most[1], entry.Offset);
     }
     const QLocale locale;
     const int margin = 3 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
-    for (const auto& [column, largest] :
-         {std::pair{EntryModel::Size, size}, std::pair{EntryModel::Offset, offset}})
-        header()->resizeSection(
-            column, std::max(header()->sectionSizeHint(column),
-                             fontMetrics().horizontalAdvance(locale.toString(largest)) + margin));
+    for (const int k : {0, 1}) {
+        const int column = k == 0 ? EntryModel::Size : EntryModel::Offset;
+        const int text = std::max(fontMetrics().horizontalAdvance(locale.toString(least[k])),
+                                  fontMetrics().horizontalAdvance(locale.toString(most[k])));
+        header()->resizeSection(column, std::max(header()->sectionSizeHint(column), text + margin));
+    }
 }
 
 const archive::EntryList& EntryListBox::Listing() const {
