@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # clang and its runtime libraries (libFuzzer) build the fuzzing harnesses; MinGW-w64 and Wine
 # build quillmarrow-cli and the window for Windows and run them.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev clang libclang-rt-dev mingw-w64 wine wine64)
+# The digests: OpenSSL's libcrypto and zlib, and zlib for the Windows builds (CNG is Windows').
+packages+=(libssl-dev zlib1g-dev libz-mingw-w64-dev)
 # Xvfb is the display Wine needs for the window's Windows build; xwininfo finds its window.
 packages+=(xvfb x11-utils xz-utils)
 # fusefat, dosfstools and FUSE mount the case-insensitive FAT folder of the extraction tests.
@@ -17,8 +19,9 @@ packages+=(fusefat dosfstools fuse3)
 # dpkg-shlibdeps finds the Debian package's dependencies, lintian checks the package and man
 # checks the manual pages.
 packages+=(dpkg-dev lintian man-db groff-base)
-# GNU tar and bsdtar are the peers of the small-entry benchmark.
-bench_packages=(tar libarchive-tools)
+# GNU tar and bsdtar are the peers of the small-entry benchmark, openssl (and sha256sum) of
+# the checksum one.
+bench_packages=(tar libarchive-tools openssl)
 
 install_missing() {
     local missing=()

@@ -4,11 +4,13 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract extract-each cat check create add replace remove rename --help --version"
+    local commands="list extract extract-each cat check create add replace remove rename sums verify
+        diff find --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract | extract-each | cat | check | create | add | replace | remove | rename)
+        list | extract | extract-each | cat | check | create | add | replace | remove | rename | sums | \
+            verify | diff | find)
             command=${words[i]}
             break
             ;;
@@ -20,15 +22,20 @@ _quillmarrow_cli() {
         return
     fi
 
-    # After --exclude comes its pattern.
+    # After --exclude comes its pattern, after -a an algorithm.
     if [[ $prev == --exclude ]]; then
+        return
+    fi
+    if [[ $command == sums && ($prev == -a || $prev == --algorithm) ]]; then
+        COMPREPLY=($(compgen -W "sha256 sha1 md5 crc32" -- "$cur"))
         return
     fi
     # The operands after the command: options first, then files.
     local operands=0 archive=""
     for ((i = i + 1; i < cword; i++)); do
         [[ ${words[i]} == -* ]] && continue
-        [[ ${words[i - 1]} == --exclude ]] && continue
+        [[ ${words[i - 1]} == --exclude || ${words[i - 1]} == -a || ${words[i - 1]} == --algorithm ]] &&
+            continue
         ((operands++ == 0)) && archive=${words[i]}
     done
     local selecting="-v --verbose -i --ignore-case --exclude --"
@@ -40,10 +47,11 @@ _quillmarrow_cli() {
             _filedir
         fi
         ;;
-    extract | cat | remove)
+    extract | cat | remove | sums)
         if [[ $cur == -* ]]; then
             [[ $command == extract ]] && selecting+=" -k --keep-existing"
             [[ $command == remove ]] && selecting="-i --ignore-case --exclude --"
+            [[ $command == sums ]] && selecting="-a --algorithm --json -i --ignore-case --exclude --"
             COMPREPLY=($(compgen -W "$selecting" -- "$cur"))
         elif ((operands == 0)); then
             _filedir
@@ -74,6 +82,21 @@ _quillmarrow_cli() {
         elif ((operands == 1)); then
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
+        fi
+        ;;
+    verify | diff)
+        if [[ $cur == -* ]]; then
+            [[ $command == verify ]] && COMPREPLY=($(compgen -W "-v --verbose --strict --" -- "$cur"))
+            [[ $command == diff ]] && COMPREPLY=($(compgen -W "--json --" -- "$cur"))
+        else
+            _filedir
+        fi
+        ;;
+    find)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "-i --ignore-case -v --verbose --json --" -- "$cur"))
+        elif ((operands > 0)); then
+            _filedir
         fi
         ;;
     create)

@@ -7,12 +7,14 @@ namespace archive {
 
 std::string Describe(const OpenError& error) {
     using Kind = OpenError::Kind;
-    const bool archive = error.Of == OpenError::Subject::Archive;
+    const char* subject = error.Of == OpenError::Subject::Archive ? "archive"
+                          : error.Of == OpenError::Subject::List  ? "list"
+                                                                  : "folder";
     switch (error.What) {
     case Kind::None:
         return {};
     case Kind::NotFound:
-        return archive ? "the archive does not exist" : "the folder does not exist";
+        return std::string("the ") + subject + " does not exist";
     case Kind::IsFolder:
         return "is a folder";
     case Kind::NotRegularFile:
@@ -24,7 +26,9 @@ std::string Describe(const OpenError& error) {
     case Kind::Unreadable:
         break;
     }
-    return (archive ? "cannot read the archive: " : "cannot open the folder: ") +
+    return (error.Of == OpenError::Subject::OutputFolder
+                ? "cannot open the folder: "
+                : std::string("cannot read the ") + subject + ": ") +
            io::SystemMessage(error.Error);
 }
 

@@ -29,7 +29,7 @@ struct OpenError {
         PermissionDenied, // the path or the file may not be read (or searched)
         Unreadable,       // any other failure; Error holds the system's code
     };
-    enum class Subject { Archive, OutputFolder };
+    enum class Subject { Archive, OutputFolder, List }; // List: a checksum list
 
     Kind What = Kind::None;
     Subject Of = Subject::Archive;

@@ -27,6 +27,12 @@ int Extract(const Flags& flags, const Operands& operands);
 int ExtractEach(const Flags& flags, const Operands& operands);
 int Cat(const Flags& flags, const Operands& operands);
 int Check(const Flags& flags, const Operands& operands);
+// The commands that look inside entries: checksums, a check against a list, two versions
+// compared, entries found across archives.
+int Sums(const Flags& flags, const Operands& operands);
+int Verify(const Flags& flags, const Operands& operands);
+int Diff(const Flags& flags, const Operands& operands);
+int Find(const Flags& flags, const Operands& operands);
 // The write commands.
 int Create(const Flags& flags, const Operands& operands);
 int Add(const Flags& flags, const Operands& operands);

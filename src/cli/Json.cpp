@@ -27,6 +27,23 @@ void AppendJsonString(std::string& out, std::string_view text) {
 
 } // namespace
 
+void AppendJsonText(std::string& out, std::string_view key, std::string_view text) {
+    out.append(1, '"').append(key).append("\":");
+    if (archive::IsUtf8(text))
+        AppendJsonString(out, text);
+    else
+        out.append("null");
+}
+
+void AppendJsonName(std::string& out, std::string_view key, std::string_view bytes) {
+    AppendJsonText(out, key, bytes);
+    out.append(",\"").append(key).append("_hex\":\"");
+    for (const char c : bytes)
+        out.append(1, Hex[static_cast<unsigned char>(c) >> 4])
+            .append(1, Hex[static_cast<unsigned char>(c) & 15]);
+    out.append(1, '"');
+}
+
 void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e) {
     out.append("{\"index\":")
         .append(std::to_string(k))
@@ -34,16 +51,9 @@ void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e) {
         .append(std::to_string(e.Offset))
         .append(",\"size\":")
         .append(std::to_string(e.Size))
-        .append(",\"name\":");
-    if (archive::IsUtf8(e.Name))
-        AppendJsonString(out, e.Name);
-    else
-        out.append("null");
-    out.append(",\"name_hex\":\"");
-    for (const char c : e.Name)
-        out.append(1, Hex[static_cast<unsigned char>(c) >> 4])
-            .append(1, Hex[static_cast<unsigned char>(c) & 15]);
-    out.append("\"}\n");
+        .append(1, ',');
+    AppendJsonName(out, "name", e.Name);
+    out.append("}\n");
 }
 
 } // namespace cli

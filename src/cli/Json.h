@@ -1,15 +1,22 @@
 #pragma once
 
-// The lines of list --json.
+// The JSON lines of list, sums, diff and find.
 
 #include "archive/ArchiveEntry.h"
 
 #include <string>
+#include <string_view>
 
 namespace cli {
 
 // Appends {"index":K,"offset":O,"size":S,"name":"TEXT","name_hex":"HEX"} and a line feed:
 // name is null when the name's bytes are not valid UTF-8; name_hex holds them always.
 void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e);
+
+// Appends "KEY":"TEXT","KEY_hex":"HEX" for name bytes as AppendJson writes the name.
+void AppendJsonName(std::string& out, std::string_view key, std::string_view bytes);
+
+// Appends "KEY":"TEXT" (null when `text` is not valid UTF-8).
+void AppendJsonText(std::string& out, std::string_view key, std::string_view text);
 
 } // namespace cli

@@ -18,23 +18,27 @@ struct Option {
     void (*Set)(Flags& flags, const std::string& value);
 };
 
-constexpr std::string_view Selecting = "extract extract-each cat remove";
+constexpr std::string_view Selecting = "extract extract-each cat remove sums";
 
 // clang-format off
 constexpr Option Options[] = {
     {"long", 'l', false, {}, "list", [](Flags& f, const std::string&) { f.Long = true; }},
-    {"json", 0, false, {}, "list", [](Flags& f, const std::string&) { f.Json = true; }},
+    {"json", 0, false, {}, "list sums diff find",
+     [](Flags& f, const std::string&) { f.Json = true; }},
     {"keep-existing", 'k', false, {}, "extract extract-each",
      [](Flags& f, const std::string&) { f.KeepExisting = true; }},
-    {"verbose", 'v', false, {}, "extract extract-each cat",
+    {"verbose", 'v', false, {}, "extract extract-each cat verify find",
      [](Flags& f, const std::string&) { f.Verbose = true; }},
-    {"ignore-case", 'i', false, {}, Selecting,
+    {"ignore-case", 'i', false, {}, "extract extract-each cat remove sums find",
      [](Flags& f, const std::string&) { f.Rules.IgnoreCase = true; }},
     {"exclude", 0, true, "PATTERN", Selecting,
      [](Flags& f, const std::string& pattern) {
          f.Rules.Excludes.push_back(EntryNameArgument(pattern));
      }},
     {"force", 0, false, {}, "create", [](Flags& f, const std::string&) { f.Force = true; }},
+    {"algorithm", 'a', true, "ALGORITHM", "sums",
+     [](Flags& f, const std::string& name) { f.Algorithm = name; }},
+    {"strict", 0, false, {}, "verify", [](Flags& f, const std::string&) { f.Strict = true; }},
 };
 // clang-format on
 
@@ -42,6 +46,12 @@ const Option* Find(std::string_view longName) {
     const auto found = std::find_if(std::begin(Options), std::end(Options),
                                     [&](const Option& o) { return o.Long == longName; });
     return found == std::end(Options) ? nullptr : found;
+}
+
+const Option* FindShort(char shortName) {
+    const auto found = std::find_if(std::begin(Options), std::end(Options),
+                                    [&](const Option& o) { return o.Short == shortName; });
+    return found == std::end(Options) || shortName == 0 ? nullptr : found;
 }
 
 bool Takes(const Option& option, std::string_view command) {
@@ -75,8 +85,20 @@ CommandLine SplitArguments(const std::vector<std::string>& args) {
                     throw UsageError{arg + " takes a " + std::string(valued->Value)};
                 line.Options.push_back(arg + "=" + args[++i]);
             } else if (arg[1] != '-') {
-                for (std::size_t c = 1; c < arg.size(); ++c) // -kv is -k -v
-                    line.Options.push_back({'-', arg[c]});
+                for (std::size_t c = 1; c < arg.size(); ++c) { // -kv is -k -v
+                    const Option* shortValued = FindShort(arg[c]);
+                    if (!shortValued || !shortValued->TakesValue) {
+                        line.Options.push_back({'-', arg[c]});
+                        continue;
+                    }
+                    // Its value is the rest of the cluster (-amd5) or the next argument.
+                    if (c + 1 == arg.size() && i + 1 == args.size())
+                        throw UsageError{"-" + std::string(1, arg[c]) + " takes a " +
+                                         std::string(shortValued->Value)};
+                    line.Options.push_back("--" + std::string(shortValued->Long) + "=" +
+                                           (c + 1 < arg.size() ? arg.substr(c + 1) : args[++i]));
+                    break;
+                }
             } else {
                 line.Options.push_back(arg);
             }
@@ -104,9 +126,7 @@ Flags ParseOptions(const std::string& command, const std::vector<std::string>& o
             if (option && option->TakesValue)
                 value = o.substr(equals + 1);
         } else {
-            const auto found = std::find_if(std::begin(Options), std::end(Options),
-                                            [&](const Option& x) { return x.Short == o[1]; });
-            option = found == std::end(Options) || found->Short == 0 ? nullptr : found;
+            option = FindShort(o[1]);
         }
         if (!option || !Takes(*option, command))
             throw UsageError{"unknown option for " + command + ": " + o};

@@ -14,6 +14,8 @@ namespace cli {
 // The options of a command.
 struct Flags {
     bool Long = false, Json = false, KeepExisting = false, Verbose = false, Force = false;
+    bool Strict = false;
+    std::string Algorithm; // as given to -a; empty: the default
     SelectionRules Rules;
 };
 
@@ -23,7 +25,8 @@ struct CommandLine {
     Request What = Request::Run; // --help or --version came before any operand
     std::string Command;
     // As given, but a cluster of short options (-kv) split into one each and an option that
-    // takes a value joined to it (--exclude=PATTERN).
+    // takes a value joined to it under its long name (--exclude=PATTERN, -a md5 as
+    // --algorithm=md5).
     std::vector<std::string> Options;
     std::vector<std::string> Operands;
 };

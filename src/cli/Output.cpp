@@ -58,6 +58,13 @@ void Output::Write(std::string_view text) {
         error_ = errno != 0 ? errno : EIO;
 }
 
+void Output::WriteInBlocks(std::string& pending) {
+    if (pending.size() < (1u << 16))
+        return;
+    Write(pending);
+    pending.clear();
+}
+
 int Output::Finish() {
     if (error_ == 0 && std::fflush(stdout) != 0)
         error_ = errno != 0 ? errno : EIO;

@@ -27,6 +27,8 @@ class Output {
 public:
     bool Ok() const { return error_ == 0; }
     void Write(std::string_view text);
+    // Writes `pending` and empties it once it holds 64 KiB or more: lines go out in blocks.
+    void WriteInBlocks(std::string& pending);
     // Flushes what is buffered; the exit status: 0, or 1 after one message when any byte was
     // not written.
     int Finish();

@@ -44,6 +44,7 @@ std::vector<std::string> StartUp(int, char**) {
     // Without this the C runtime writes every "\n" as CR LF.
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
+    ::_setmode(::_fileno(stdin), _O_BINARY); // a checksum list's bytes as they are
     // argv holds the arguments in the ANSI code page, with '?' for what it cannot write.
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);

@@ -9,7 +9,7 @@
 
 namespace cli {
 
-// Puts standard output and error in binary mode (bytes as written, lines end in LF) and
+// Puts standard input, output and error in binary mode (bytes as they are, lines end in LF) and
 // returns the arguments after the program's name as UTF-8. On Windows they are taken from the
 // UTF-16 command line, so that any character can be given, not just the ANSI code page's.
 std::vector<std::string> StartUp(int argc, char** argv);

@@ -30,6 +30,11 @@ constexpr const char* Usage =
     "       quillmarrow-cli replace ARCHIVE FILE...\n"
     "       quillmarrow-cli remove [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n"
     "       quillmarrow-cli rename ARCHIVE OLD NEW\n"
+    "       quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n"
+    "                            [--exclude PATTERN]... ARCHIVE [ENTRY...]\n"
+    "       quillmarrow-cli verify [-v] [--strict] ARCHIVE SUMS\n"
+    "       quillmarrow-cli diff [--json] OLD NEW\n"
+    "       quillmarrow-cli find [-i] [-v] [--json] PATTERN PATH...\n"
     "       quillmarrow-cli --help\n"
     "       quillmarrow-cli --version\n";
 
@@ -48,11 +53,25 @@ constexpr const char* Help =
     "  replace              make each FILE the data of the entry of its name, in its place\n"
     "  remove               drop the ENTRYs from ARCHIVE\n"
     "  rename               give the entry named OLD the name NEW, in its place\n"
+    "  sums                 write a checksum line for each entry (or each ENTRY), in directory\n"
+    "                       order, as sha256sum and its kin write them (default sha256)\n"
+    "  verify               check the entries against the checksum list SUMS (- for standard\n"
+    "                       input): NAME: FAILED, missing, not listed; then a summary line\n"
+    "  diff                 write what was added, removed, changed or moved from OLD to NEW,\n"
+    "                       entries matched by name and compared by their bytes\n"
+    "  find                 write ARCHIVE<TAB>INDEX<TAB>SIZE<TAB>NAME for each entry that\n"
+    "                       PATTERN matches in each PATH, an archive or a folder searched\n"
+    "                       through (without following links; files check finds problems\n"
+    "                       in are skipped)\n"
     "  -l, --long           (list) write INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  --json               (list) write one JSON object a line: index, offset, size, name\n"
-    "                       (null when not UTF-8), name_hex\n"
+    "                       (null when not UTF-8), name_hex; (sums, diff, find) likewise\n"
+    "  -a, --algorithm ALGORITHM\n"
+    "                       (sums) sha256, sha1, md5 or crc32 (as zlib computes it)\n"
+    "  --strict             (verify) entries not listed count as failures\n"
     "  -k, --keep-existing  keep a file that exists under an entry's name\n"
-    "  -v, --verbose        write each entry's name on standard error as it is written\n"
+    "  -v, --verbose        write each entry's name on standard error as it is written;\n"
+    "                       (verify) write NAME: OK too; (find) name the files skipped\n"
     "  -i, --ignore-case    fold ASCII case in names, patterns and --exclude patterns\n"
     "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
     "  --force              (create) replace an existing ARCHIVE\n"
@@ -66,7 +85,12 @@ constexpr const char* Help =
     "entry was written whole (check: no problem), 1 when an entry was cut short or not\n"
     "written, an ENTRY matched nothing, or check found a problem, 2 for a usage error or an\n"
     "archive or folder that cannot be opened. An archive is written whole beside the old one\n"
-    "and replaces it only when done; when any input is refused nothing is written (status 1).\n";
+    "and replaces it only when done; when any input is refused nothing is written (status 1).\n"
+    "sums: 1 when an entry cannot be read whole. verify: 0 when every listed entry is OK\n"
+    "(and, with --strict, every entry listed), 1 otherwise. diff: 0 when OLD and NEW hold the\n"
+    "same entries with the same data in the same order, 1 when they differ. find: 0 when an\n"
+    "entry matched, 1 when none did. For these four, 2 means trouble: a usage error, or an\n"
+    "archive, list or folder that cannot be read.\n";
 
 struct Command {
     std::string_view Name;
@@ -78,7 +102,8 @@ constexpr Command Commands[] = {
     {"list", cli::List},     {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
     {"cat", cli::Cat},       {"check", cli::Check},     {"create", cli::Create},
     {"add", cli::Add},       {"replace", cli::Replace}, {"remove", cli::Remove},
-    {"rename", cli::Rename},
+    {"rename", cli::Rename}, {"sums", cli::Sums},       {"verify", cli::Verify},
+    {"diff", cli::Diff},     {"find", cli::Find},
 };
 
 int Run(const std::vector<std::string>& args) {

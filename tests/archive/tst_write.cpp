@@ -27,8 +27,9 @@ QString Problem(const archive::WriteProblem& p) {
                                              "OutsideArchive InputUnusable IsTheArchive TooLarge "
                                              "CannotOpen Exists CannotBeEdited NameNotInCodePage "
                                              "NoEntryNamed ReplacedTwice ChangedBeforeReplace "
-                                             "ChangedBeforeRemove ReadFailed WriteFailed "
-                                             "ArchiveChanged InputChanged ArchiveReplaced")
+                                             "ChangedBeforeRemove ChangedBeforeRename ReadFailed "
+                                             "WriteFailed ArchiveChanged InputChanged "
+                                             "ArchiveReplaced")
                                          .split(' ');
     static const QStringList Names = QString("None Empty TooLong EndsDirectory PathSeparator "
                                              "ControlCharacter WindowsCharacter "

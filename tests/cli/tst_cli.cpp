@@ -4,11 +4,13 @@
 #include "TestFiles.h"
 #include "Version.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -129,12 +131,14 @@ void Start(QProcess& p, const QStringList& args) {
 // Runs quillmarrow-cli; a fileSizeLimit of 0 or more caps the size of every file it writes
 // (RLIMIT_FSIZE), as a disk that fills up would, and a memoryLimit its address space
 // (RLIMIT_AS); readsFailFrom makes reading the archive's data fail from there on (Linux only).
-// A last argument ">FILE" sends standard output to FILE.
+// A last argument ">FILE" sends standard output to FILE, one "<FILE" standard input from it.
 Result Run(QStringList args, qint64 fileSizeLimit = -1, qint64 memoryLimit = -1,
            qint64 readsFailFrom = -1) {
     QProcess p;
     if (!args.isEmpty() && args.last().startsWith('>'))
         p.setStandardOutputFile(args.takeLast().mid(1));
+    if (!args.isEmpty() && args.last().startsWith('<'))
+        p.setStandardInputFile(args.takeLast().mid(1));
 #ifdef Q_OS_UNIX
     p.setChildProcessModifier([fileSizeLimit, memoryLimit, readsFailFrom] {
         for (const auto& [resource, value] :
@@ -211,6 +215,12 @@ QByteArray ManyEntries() {
     for (int k = 0; k < 5000; ++k)
         entries.append({"E" + QByteArray::number(k), {}});
     return testfiles::Archive(entries);
+}
+
+// A checksum line as sha256sum and its kin write it for a name without \\, LF or CR.
+QByteArray SumLine(const QByteArray& data, const QByteArray& name,
+                   QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256) {
+    return QCryptographicHash::hash(data, algorithm).toHex() + "  " + name + '\n';
 }
 
 } // namespace
@@ -311,7 +321,43 @@ private slots:
         testfiles::Write(root.filePath("esc.dat"), EscapeArchive());
         testfiles::Write(root.filePath("bad.dat"), CheckArchive());
         testfiles::Write(root.filePath("many.dat"), ManyEntries());
+        // For sums, verify, diff and find.
+        using testfiles::Record;
+        testfiles::Write(root.filePath("sums.dat"),
+                         testfiles::Archive({{"CHECK", "123456789"}, {"\xff", "123456789"}}));
+        testfiles::Write(root.filePath("good.sum"),
+                         "# a.dat\n\n" + SumLine("one", "TEXT.TXT") +
+                             SumLine("tw", "-DASH").replace("  ", " *") +
+                             SumLine("thre", "TEXT.TXT").replace("\n", "\r\n") +
+                             SumLine("o", "a/b", QCryptographicHash::Md5).replace("  ", " "));
+        const QByteArray x = QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex();
+        testfiles::Write(root.filePath("esc.sum"), "\\" + x.toUpper() + "  a\\nb\n\\" + x +
+                                                       "  back\\\\slash\n\\" + x +
+                                                       "  bad\\tescape\n" + x.left(63) +
+                                                       "  \x1b]0;X\x07\n" + x + " *caf\xc3\xa9\x7f\n");
+        testfiles::Write(root.filePath("bad.sum"), SumLine("thre", "TEXT.TXT") +
+                                                       SumLine("one", "TEXT.TXT") + "xyz  -DASH\n" +
+                                                       SumLine("g", "GONE") + SumLine("", "CUT"));
+        testfiles::Write(root.filePath("old.dat"),
+                         testfiles::Archive({{"TEXT.TXT", "one"}, {"-DASH", "tw"},
+                                             {"TEXT.TXT", "thre"}, {"GONE", "g"}}));
+        testfiles::Write(root.filePath("relaid.dat"), Record("TEXT.TXT", 110, 3) +
+                                                          Record("-DASH", 108, 2) +
+                                                          Record("TEXT.TXT", 104, 4) +
+                                                          Record("GONE", 100, 1) +
+                                                          Record("", 0, 0) + "g---thretwone");
+        testfiles::Write(root.filePath("new.dat"),
+                         testfiles::Archive({{"-DASH", "tw"}, {"TEXT.TXT", "ONE"}, {"NEW", "n"},
+                                             {"TEXT.TXT", "THRE"}}));
+        QDir().mkpath(root.filePath("found/sub"));
+        testfiles::Write(root.filePath("found/x.dat"),
+                         testfiles::Archive({{"TEXT.TXT", "one"}, {"B", "b"}}));
+        testfiles::Write(root.filePath("found/sub/y.dat"),
+                         testfiles::Archive({{"A", "a"}, {"text.txt", "two"}}));
+        testfiles::Write(root.filePath("found/bad.dat"), CheckArchive());
 #ifdef Q_OS_UNIX
+        if (!Windows) // a link to a folder, which find does not follow
+            QFile::link("sub", root.filePath("found/link"));
         if (!QFile::exists(root.filePath("fifo")))
             QCOMPARE(::mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600), 0);
         QDir().mkpath(root.filePath("locked")); // empty and closed to everyone but root
@@ -541,6 +587,121 @@ private slots:
             << QByteArray("@/-odd.dat: 1 entry, 0 problems, 0 notes\n")
             << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
 
+        // sums: lines as sha256sum writes them; an entry that cannot be read whole gets none.
+        const QByteArray cut = "quillmarrow-cli: CUT: cut short by the end of the archive (4 of 50 "
+                               "bytes written)\n";
+        QTest::newRow("sums: a line per entry, a name twice, a cut-short entry left out")
+            << QStringList{"sums", "@/a.dat"} << 1
+            << SumLine("one", "TEXT.TXT") + SumLine("tw", "-DASH") + SumLine("thre", "TEXT.TXT") +
+                   SumLine("o", "a/b")
+            << cut << Files{};
+        QTest::newRow("sums -a md5 of a pattern and a position, in directory order")
+            << QStringList{"sums", "-a", "md5", "@/a.dat", "1", "T*"} << 0
+            << SumLine("one", "TEXT.TXT", QCryptographicHash::Md5) +
+                   SumLine("tw", "-DASH", QCryptographicHash::Md5) +
+                   SumLine("thre", "TEXT.TXT", QCryptographicHash::Md5)
+            << QByteArray() << Files{};
+        QTest::newRow("sums --algorithm=sha1 --exclude")
+            << QStringList{"sums", "--algorithm=sha1", "--exclude=[T-]*", "@/a.dat", "1", "a?b"}
+            << 0 << SumLine("o", "a/b", QCryptographicHash::Sha1) << QByteArray() << Files{};
+        QTest::newRow("sums -acrc32 --json: the CRC-32 check value, a name that is not UTF-8")
+            << QStringList{"sums", "-acrc32", "--json", "@/sums.dat"} << 0
+            << QByteArray("{\"index\":0,\"name\":\"CHECK\",\"name_hex\":\"434845434b\","
+                          "\"size\":9,\"crc32\":\"cbf43926\"}\n"
+                          "{\"index\":1,\"name\":null,\"name_hex\":\"ff\",\"size\":9,"
+                          "\"crc32\":\"cbf43926\"}\n")
+            << QByteArray() << Files{};
+        QTest::newRow("sums of negative ranges and a cut record")
+            << QStringList{"sums", "@/bad.dat"} << 1 << SumLine("A", "ABC")
+            << QByteArray("quillmarrow-cli: abc: negative offset -1\n"
+                          "quillmarrow-cli: CON: negative size -2\n"
+                          "quillmarrow-cli: X: its directory record is cut short by the end of the "
+                          "archive\n")
+            << Files{};
+        QTest::newRow("sums of an unknown algorithm")
+            << QStringList{"sums", "-a", "sha512", "@/a.dat"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: unknown algorithm: sha512 (sha256, sha1, md5 or "
+                          "crc32)\n")
+            << Files{};
+
+        // verify: the n-th line of a name for the n-th entry, the algorithm by the digest's
+        // length, a '*' before the name, comments, blank lines and CR LF.
+        QTest::newRow("verify -v: every listed entry OK")
+            << QStringList{"verify", "-v", "@/a.dat", "@/good.sum"} << 0
+            << QByteArray("TEXT.TXT: OK\n-DASH: OK\nTEXT.TXT: OK\na/b: OK\nCUT: not listed\n"
+                          "@/a.dat: 4 OK, 0 failed, 0 missing, 1 not listed\n")
+            << QByteArray() << Files{};
+        QTest::newRow("verify --strict: an entry not listed fails")
+            << QStringList{"verify", "--strict", "@/a.dat", "@/good.sum"} << 1
+            << QByteArray("CUT: not listed\n@/a.dat: 4 OK, 0 failed, 0 missing, 1 not listed\n")
+            << QByteArray() << Files{};
+        QTest::newRow("verify: FAILED, missing, not listed, a line that is no checksum line")
+            << QStringList{"verify", "@/a.dat", "@/bad.sum"} << 1
+            << QByteArray("@/bad.sum:3: not a checksum line\nTEXT.TXT: FAILED\n-DASH: not listed\n"
+                          "TEXT.TXT: FAILED\na/b: not listed\nCUT: FAILED\nGONE: missing\n"
+                          "@/a.dat: 0 OK, 3 failed, 1 missing, 2 not listed\n")
+            << cut << Files{};
+        QTest::newRow("verify: escaped names, upper-case hex, a bad escape, a short digest")
+            << QStringList{"verify", "@/esc.dat", "@/esc.sum"} << 1
+            << QByteArray("@/esc.sum:3: not a checksum line\n@/esc.sum:4: not a checksum line\n"
+                          "\\x1b]0;X\\x07: not listed\n\\xff\\xc3\\x01: not listed\n"
+                          "\\xc2\\x9b2J/: not listed\n"
+                          "@/esc.dat: 3 OK, 0 failed, 0 missing, 3 not listed\n")
+            << QByteArray() << Files{};
+        QTest::newRow("verify against a missing list")
+            << QStringList{"verify", "@/a.dat", "@/none.sum"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/none.sum: the list does not exist\n") << Files{};
+
+        // diff: matched by name, the n-th with the n-th; the layout is no difference.
+        QTest::newRow("diff: removed, changed and moved, added, changed")
+            << QStringList{"diff", "@/old.dat", "@/new.dat"} << 1
+            << QByteArray("removed GONE\nchanged TEXT.TXT (3 -> 3 bytes)\n"
+                          "moved TEXT.TXT (position 0 -> 1)\nadded NEW\n"
+                          "changed TEXT.TXT (4 -> 4 bytes)\n")
+            << QByteArray() << Files{};
+        QTest::newRow("diff --json")
+            << QStringList{"diff", "--json", "@/new.dat", "@/old.dat"} << 1
+            << QByteArray("{\"change\":\"removed\",\"name\":\"NEW\",\"name_hex\":\"4e4557\","
+                          "\"old_index\":2,\"old_size\":1}\n"
+                          "{\"change\":\"changed\",\"name\":\"TEXT.TXT\",\"name_hex\":"
+                          "\"544558542e545854\",\"old_index\":1,\"new_index\":0,\"old_size\":3,"
+                          "\"new_size\":3}\n"
+                          "{\"change\":\"moved\",\"name\":\"-DASH\",\"name_hex\":\"2d44415348\","
+                          "\"old_index\":0,\"new_index\":1}\n"
+                          "{\"change\":\"changed\",\"name\":\"TEXT.TXT\",\"name_hex\":"
+                          "\"544558542e545854\",\"old_index\":3,\"new_index\":2,\"old_size\":4,"
+                          "\"new_size\":4}\n"
+                          "{\"change\":\"added\",\"name\":\"GONE\",\"name_hex\":\"474f4e45\","
+                          "\"new_index\":3,\"new_size\":1}\n")
+            << QByteArray() << Files{};
+        QTest::newRow("diff of the same entries in another layout")
+            << QStringList{"diff", "@/old.dat", "@/relaid.dat"} << 0 << QByteArray()
+            << QByteArray() << Files{};
+        QTest::newRow("diff of entries that cannot be read whole is trouble")
+            << QStringList{"diff", "@/a.dat", "@/a.dat"} << 2 << QByteArray()
+            << "quillmarrow-cli: @/a.dat: " + cut.mid(17) << Files{};
+
+        // find: folders searched in name order, links not followed, non-archives skipped.
+        QTest::newRow("find a name in a folder")
+            << QStringList{"find", "TEXT.TXT", "@/found"} << 0
+            << QByteArray("@/found/x.dat\t0\t3\tTEXT.TXT\n") << QByteArray() << Files{};
+        QTest::newRow("find -i -v --json of a pattern")
+            << QStringList{"find", "-i", "-v", "--json", "t*.TXT", "@/found"} << 0
+            << QByteArray("{\"archive\":\"@/found/sub/y.dat\",\"index\":1,\"offset\":61,"
+                          "\"size\":3,\"name\":\"text.txt\",\"name_hex\":\"746578742e747874\"}\n"
+                          "{\"archive\":\"@/found/x.dat\",\"index\":0,\"offset\":60,"
+                          "\"size\":3,\"name\":\"TEXT.TXT\",\"name_hex\":\"544558542e545854\"}\n")
+            << QByteArray("quillmarrow-cli: @/found/bad.dat: skipped, not an archive: check finds "
+                          "5 problems\n")
+            << Files{};
+        QTest::newRow("find that matches nothing")
+            << QStringList{"find", "NOPE", "@/found/x.dat", "@/a.dat"} << 1 << QByteArray()
+            << QByteArray() << Files{};
+        QTest::newRow("find in a missing path is trouble")
+            << QStringList{"find", "B", "@/none.dat", "@/found/x.dat"} << 2
+            << QByteArray("@/found/x.dat\t1\t1\tB\n")
+            << QByteArray("quillmarrow-cli: @/none.dat: the archive does not exist\n") << Files{};
+
         // Output that cannot be written is one message and exit status 1.
         const QByteArray lost = "quillmarrow-cli: cannot write to standard output: No space left "
                                 "on device\n";
@@ -556,6 +717,8 @@ private slots:
                                               << 1 << QByteArray() << lost << Files{};
         QTest::newRow("check into a full disk") << QStringList{"check", "@/-odd.dat", ">/dev/full"}
                                                 << 1 << QByteArray() << lost << Files{};
+        QTest::newRow("sums into a full disk") << QStringList{"sums", "@/a.dat", "0", ">/dev/full"}
+                                               << 1 << QByteArray() << lost << Files{};
         QTest::newRow("--version into a full disk")
             << QStringList{"--version", ">/dev/full"} << 1 << QByteArray() << lost << Files{};
     }
@@ -597,10 +760,93 @@ private slots:
               "ARCHIVE...\n",
               "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
               "quillmarrow-cli check ARCHIVE...\n", "quillmarrow-cli rename ARCHIVE OLD NEW\n",
-              "quillmarrow-cli --help\n",
+              "quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n",
+              "quillmarrow-cli verify [-v] [--strict] ARCHIVE SUMS\n",
+              "quillmarrow-cli diff [--json] OLD NEW\n",
+              "quillmarrow-cli find [-i] [-v] [--json] PATTERN PATH...\n", "quillmarrow-cli --help\n",
               "quillmarrow-cli --version\n", "\n  -k, --keep-existing ", "\n  -v, --verbose ",
               "\n  -i, --ignore-case ", "\n  --exclude PATTERN ", "\n  --json ", "\n  -l, --long "})
             QVERIFY2(r.out.contains(line), line);
+    }
+
+    // sums against the checksum tools themselves: each checks the list sums writes in the folder
+    // extract fills, and writes the same lines for names holding a backslash, a line feed or a
+    // carriage return.
+    void checksumTools_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("algorithm");
+        QTest::newRow("sha256sum") << "sha256sum" << "sha256";
+        QTest::newRow("sha1sum") << "sha1sum" << "sha1";
+        QTest::newRow("md5sum") << "md5sum" << "md5";
+    }
+    void checksumTools() {
+        QFETCH(QString, tool);
+        QFETCH(QString, algorithm);
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP("the checksum tool is not installed");
+        const QString archive = root.filePath("tools.dat"), list = root.filePath("tools.sum");
+        testfiles::Write(archive, testfiles::Archive({{"A.TXT", "alpha"},
+                                                      {"EMPTY", ""},
+                                                      {"B-2.BIN", QByteArray((3 << 20) + 5, '\x7f')}}));
+        QCOMPARE(Run({"sums", "-a", algorithm, archive, ">" + list}).exitCode, 0);
+        QCOMPARE(Run({"extract", archive, folder()}).exitCode, 0);
+        QProcess check;
+        check.setWorkingDirectory(folder());
+        check.start(tool, {"-c", list});
+        QVERIFY(check.waitForFinished());
+        QCOMPARE(check.readAllStandardOutput(), QByteArray("A.TXT: OK\nEMPTY: OK\nB-2.BIN: OK\n"));
+        QCOMPARE(check.exitCode(), 0);
+
+        const QList<QByteArray> names{"back\\slash", "line\nfeed", "car\rriage", "plain"};
+        QList<QPair<QByteArray, QByteArray>> entries;
+        QStringList files;
+        QDir(root.filePath("odd")).removeRecursively();
+        QVERIFY(QDir().mkpath(root.filePath("odd")));
+        for (const QByteArray& name : names) {
+            entries.append({name, "data of " + name});
+            files << QFile::decodeName(name);
+            testfiles::Write(root.filePath("odd/" + files.last()), entries.last().second);
+        }
+        testfiles::Write(archive, testfiles::Archive(entries));
+        QProcess sum;
+        sum.setWorkingDirectory(root.filePath("odd"));
+        sum.start(tool, files);
+        QVERIFY(sum.waitForFinished());
+        const Result ours = Run({"sums", "--algorithm", algorithm, archive});
+        QCOMPARE(ours.out, sum.readAllStandardOutput());
+        QCOMPARE(ours.exitCode, 0);
+        QVERIFY(ours.out.startsWith('\\'));
+    }
+
+    // One byte changed in one entry of 300: verify names that entry alone, diff calls it
+    // changed; the same bytes in another layout (a gap before the data) are no difference.
+    void oneByteChange() {
+        QList<QPair<QByteArray, QByteArray>> entries;
+        for (int k = 0; k < 300; ++k)
+            entries.append({"E" + QByteArray::number(k), QByteArray(1000 + k, char('a' + k % 26))});
+        const QByteArray bytes = testfiles::Archive(entries);
+        const QString old = root.filePath("300.dat"), list = root.filePath("300.sum");
+        testfiles::Write(old, bytes);
+        QCOMPARE(Run({"sums", old, ">" + list}).exitCode, 0);
+        QByteArray changed = bytes, relaid;
+        changed[20 * 301 + 123 * 1000 + 122 * 123 / 2 + 7] = '!'; // in E123
+        for (int k = 0, at = 20 * 301 + 3; k < 300; at += 1000 + k, ++k)
+            relaid += testfiles::Record(entries[k].first, at, 1000 + k);
+        relaid += testfiles::Record("", 0, 0) + "gap" + bytes.mid(20 * 301);
+        testfiles::Write(root.filePath("changed.dat"), changed);
+        testfiles::Write(root.filePath("relaid.dat"), relaid);
+        const QByteArray in = QFile::encodeName(root.path());
+
+        Result r = Run({"verify", root.filePath("changed.dat"), list});
+        QCOMPARE(r.out, "E123: FAILED\n" + in + "/changed.dat: 299 OK, 1 failed, 0 missing, 0 not listed\n");
+        QCOMPARE(r.exitCode, 1);
+        r = Run({"diff", old, root.filePath("changed.dat")});
+        QCOMPARE(r.out, QByteArray("changed E123 (1123 -> 1123 bytes)\n"));
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(Run({"verify", root.filePath("relaid.dat"), "-", "<" + list}).exitCode, 0);
+        r = Run({"diff", old, root.filePath("relaid.dat")});
+        QCOMPARE(r.out + r.err, QByteArray());
+        QCOMPARE(r.exitCode, 0);
     }
 
     // extract-each: one folder per archive, named after it; a second archive of one stem and a

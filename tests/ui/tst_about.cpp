@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -103,8 +104,11 @@ private slots:
                  QString("Lists, views and extracts the entries of simple archive files, opens or "
                          "drags them out, and writes archives: replaces, adds, renames or removes "
                          "entries, or makes a new one."));
-        QVERIFY(about.lblDescription->heightForWidth(about.lblDescription->width()) <=
-                about.lblDescription->height());
+        // Measured where the platform has fonts to measure with (Windows' offscreen platform
+        // under Wine has none).
+        if (!QFontDatabase::families().isEmpty())
+            QVERIFY(about.lblDescription->heightForWidth(about.lblDescription->width()) <=
+                    about.lblDescription->height());
         QVERIFY(!about.imgIcon->pixmap().isNull());
         QCOMPARE(about.windowIcon().cacheKey(), owner->windowIcon().cacheKey());
         QCOMPARE(about.size(), QSize(modScreen::PixelsX(5730), modScreen::PixelsY(3255)));

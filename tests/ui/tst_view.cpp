@@ -1,16 +1,20 @@
 // Looking inside and taking out: the entry list's context menu, the viewer, Open, dragging
-// entries out, the question before replacing files, and type-ahead.
+// entries out, the question before replacing files, type-ahead, and the checks of entries
+// (Verify Against, Compare With, Copy Checksum).
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 #include "ui/main/EntryTransfer.h"
 #include "ui/main/BackgroundRunTestHooks.h"
 #include "ui/main/HexView.h"
+#include "ui/main/frmChecks.h"
 #include "ui/main/frmView.h"
+#include "winutil/modFileDialog.h"
 
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
 #include <QImage>
@@ -128,6 +132,15 @@ private slots:
                                 {"WIDE.PNG", Png(image.scaled(3000, 20))}}));
         testfiles::Write(dataDir.filePath("odd.dat"),
                          Record("NEG", -5, 3) + Record("SHORT", 60, 9) + Record("", 0, 0) + "abcd");
+        const auto sum = [](const QByteArray& data, const QByteArray& name) {
+            return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex() + "  " +
+                   name + '\n';
+        };
+        testfiles::Write(dataDir.filePath("three.sum"),
+                         sum("alpha", "A.TXT") + sum("bravo!", "B.TXT") + sum("", "GONE"));
+        testfiles::Write(
+            dataDir.filePath("changed.dat"),
+            testfiles::Archive({{"B.TXT", "bravo"}, {"A.TXT", "alpha"}, {"BB.TXT", "CHARLIE"}}));
         // An entry of 2 GiB less a byte, in a sparse file.
         QFile big(dataDir.filePath("big.dat"));
         QVERIFY(big.open(QIODevice::WriteOnly));
@@ -143,6 +156,93 @@ private slots:
         urls.reset();
     }
 
+    // File, Verify Against and Compare With show their lines and summary in a window of their
+    // own; Copy Checksum puts the current line's SHA-256 on the clipboard. Each runs beside
+    // the window: with `cancel`, the run is held until the progress dialog's Cancel is pressed.
+    void checks_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("picked"); // the file the dialog gives
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("summary"); // or the clipboard, or the message shown then
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("verify against a list: failed, not listed, missing")
+            << "three.dat" << "mnuFileVerify" << "three.sum" << false
+            << "DIR/three.dat: 1 OK, 1 failed, 1 missing, 1 not listed"
+            << QStringList{"B.TXT: FAILED", "BB.TXT: not listed", "GONE: missing"};
+        QTest::newRow("compare with another archive: moved, changed")
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << false
+            << "DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 1 changed, 1 moved"
+            << QStringList{"moved A.TXT (position 0 -> 1)", "changed BB.TXT (7 -> 7 bytes)"};
+        QTest::newRow("compare with itself")
+            << "three.dat" << "mnuFileCompare" << "three.dat" << false
+            << "DIR/three.dat -> DIR/three.dat: the same entries with the same data in the same "
+               "order"
+            << QStringList{};
+        QTest::newRow("verify against a list that does not exist")
+            << "three.dat" << "mnuFileVerify" << "none.sum" << false
+            << "DIR/none.sum: the list does not exist" << QStringList{};
+        QTest::newRow("a cancelled comparison says so")
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << true
+            << "Cancelled. DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 0 changed, 0 moved"
+            << QStringList{};
+        QTest::newRow("copy the checksum of the current line")
+            << "three.dat" << "mnuEntryCopyChecksum" << "" << false
+            << QString(QCryptographicHash::hash("bravo", QCryptographicHash::Sha256).toHex())
+            << QStringList{};
+        QTest::newRow("copy the checksum of an entry cut short")
+            << "odd.dat" << "mnuEntryCopyChecksum" << "" << false
+            << "SHORT: cut short by the end of the archive (4 of 9 bytes written)" << QStringList{};
+    }
+    void checks() {
+        QFETCH(QString, archive);
+        QFETCH(QString, action);
+        QFETCH(QString, picked);
+        QFETCH(bool, cancel);
+        QFETCH(QString, summary);
+        QFETCH(QStringList, lines);
+        summary.replace("DIR/", QDir::toNativeSeparators(dataDir.path() + "/"));
+        QStringList titles;
+        modFileDialog::SetOpenHandler([&](const QString&, const QString& title, bool) {
+            titles << title;
+            return QStringList{dataDir.filePath(picked)};
+        });
+        QApplication::clipboard()->clear();
+        auto w = open(archive);
+        QVERIFY(w);
+        w->lstFiles->SetCurrentPosition(1);
+        if (cancel)
+            backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
+                while (!stop.stop_requested())
+                    QThread::msleep(5);
+            });
+        TestView::action(*w, qPrintable(action))->trigger();
+        if (cancel) {
+            QProgressDialog* progress = nullptr;
+            QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
+            QVERIFY(progress->labelText().startsWith("Comparing "));
+            progress->findChild<QPushButton*>()->click();
+        }
+        if (picked.isEmpty() || summary.endsWith("does not exist")) { // no window of lines
+            QTRY_VERIFY(!QApplication::clipboard()->text().isEmpty() || !dialogs->Messages.isEmpty());
+            QCOMPARE(dialogs->Messages.isEmpty() ? QApplication::clipboard()->text()
+                                                 : dialogs->Messages.last().Prompt,
+                     summary);
+        } else {
+            frmChecks* checks = nullptr;
+            QTRY_VERIFY((checks = w->findChild<frmChecks*>()) && checks->isVisible());
+            QCOMPARE(checks->lblSummary->text(), summary);
+            QCOMPARE(checks->txtLines->toPlainText(), lines.join('\n'));
+            QCOMPARE(titles, QStringList{(action == "mnuFileVerify" ? "Verify three.dat against a "
+                                                                      "checksum list"
+                                                                    : "Compare three.dat with "
+                                                                      "another archive")});
+            QCOMPARE(AccessibleTree(checks).value("txtLines").value(0), QString("Lines"));
+        }
+        backgroundrun::SetWorkerHook({});
+        modFileDialog::SetOpenHandler({});
+    }
+
     void menuActions() {
         auto w = open("three.dat");
         QVERIFY(w);
@@ -151,6 +251,7 @@ private slots:
             {"mnuEntryOpen", "&Open"},
             {"mnuEntryExtract", "E&xtract..."},
             {"mnuEntryCopyNames", "&Copy Names"},
+            {"mnuEntryCopyChecksum", "Copy C&hecksum"},
             {"mnuEntryRename", "Re&name..."},
             {"mnuEntrySelectMatching", "&Select Matching..."},
             {"mnuEntrySelectNone", "Select Non&e"},

@@ -32,10 +32,7 @@ int List(const Flags& flags, const Operands& operands) {
                         .append(1, '\t');
                 out.append(e.Name).append(1, '\n');
             }
-            if (out.size() >= (1u << 16)) {
-                output.Write(out);
-                out.clear();
-            }
+            output.WriteInBlocks(out);
             return output.Ok();
         },
         ec);

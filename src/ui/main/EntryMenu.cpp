@@ -27,6 +27,8 @@ EntryMenu::EntryMenu(EntryListBox* list) : QObject(list), list_(list) {
     mnuEntryOpen = AddAction(Menu, "mnuEntryOpen", QStringLiteral("&Open"));
     mnuEntryExtract = AddAction(Menu, "mnuEntryExtract", QStringLiteral("E&xtract..."));
     mnuEntryCopyNames = AddAction(Menu, "mnuEntryCopyNames", QStringLiteral("&Copy Names"));
+    mnuEntryCopyChecksum =
+        AddAction(Menu, "mnuEntryCopyChecksum", QStringLiteral("Copy C&hecksum"));
     Menu->addSeparator();
     mnuEntryReplace = AddAction(Menu, "mnuEntryReplace", QStringLiteral("&Replace..."));
     mnuEntryAdd = AddAction(Menu, "mnuEntryAdd", QStringLiteral("&Add Files..."));
@@ -55,6 +57,10 @@ EntryMenu::EntryMenu(EntryListBox* list) : QObject(list), list_(list) {
             emit Open(row);
     });
     connect(mnuEntryCopyNames, &QAction::triggered, this, &EntryMenu::CopyNames);
+    connect(mnuEntryCopyChecksum, &QAction::triggered, this, [this] {
+        if (const int row = Target(); row >= 0)
+            emit CopyChecksum(row);
+    });
     connect(mnuEntryReplace, &QAction::triggered, this, [this] { emit Replace(Target()); });
     connect(mnuEntryRename, &QAction::triggered, this, [this] { emit Rename(Target()); });
     connect(mnuEntryRemove, &QAction::triggered, this, [this] {
@@ -82,6 +88,7 @@ void EntryMenu::Popup(const QPoint& at, int row, bool listingActive) {
     mnuEntryOpen->setEnabled(onEntry);
     mnuEntryExtract->setEnabled(listingActive);
     mnuEntryCopyNames->setEnabled(selected);
+    mnuEntryCopyChecksum->setEnabled(onEntry);
     mnuEntryReplace->setEnabled(onEntry);
     mnuEntryAdd->setEnabled(listingActive);
     mnuEntryRename->setEnabled(onEntry);

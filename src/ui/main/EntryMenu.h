@@ -11,11 +11,11 @@ class QPoint;
 class EntryListBox;
 
 // The entry list's context menu (right click, the Menu key, Shift+F10): View (F3), Open (also a
-// double-click), Extract (as the button), Copy Names; Replace, Add Files, Rename (F2) and Remove
-// (Delete); Select Matching, Select None and Directory Order. View, Open, Replace and Rename
-// act on the line under the mouse, or on the current line from the keyboard; Remove on the
-// selected lines, or else that line. The menu views, copies names, selects and sorts itself
-// and raises the rest; Extract and Add Files are its actions' own signals.
+// double-click), Extract (as the button), Copy Names, Copy Checksum; Replace, Add Files, Rename
+// (F2) and Remove (Delete); Select Matching, Select None and Directory Order. View, Open,
+// Replace and Rename act on the line under the mouse, or on the current line from the keyboard;
+// Remove on the selected lines, or else that line. The menu views, copies names, selects and
+// sorts itself and raises the rest; Extract and Add Files are its actions' own signals.
 class EntryMenu : public QObject {
     Q_OBJECT
 
@@ -27,6 +27,7 @@ public:
     QAction* mnuEntryOpen;
     QAction* mnuEntryExtract;
     QAction* mnuEntryCopyNames;
+    QAction* mnuEntryCopyChecksum;
     QAction* mnuEntryReplace;
     QAction* mnuEntryAdd;
     QAction* mnuEntryRename;
@@ -45,6 +46,7 @@ signals:
     void Open(int row);
     void Replace(int row);
     void Rename(int row);
+    void CopyChecksum(int row); // the entry's SHA-256 to the clipboard
     void Remove(const std::vector<int>& positions);
     // What Select Matching found, for the status line.
     void Noted(const QString& note);

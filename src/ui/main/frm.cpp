@@ -7,6 +7,7 @@
 #include "ui/FocusCues.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/ArchiveChecks.h"
 #include "ui/main/ArchiveEditor.h"
 #include "ui/main/EntryListBox.h"
 #include "ui/main/EntryMenu.h"
@@ -283,6 +284,11 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(editor, &ArchiveEditor::ListAgain, this, &frm::OpenPath);
     connect(editor, &ArchiveEditor::Written, status, &EntryStatus::Note);
     connect(mnuEntry, &EntryMenu::Noted, status, &EntryStatus::Note);
+    auto* checks = new ArchiveChecks(lstFiles, this);
+    checks->AddActions(mnuFile, mnuFileNew);
+    connect(mnuEntry, &EntryMenu::CopyChecksum, checks, &ArchiveChecks::CopyChecksum);
+    connect(File, &FileListBox::PathChange, checks,
+            [this, checks] { checks->SetFolder(File->Path()); });
     extraction_ = std::make_unique<ExtractionRun>(this);
     connect(extraction_.get(), &ExtractionRun::Finished, this, &frm::Extraction_Finished);
 
