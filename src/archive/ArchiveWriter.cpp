@@ -59,6 +59,26 @@ std::vector<int> EarlierOfTheSameName(std::span<const WriteEntry> entries) {
     return first;
 }
 
+// The file a path names, its symbolic links followed as the system follows them (at most 40);
+// `dangling` when a link names nothing.
+std::filesystem::path FollowLinks(std::filesystem::path path, bool& dangling) {
+    namespace fs = std::filesystem;
+    for (int links = 0; links < 40; ++links) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return path;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return path; // opening it says why
+        path = target.is_absolute() ? target : path.parent_path() / target;
+        if (!fs::exists(fs::symlink_status(path, ec))) {
+            dangling = true;
+            return path;
+        }
+    }
+    return path; // a loop, which opening it reports
+}
+
 // The data pass: the directory, then each entry's data, into the new file.
 class Writer {
 public:
@@ -185,12 +205,13 @@ private:
             }
         }
         // Another file put in its place, or its size changed since it was looked at.
-        if (!(in.File->Id() == in.Id))
+        if (!(in.File->Id() == in.Id) || in.File->Size() != in.Size)
             return Fail(entry, Kind::InputChanged);
         if (!Copy(*in.File, 0, in.Size, entry, Kind::InputChanged, true))
             return 0;
+        // Read in more than one piece: written to meanwhile, the pieces may not fit together.
         std::error_code ec;
-        if (in.Size > SmallPiece && in.File->SizeNow(ec) != in.Size)
+        if (in.Size > SmallPiece && !(in.File->StateNow(ec) == in.File->State()))
             return Fail(entry, Kind::InputChanged);
         in.File.reset();
         return k + 1;
@@ -216,9 +237,9 @@ std::string Describe(const WriteProblem& p) {
     case Kind::NameRefused:
         return Describe(p.Name);
     case Kind::SameName:
-        return "same name as entry " + std::to_string(p.Other);
     case Kind::SameNameFolded:
-        return "same name as entry " + std::to_string(p.Other) + " when case is folded";
+        return "same name as " + std::string(p.OtherIsEntry ? "the entry " : "") + p.Text +
+               (p.What == Kind::SameNameFolded ? " when case is folded" : "");
     case Kind::OutsideArchive:
         return "its data lies outside the archive";
     case Kind::InputUnusable:
@@ -236,6 +257,8 @@ std::string Describe(const WriteProblem& p) {
         return Describe(p.Open);
     case Kind::Exists:
         return "exists already";
+    case Kind::LinkToNothing:
+        return "is a symbolic link to a file that does not exist";
     case Kind::CannotBeEdited:
         return "cannot be edited: entry " + std::to_string(p.Other) + ' ' + p.Text + ": " +
                p.Finding;
@@ -261,31 +284,45 @@ std::string Describe(const WriteProblem& p) {
         return "changed while the archive was written";
     case Kind::ArchiveReplaced:
         return "the archive was replaced while it was written";
+    case Kind::ArchiveMoved:
+        return "the archive was moved or removed while it was written";
     }
     return {};
 }
 
-WriteReport WriteArchive(const std::filesystem::path& archivePath,
-                         std::span<const WriteEntry> entries, const WriteOptions& options) {
+WriteReport WriteArchive(const std::filesystem::path& path, std::span<const WriteEntry> entries,
+                         const WriteOptions& options) {
     WriteReport report;
     const auto refuse = [&](int entry, Kind kind) -> WriteProblem& {
         return report.Refused.emplace_back(WriteProblem{.What = kind, .Entry = entry});
     };
 
+    // Through a symbolic link, the file it names is the archive: it is replaced, the link stays.
+    bool dangling = false;
+    const std::filesystem::path archivePath = FollowLinks(path, dangling);
+    if (dangling)
+        refuse(-1, Kind::LinkToNothing);
     // The file at the path now: what the new archive replaces, and what no input may be.
-    std::optional<io::FileId> archiveId;
-    if (options.Old) {
-        archiveId = options.Old->File().Id();
-    } else {
+    std::unique_ptr<io::InputFile> existing;
+    const io::InputFile* archiveFile = options.Old ? &options.Old->File() : nullptr;
+    if (!options.Old && !dangling) {
         OpenError error;
-        if (const auto existing = io::InputFile::Open(archivePath, error)) {
-            archiveId = existing->Id();
+        if ((existing = io::InputFile::Open(archivePath, error))) {
+            archiveFile = existing.get();
             if (!options.ReplaceExisting)
                 refuse(-1, Kind::Exists);
         } else if (error.What != OpenError::Kind::NotFound) {
             refuse(-1, Kind::CannotOpen).Open = error;
         }
     }
+    const auto isTheArchive = [&](const io::InputFile& file) {
+        // The same file, or on a file system that gives each spelling of a name an identity of
+        // its own, the archive's name spelled otherwise (asked only of a file that could be it).
+        return archiveFile &&
+               (file.Id() == archiveFile->Id() ||
+                (file.Id().Device == archiveFile->Id().Device &&
+                 file.Size() == archiveFile->Size() && io::OneFileBySpelling(file, *archiveFile)));
+    };
     io::OutputFolder folder;
     const std::filesystem::path parent =
         archivePath.has_parent_path() ? archivePath.parent_path() : ".";
@@ -305,9 +342,12 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         if (const NameProblem why = StoredNameProblem(e.Name); why != NameProblem::None) {
             refuse(entry, Kind::NameRefused).Name = why;
         } else if (const int first = sameNameAs[k]; first >= 0) {
-            refuse(entry, entries[std::size_t(first)].Name == e.Name ? Kind::SameName
-                                                                     : Kind::SameNameFolded)
-                .Other = first;
+            const WriteEntry& other = entries[std::size_t(first)];
+            WriteProblem& p =
+                refuse(entry, other.Name == e.Name ? Kind::SameName : Kind::SameNameFolded);
+            p.Other = first;
+            p.Text = other.Name;
+            p.OtherIsEntry = other.File.empty();
         }
         if (e.File.empty()) {
             if (!options.Old || e.Offset < 0 || e.Size < 0 ||
@@ -323,7 +363,7 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
             refuse(entry, Kind::InputUnusable).Open = error;
             continue;
         }
-        if (archiveId && file->Id() == *archiveId)
+        if (isTheArchive(*file))
             refuse(entry, Kind::IsTheArchive);
         inputs[k] = {nullptr, file->Id(), file->Size()};
         total += file->Size();
@@ -336,7 +376,11 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
         refuse(-1, Kind::TooLarge).Bytes = total;
     if (!report.Refused.empty() || options.CheckOnly)
         return report;
+    const std::optional<io::FileId> archiveId =
+        archiveFile ? std::optional(archiveFile->Id()) : std::nullopt;
+    existing.reset();
 
+    folder.RemoveLeftovers();
     io::NewFile out;
     std::error_code ec;
     folder.Create(out, ec);
@@ -348,23 +392,45 @@ WriteReport WriteArchive(const std::filesystem::path& archivePath,
     if (!Writer(out, options, entries, inputs, report).Run(total))
         return report; // the new file is dropped with `out`
     inputs.clear();
-    if (options.Old)
+    // The archive edited was read in many pieces: written to meanwhile, they may not fit. Its
+    // change time alone moves when it is renamed too: then it is changed only while it is still
+    // the file at its name (elsewhere, taking its name says what became of it).
+    io::FileState read;
+    if (options.Old) {
+        read = options.Old->File().State();
+        const io::FileState now = options.Old->File().StateNow(ec);
+        OpenError error;
+        const auto there = now == read || ec ? nullptr : io::InputFile::Open(archivePath, error);
+        if (!ec && (now.DataDiffers(read) || (there && there->Id() == *archiveId))) {
+            report.Failed.What = Kind::ArchiveChanged;
+            return report;
+        }
         *options.Old = Archive();
-    out.Sync(ec);
+    }
+    if (!ec)
+        out.Sync(ec);
     // A new archive takes its name only while it is free; an edited one replaces the old
-    // archive only while that is still the file at the path.
-    const bool keepExisting = !options.Old && !options.ReplaceExisting;
-    const auto mayReplace = [&](const io::FileId& id) { return !options.Old || id == *archiveId; };
-    io::FileId replaced;
-    const io::NewFile::Naming naming =
-        ec ? io::NewFile::Naming::Refused
-           : out.NameAs(archivePath.filename(), keepExisting, mayReplace, replaced, ec);
+    // archive only while that is still the file at the path, as it was read.
+    using Naming = io::NewFile::Naming;
+    Naming naming = Naming::Refused;
+    if (!ec && options.Old) {
+        naming = out.TakePlaceOf(archivePath.filename(), *archiveId, read, ec);
+    } else if (!ec) {
+        io::FileId replaced;
+        naming = out.NameAs(
+            archivePath.filename(), !options.ReplaceExisting,
+            [](const io::FileId&) { return true; }, replaced, ec);
+    }
     if (ec)
         report.Failed = {.What = Kind::WriteFailed, .Error = ec};
-    else if (naming == io::NewFile::Naming::Kept)
+    else if (naming == Naming::Kept)
         report.Failed.What = Kind::Exists;
-    else if (naming == io::NewFile::Naming::Refused)
+    else if (naming == Naming::Refused)
         report.Failed.What = Kind::ArchiveReplaced;
+    else if (naming == Naming::Changed)
+        report.Failed.What = Kind::ArchiveChanged;
+    else if (naming == Naming::Gone)
+        report.Failed.What = Kind::ArchiveMoved;
     return report;
 }
 

@@ -63,14 +63,16 @@ struct WriteProblem {
         None,
         // Refused by WriteArchive's checks:
         NameRefused,    // the entry's name cannot be stored (Name says why)
-        SameName,       // the same name as entry Other
-        SameNameFolded, // the same name as entry Other when case is folded
+        SameName,       // the same name as entry Other, which messages name as Text: its name
+                        // (OtherIsEntry: an entry of the archive edited) or its file
+        SameNameFolded, // the same, when case is folded
         OutsideArchive, // its data would come from outside the archive edited
         InputUnusable,  // its file cannot be read (Open says why)
         IsTheArchive,   // its file is the archive itself
         TooLarge,       // the archive would hold Bytes bytes, more than its offsets can reach
         CannotOpen,     // the archive, or its folder, cannot be used (Open says why)
         Exists,         // the archive exists and may not be replaced (also found when naming it)
+        LinkToNothing,  // the archive is a symbolic link to a file that does not exist
         // Refused by an edit (EditPlan) before those checks:
         CannotBeEdited,       // the archive edited has a problem at entry Other, named Text,
                               // which CheckArchive describes as Finding
@@ -83,14 +85,16 @@ struct WriteProblem {
         // Failures while writing:
         ReadFailed,      // reading its file (or, about the archive, the archive edited) failed
         WriteFailed,     // writing the new archive failed
-        ArchiveChanged,  // the archive edited changed while it was read
+        ArchiveChanged,  // the archive edited changed while it was read (or before it was replaced)
         InputChanged,    // its file changed while the archive was written
         ArchiveReplaced, // another file took the archive's place while it was written
+        ArchiveMoved,    // the archive edited was renamed away or removed while it was written
     };
     Kind What = Kind::None;
     int Entry = -1; // the entry it is about, or -1: the archive
     NameProblem Name = NameProblem::None;
     int Other = -1;
+    bool OtherIsEntry = false;
     std::uint64_t Bytes = 0;
     OpenError Open{};
     std::error_code Error{}; // the system's code for ReadFailed and WriteFailed
@@ -100,7 +104,7 @@ struct WriteProblem {
 };
 
 // The English text without the subject: "name longer than 12 bytes", "is the archive itself",
-// "same name as entry 3 when case is folded" ...
+// "same name as the entry README.TXT when case is folded" ...
 std::string Describe(const WriteProblem& problem);
 
 struct WriteReport {
@@ -111,12 +115,16 @@ struct WriteReport {
     bool Written() const { return Refused.empty() && !Failed && !Cancelled; }
 };
 
-// Writes an archive of the entries at archivePath. Every name, input and the size are checked
-// first; any refusal writes nothing. The archive goes to a new file in the archive's folder
-// (without a name where the system can make one, else a temporary one that a signal handler
-// removes: see RemovePartialFile) that replaces the archive only when whole and on the disk,
-// so a failure, a stop or a signal leaves the old archive as it was. Inputs are copied in
-// chunks (or by the kernel), so memory does not grow with their sizes.
+// Writes an archive of the entries at archivePath; a symbolic link there is followed, and the
+// file it names is written (one that names nothing is refused). Every name, input and the size
+// are checked first; any refusal writes nothing. The archive goes to a new file in the archive's
+// folder (without a name where the system can make one, else a temporary one that a signal
+// handler removes: see RemovePartialFile) that replaces the archive only when whole and on the
+// disk, so a failure, a stop or a signal leaves the old archive as it was. An edited archive is
+// replaced only while it is the file that was read, unchanged (see NewFile::TakePlaceOf), and
+// never when it has gone from its name. Inputs are copied in chunks (or by the kernel), so
+// memory does not grow with their sizes. The hidden files of killed runs in the folder go first
+// (OutputFolder::RemoveLeftovers).
 WriteReport WriteArchive(const std::filesystem::path& archivePath,
                          std::span<const WriteEntry> entries, const WriteOptions& options = {});
 

@@ -95,6 +95,7 @@ void EditPlan::Rename(int position, std::string name, std::string subject) {
         return;
     entries_[k].Name = std::move(name);
     subjects_[k] = std::move(subject);
+    renamed_.push_back(position);
 }
 
 void EditPlan::RenameNamed(const std::string& name, std::string newName, std::string subject) {
@@ -131,6 +132,21 @@ WriteReport EditPlan::Write(WriteOptions options) {
     options.CheckOnly = options.CheckOnly || !refused_.empty();
     WriteReport report = WriteArchive(archive_, entries_, options);
     old_.reset();
+    // A name that another entry has already is said against that entry: one of the archive by
+    // its name, an added file as the caller named it. The entry renamed is the one refused,
+    // wherever it lies.
+    const auto renamed = [&](int entry) {
+        return std::find(renamed_.begin(), renamed_.end(),
+                         oldPositions_[static_cast<std::size_t>(entry)]) != renamed_.end();
+    };
+    for (WriteProblem& p : report.Refused)
+        if ((p.What == Kind::SameName || p.What == Kind::SameNameFolded) && p.Other >= 0) {
+            if (p.Entry >= 0 && renamed(p.Other) && !renamed(p.Entry))
+                std::swap(p.Entry, p.Other);
+            const auto other = static_cast<std::size_t>(p.Other);
+            p.OtherIsEntry = oldPositions_[other] >= 0;
+            p.Text = p.OtherIsEntry ? entries_[other].Name : subjects_[other];
+        }
     return report;
 }
 

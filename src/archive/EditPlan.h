@@ -88,6 +88,7 @@ private:
     std::vector<WriteEntry> entries_;
     std::vector<int> oldPositions_;
     std::vector<std::string> subjects_;
+    std::vector<int> renamed_; // the old positions of the entries renamed
     std::vector<Refusal> refused_;
 };
 

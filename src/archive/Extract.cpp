@@ -32,9 +32,12 @@ public:
         : archive_(archive), options_(options), report_(report),
           records_(archive.File(), io::LookupBlockRecords), written_(folder_, records_) {}
 
-    // Opens the output folder; false (with the report's error set) when it cannot be.
+    // Opens the output folder, and removes what killed runs left there; false (with the
+    // report's error set) when it cannot be opened.
     bool OpenFolder(const fs::path& path) {
         report_.FolderError = folder_.Open(path);
+        if (!report_.FolderError)
+            folder_.RemoveLeftovers();
         return !report_.FolderError;
     }
 
@@ -65,9 +68,10 @@ public:
         const Kind record = RecordReadable(entry);
         if (options_.Stop.stop_requested())
             e.Result = Kind::Cancelled;
-        else if (listed && *listed != entry.Name)
+        else if (listed && *listed != entry.Name) {
             e.Result = Kind::ArchiveChanged;
-        else if (record == Kind::RecordCutShort)
+            e.Name = *listed; // named as the caller listed it
+        } else if (record == Kind::RecordCutShort)
             e.Result = record;
         else if (UnsafeName(entry.Name) != NameProblem::None)
             e.Result = Kind::UnsafeName;

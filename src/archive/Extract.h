@@ -32,7 +32,9 @@ struct EntryResult {
         KeptExisting,        // not written: a file of that name exists and KeepExisting is set
     };
     int Position = 0; // the entry's list position, which is its record number
-    std::string Name; // the name in the record; empty when the record was never read
+    // The name in the record; empty when the record was never read. For ArchiveChanged, the
+    // name the caller listed, which the user chose, rather than the record's new one.
+    std::string Name;
     Kind Result = Kind::NotOpened;
     std::error_code Error;             // the system's code for ReadFailed and WriteFailed
     std::int32_t Offset = 0, Size = 0; // as recorded

@@ -28,6 +28,18 @@ struct FileId {
     }
 };
 
+// What a file's status tells of its contents: its size, and when its data (Modified) and its
+// status (Changed, which every write and rename moves) last changed, in the system's units.
+struct FileState {
+    std::uint64_t Size = 0;
+    std::int64_t Modified = 0, Changed = 0;
+    // Its data changed: its size or its modification time moved.
+    bool DataDiffers(const FileState& other) const {
+        return Size != other.Size || Modified != other.Modified;
+    }
+    bool operator==(const FileState&) const = default;
+};
+
 struct FileIdHash {
     std::size_t operator()(const FileId& id) const noexcept {
         return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
@@ -43,10 +55,12 @@ public:
     InputFile& operator=(const InputFile&) = delete;
     ~InputFile();
 
-    std::uint64_t Size() const { return size_; }
+    std::uint64_t Size() const { return state_.Size; }
     FileId Id() const { return id_; }
-    // The file's size as it is now (it may have changed since it was opened).
-    std::uint64_t SizeNow(std::error_code& ec) const;
+    // The file's state when it was opened.
+    const FileState& State() const { return state_; }
+    // The file's state as it is now (it may have changed since it was opened).
+    FileState StateNow(std::error_code& ec) const;
     // Reads up to n bytes at pos; fewer only where the file ends. With `oneRead`, a read that
     // returns fewer bytes is taken as the end without asking again (a regular file reads short
     // only at its end), which saves a call per small file.
@@ -57,14 +71,22 @@ private:
     InputFile() = default;
     friend class NewFile;
     friend class OutputFolder;
+    friend bool OneFileBySpelling(const InputFile& a, const InputFile& b);
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
     int fd_ = -1;
 #endif
-    std::uint64_t size_ = 0;
+    FileState state_;
     FileId id_;
 };
+
+// Whether two open files that have identities of their own are one file all the same: on a file
+// system that gives each spelling of a name an identity of its own (FAT through FUSE), the same
+// folder and the same name when case is folded, where the folder lists only one of the
+// spellings. Always false on Windows, where a file's identity is the file's whatever the
+// spelling.
+bool OneFileBySpelling(const InputFile& a, const InputFile& b);
 
 class NewFile;
 
@@ -94,6 +116,10 @@ public:
     // Whether the file of that name in this folder is `file` by another spelling: the same
     // folder and name, folded, in a folder that folds case.
     bool NamesFile(const std::string& name, const InputFile& file) const;
+    // Removes the hidden files that runs of this program killed before they could remove them
+    // (named `.quillmarrow-PID-N.part`, or `.qmPID-N`): those whose process PID is gone and
+    // that no process holds a lock on (each run locks its hidden files while it has them).
+    void RemoveLeftovers() const;
 
 private:
     friend class NewFile;
@@ -140,7 +166,7 @@ public:
         written_ = sentToDisk_ = 0;
     }
 
-    enum class Naming { Named, Replaced, Refused, Kept };
+    enum class Naming { Named, Replaced, Refused, Kept, Gone, Changed };
     // Gives the file its name in the folder and closes it. When a file of that name exists,
     // mayReplace(its id) decides: Replaced (its id in `replaced`) or Refused (this file is
     // discarded). With keepExisting, an existing file is never replaced: the name is given
@@ -153,6 +179,15 @@ public:
     Naming NameAs(const std::filesystem::path& fileName, bool keepExisting,
                   const std::function<bool(const FileId&)>& mayReplace, FileId& replaced,
                   std::error_code& ec);
+    // For the new file of an edited archive: takes the place of `old` (read as `state`) under
+    // fileName. The name changes hands in one step that gives back the file that had it (an
+    // exchange, where the system has one); when that is not `old` as it was read (the same
+    // file, size and modification time) the two are swapped back: Refused, or Changed when it
+    // is `old` with other contents. Gone when no file has the name: nothing is made under it.
+    // Where the system cannot exchange names, the file is looked at just before the rename.
+    // Replaced when done; this file is discarded otherwise.
+    Naming TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
+                       const FileState& state, std::error_code& ec);
     // Closes and removes the file.
     void Discard() noexcept;
 
@@ -165,12 +200,17 @@ private:
 #ifdef _WIN32
     void* handle_ = nullptr;
     std::wstring folder_, temp_;
+    // Clears the mark that removes the file when it is closed, and closes it; false (ec set, the
+    // file discarded) on a failure.
+    bool CloseToName(std::error_code& ec);
 #else
     int fd_ = -1;
     int dir_ = -1;
     std::string temp_;  // the temporary name, when the file has one
     std::string named_; // the final name, for a file created under it and not yet closed
     void Wrote(std::uint64_t n);
+    // Links a file without a name under a temporary one; false (errno set) when it cannot.
+    bool TakeTemporaryName();
 #endif
     bool syncAsWritten_ = false;
     std::uint64_t written_ = 0, sentToDisk_ = 0;
@@ -178,9 +218,10 @@ private:
 };
 
 // The steps that make a new archive lasting, told to an observer as they happen so that tests
-// can check their order: its data is on the disk (Sync), then it takes its name (NameAs, when
-// named). None is told unless an observer is set; one at a time.
-enum class Step { Synced, Named };
+// can check their order: its data is on the disk (Sync), it is about to take its name (NameAs,
+// TakePlaceOf: Naming, also when that then fails), then it has the name (Named). None is told
+// unless an observer is set; one at a time.
+enum class Step { Synced, Naming, Named };
 void ObserveSteps(void (*observer)(Step));
 void Observed(Step step);
 

@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -35,6 +38,11 @@ FileId IdOf(const struct stat& st) {
 
 std::int64_t Nanoseconds(const struct timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileState StateOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
+            Nanoseconds(st.st_ctim)};
 }
 
 bool IdentifyAt(int folder, const std::string& name, FileId& id, std::int64_t since) {
@@ -178,9 +186,58 @@ std::string PathOf(int fd) {
 #endif
 }
 
+// Hidden files get names that say whose they are: PREFIX, the process ID, "-", a counter (and
+// a suffix).
+constexpr const char* PartPrefix = ".quillmarrow-";
+constexpr const char* PartSuffix = ".part";
+constexpr const char* LinkPrefix = ".qm";
+
 std::string TemporaryName(const char* prefix) {
     static std::atomic<unsigned> counter{0};
     return prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// The process ID in a name that TemporaryName made, or 0 for any other name.
+pid_t TemporaryNamePid(std::string_view name) {
+    for (const auto& [prefix, suffix] :
+         {std::pair{std::string_view(PartPrefix), std::string_view(PartSuffix)},
+          std::pair{std::string_view(LinkPrefix), std::string_view()}}) {
+        if (!name.starts_with(prefix) || !name.ends_with(suffix))
+            continue;
+        const std::string_view rest =
+            name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        const char* const end = rest.data() + rest.size();
+        pid_t pid = 0;
+        unsigned long counter = 0;
+        const auto a = std::from_chars(rest.data(), end, pid);
+        if (a.ec != std::errc() || a.ptr == rest.data() || a.ptr == end || *a.ptr != '-' ||
+            pid <= 0)
+            return 0;
+        const auto b = std::from_chars(a.ptr + 1, end, counter);
+        return b.ec == std::errc() && b.ptr == end && b.ptr != a.ptr + 1 ? pid : 0;
+    }
+    return 0;
+}
+
+// Links a file without a name (O_TMPFILE) under a name in the folder. Linking by the descriptor
+// itself needs a privilege; /proc/self/fd does the same for anyone.
+bool LinkUnnamed(int fd, int folder, const char* as) {
+#ifndef AT_EMPTY_PATH
+    (void)fd, (void)folder, (void)as;
+    errno = ENOSYS; // every file has a name here
+    return false;
+#else
+    static std::atomic<bool> emptyPathWorks{true};
+    if (emptyPathWorks) {
+        if (::linkat(fd, "", folder, as, AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM)
+            return false;
+        emptyPathWorks = false;
+    }
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, proc.c_str(), folder, as, AT_SYMLINK_FOLLOW) == 0;
+#endif
 }
 
 bool WriteAll(int fd, const char* data, std::size_t n, std::error_code& ec) {
@@ -254,7 +311,7 @@ std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, Op
     }
     std::unique_ptr<InputFile> file(new InputFile);
     file->fd_ = fd;
-    file->size_ = static_cast<std::uint64_t>(st.st_size);
+    file->state_ = StateOf(st);
     file->id_ = IdOf(st);
     return file;
 }
@@ -284,11 +341,31 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
     return done;
 }
 
-std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
+FileState InputFile::StateNow(std::error_code& ec) const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         ec = LastError();
-    return static_cast<std::uint64_t>(st.st_size);
+    return StateOf(st);
+}
+
+bool OneFileBySpelling(const InputFile& a, const InputFile& b) {
+    if (a.Id().Device != b.Id().Device)
+        return false;
+    const std::string at = PathOf(a.fd_), other = PathOf(b.fd_);
+    const std::size_t slash = at.rfind('/');
+    if (at.empty() || at == other || slash == std::string::npos || FoldCase(at) != FoldCase(other))
+        return false;
+    // A folder that keeps both spellings as names of their own holds two files.
+    const std::string folder = at.substr(0, std::max<std::size_t>(slash, 1));
+    const std::string name = FoldCase(at.substr(slash + 1));
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    int spellings = 0;
+    while (const dirent* e = ::readdir(dir))
+        spellings += FoldCase(std::string(e->d_name)) == name;
+    ::closedir(dir);
+    return spellings == 1;
 }
 
 // --- OutputFolder
@@ -349,6 +426,8 @@ void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
         file.fd_ = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd_ >= 0) {
             change.Register(fd_, name);
+            ::flock(file.fd_,
+                    LOCK_EX | LOCK_NB); // this run's while it is open: see RemoveLeftovers
             if (foldsCase_ < 0) { // only a folder that folds case knows the name in upper case
                 struct stat st {};
                 foldsCase_ = ::fstatat(fd_, Upper(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -381,6 +460,36 @@ bool OutputFolder::NamesFile(const std::string& name, const InputFile& file) con
     return slash != std::string::npos && !here.empty() &&
            FoldCase(at.substr(0, std::max<std::size_t>(slash, 1))) == FoldCase(here) &&
            FoldCase(at.substr(slash + 1)) == FoldCase(name);
+}
+
+void OutputFolder::RemoveLeftovers() const {
+    const int listed = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const pid_t pid = TemporaryNamePid(e->d_name);
+        // A process of that ID that lives (or that this one may not signal) may be the run.
+        if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        const int fd =
+            ::openat(fd_, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Removed only while locked here, and only the file that was locked.
+        struct stat locked {
+        }, named{};
+        if (::fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(fd_, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            IdOf(named) == IdOf(locked))
+            ::unlinkat(fd_, e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::error_code& ec) const {
@@ -473,6 +582,7 @@ void NewFile::Sync(std::error_code& ec) {
 NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
                                 const std::function<bool(const FileId&)>& mayReplace,
                                 FileId& replaced, std::error_code& ec) {
+    Observed(Step::Naming);
     const Naming naming = Name(fileName.native(), keepExisting, mayReplace, replaced, ec);
     if (naming == Naming::Named || naming == Naming::Replaced)
         Observed(Step::Named);
@@ -529,22 +639,8 @@ NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
         return naming;
     }
 
-#ifdef O_TMPFILE
-    // An unnamed file: link it under the name when the name is free. Linking by the
-    // descriptor itself needs a privilege; /proc/self/fd does the same for anyone.
-    static std::atomic<bool> emptyPathWorks{true};
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
-    const auto link = [&](const char* as) {
-        if (emptyPathWorks) {
-            if (::linkat(fd_, "", dir_, as, AT_EMPTY_PATH) == 0)
-                return true;
-            if (errno != ENOENT && errno != EPERM)
-                return false;
-            emptyPathWorks = false;
-        }
-        return ::linkat(AT_FDCWD, proc.c_str(), dir_, as, AT_SYMLINK_FOLLOW) == 0;
-    };
-    if (link(name.c_str())) {
+    // An unnamed file: link it under the name when the name is free.
+    if (LinkUnnamed(fd_, dir_, name.c_str())) {
         Discard();
         return Naming::Named;
     }
@@ -560,25 +656,96 @@ NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
     }
     // The name is taken: link under a short temporary name, then rename over it, so the old
     // file keeps its bytes until the new one replaces it whole.
-    for (int attempt = 0;; ++attempt) {
-        std::string temp = TemporaryName(".qm");
-        PartialFileChange change;
-        if (link(temp.c_str())) {
-            change.Register(dir_, temp);
-            temp_ = std::move(temp);
-            break;
-        }
-        if (errno != EEXIST || attempt == 100)
-            return failed(errno);
-    }
-    if (!RenameRegistered(dir_, temp_, name))
+    if (!TakeTemporaryName() || !RenameRegistered(dir_, temp_, name))
         return failed(errno);
     temp_.clear();
     Discard();
     return Naming::Replaced;
-#else
-    return failed(ENOSYS);
+}
+
+bool NewFile::TakeTemporaryName() {
+    // Locked before it has the name, so that the name is never this run's unlocked.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
+    for (int attempt = 0;; ++attempt) {
+        std::string temp = TemporaryName(LinkPrefix);
+        PartialFileChange change;
+        if (LinkUnnamed(fd_, dir_, temp.c_str())) {
+            change.Register(dir_, temp);
+            temp_ = std::move(temp);
+            return true;
+        }
+        if (errno != EEXIST || attempt == 100)
+            return false;
+    }
+}
+
+NewFile::Naming NewFile::TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
+                                     const FileState& state, std::error_code& ec) {
+    const std::string& name = fileName.native();
+    const auto failed = [&](int code) {
+        ec = {code, std::generic_category()};
+        Discard();
+        return Naming::Refused;
+    };
+    struct stat own {};
+    if (!named_.empty() || ::fstat(fd_, &own) != 0)
+        return failed(named_.empty() ? errno : EINVAL);
+    if (temp_.empty() && !TakeTemporaryName())
+        return failed(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0)
+        return failed(errno);
+    // The file at `path` as the edit read `old`: the same file, its data unchanged (a rename
+    // moves its change time, never its size or modification time).
+    const auto asRead = [&](const char* path, struct stat& st) {
+        return ::fstatat(dir_, path, &st, AT_SYMLINK_NOFOLLOW) == 0 && IdOf(st) == old &&
+               !StateOf(st).DataDiffers(state);
+    };
+    // What has the temporary name is known at every step, to a signal handler too: it waits.
+    PartialFileChange change;
+    const auto done = [&](Naming naming, int error = 0) {
+        if (!temp_.empty())
+            ::unlinkat(dir_, temp_.c_str(), 0);
+        temp_.clear();
+        change.Forget();
+        if (error)
+            ec = {error, std::generic_category()};
+        else if (naming == Naming::Replaced)
+            Observed(Step::Named);
+        return error ? Naming::Refused : naming;
+    };
+    Observed(Step::Naming);
+    struct stat back {};
+#ifdef RENAME_EXCHANGE
+    if (::renameat2(dir_, temp_.c_str(), dir_, name.c_str(), RENAME_EXCHANGE) == 0) {
+        // The temporary name now has what had the name: removed when it is the file read.
+        if (asRead(temp_.c_str(), back))
+            return done(Naming::Replaced);
+        // Another file, or this one changed: it gets its name back, and the new archive is
+        // removed only when it is the file that comes back.
+        struct stat ours {};
+        if (::renameat2(dir_, temp_.c_str(), dir_, name.c_str(), RENAME_EXCHANGE) != 0 ||
+            ::fstatat(dir_, temp_.c_str(), &ours, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !(IdOf(ours) == IdOf(own)))
+            temp_.clear();
+        return done(IdOf(back) == old ? Naming::Changed : Naming::Refused);
+    }
+    if (errno == ENOENT)
+        return done(Naming::Gone);
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return done(Naming::Refused, errno);
 #endif
+    // No exchange here (FAT through FUSE, say): look, then rename; a file moved over the name
+    // in between would be replaced, as such a system offers nothing closer.
+    if (::fstatat(dir_, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? done(Naming::Gone) : done(Naming::Refused, errno);
+    if (!asRead(name.c_str(), back))
+        return done(IdOf(back) == old ? Naming::Changed : Naming::Refused);
+    if (::renameat(dir_, temp_.c_str(), dir_, name.c_str()) != 0)
+        return done(Naming::Refused, errno);
+    temp_.clear();
+    return done(Naming::Replaced);
 }
 
 void NewFile::Discard() noexcept {

@@ -43,16 +43,72 @@ std::int64_t Ticks(const FILETIME& t) {
     return static_cast<std::int64_t>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
 }
 
-bool IdOf(HANDLE h, FileId& id, std::uint64_t* size = nullptr, std::int64_t since = 0) {
+bool IdOf(HANDLE h, FileId& id, FileState* state = nullptr, std::int64_t since = 0) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info))
         return false;
     id.Device = info.dwVolumeSerialNumber;
     id.Inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     id.Recent = std::max(Ticks(info.ftCreationTime), Ticks(info.ftLastWriteTime)) >= since;
-    if (size)
-        *size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    if (state) {
+        state->Size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        state->Modified = Ticks(info.ftLastWriteTime);
+        // The change time, which every write moves (and a rename); the write time where the
+        // file system keeps none.
+        FILE_BASIC_INFO basic{};
+        state->Changed = ::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)
+                             ? basic.ChangeTime.QuadPart
+                             : state->Modified;
+    }
     return true;
+}
+
+// The identity and state of the file or link (not followed) at a path; false when there is none.
+bool StateAt(const std::wstring& path, FileId& id, FileState& state) {
+    HANDLE h = ::CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = IdOf(h, id, &state);
+    ::CloseHandle(h);
+    return known;
+}
+
+// A hidden name in the folder for a file of this run: the process ID and a counter say whose.
+std::wstring TemporaryPath(const std::wstring& folder) {
+    static std::atomic<unsigned> counter{0};
+    return folder + L".quillmarrow-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(counter++) + L".part";
+}
+
+// The process ID in a name that TemporaryPath made, or 0 for any other name.
+DWORD TemporaryNamePid(const std::wstring& name) {
+    const std::wstring prefix = L".quillmarrow-", suffix = L".part";
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix))
+        return 0;
+    const std::wstring rest =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::size_t dash = rest.find(L'-');
+    const auto digits = [](const std::wstring& t) {
+        return !t.empty() && t.size() <= 10 &&
+               t.find_first_not_of(L"0123456789") == std::wstring::npos;
+    };
+    if (dash == std::wstring::npos || !digits(rest.substr(0, dash)) ||
+        !digits(rest.substr(dash + 1)))
+        return 0;
+    return static_cast<DWORD>(std::wcstoul(rest.substr(0, dash).c_str(), nullptr, 10));
+}
+
+bool ProcessLives(DWORD pid) {
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return ::GetLastError() != ERROR_INVALID_PARAMETER; // a process this one may not see
+    DWORD code = 0;
+    const bool lives = !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return lives;
 }
 
 // The identity of the file or link (not followed) at a path; false when there is none.
@@ -178,9 +234,13 @@ std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, Op
     if (::GetFileType(h) != FILE_TYPE_DISK)
         return fail(OpenError::Kind::NotRegularFile,
                     std::make_error_code(std::errc::invalid_argument));
-    if (!IdOf(h, file->id_, &file->size_))
+    if (!IdOf(h, file->id_, &file->state_))
         return fail(OpenError::Kind::Unreadable, LastError());
     return file;
+}
+
+bool OneFileBySpelling(const InputFile&, const InputFile&) {
+    return false; // a file's identity here is the file's, whichever spelling opened it
 }
 
 InputFile::~InputFile() {
@@ -212,11 +272,12 @@ std::size_t InputFile::ReadAt(char* buffer, std::size_t n, std::uint64_t pos,
     return done;
 }
 
-std::uint64_t InputFile::SizeNow(std::error_code& ec) const {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(handle_, &size))
+FileState InputFile::StateNow(std::error_code& ec) const {
+    FileId id;
+    FileState now;
+    if (!IdOf(handle_, id, &now))
         ec = LastError();
-    return static_cast<std::uint64_t>(size.QuadPart);
+    return now;
 }
 
 // --- OutputFolder
@@ -265,13 +326,11 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
 }
 
 void OutputFolder::Create(NewFile& file, std::error_code& ec) const {
-    static std::atomic<unsigned> counter{0};
     file.Discard();
     file.folder_ = path_;
     file.folderOpenedAt_ = openedAt_;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring temp = path_ + L".quillmarrow-" + std::to_wstring(::GetCurrentProcessId()) +
-                            L"-" + std::to_wstring(counter++) + L".part";
+        std::wstring temp = TemporaryPath(path_);
         RegisterPartialFile(temp);
         // Shared for deletion, so that RemovePartialFile can remove it while it is open.
         HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
@@ -304,6 +363,27 @@ bool OutputFolder::NamesFile(const std::string&, const InputFile&) const {
     return false;
 }
 
+void OutputFolder::RemoveLeftovers() const {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((path_ + L".quillmarrow-*.part").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const DWORD pid = TemporaryNamePid(found.cFileName);
+        if (pid == 0 || pid == ::GetCurrentProcessId() || ProcessLives(pid))
+            continue;
+        // Opened so only when no process has it open to write (a run writing it has): then
+        // removed through this handle, which is the file that was looked at.
+        HANDLE h = ::CreateFileW((path_ + found.cFileName).c_str(), DELETE, FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            continue;
+        SetDeleteOnClose(h, true);
+        ::CloseHandle(h);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
 bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) const {
     return false; // every file goes through a temporary name here
 }
@@ -332,9 +412,7 @@ NewFile::Naming NewFile::Name(const std::string& name, bool keepExisting,
     return NameAs(FromAnsi(name), keepExisting, mayReplace, replaced, ec);
 }
 
-NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
-                                const std::function<bool(const FileId&)>& mayReplace,
-                                FileId& replaced, std::error_code& ec) {
+bool NewFile::CloseToName(std::error_code& ec) {
     std::error_code failed;
     if (!SetDeleteOnClose(handle_, false))
         failed = LastError(); // closing it then removes it
@@ -344,8 +422,68 @@ NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keep
     if (failed) {
         ec = failed;
         Discard();
+    }
+    return !failed;
+}
+
+NewFile::Naming NewFile::TakePlaceOf(const std::filesystem::path& fileName, const FileId& old,
+                                     const FileState& state, std::error_code& ec) {
+    FileId own;
+    if (!IdOf(handle_, own)) {
+        ec = LastError();
+        Discard();
         return Naming::Refused;
     }
+    if (!CloseToName(ec))
+        return Naming::Refused;
+    const std::wstring target = folder_ + fileName.native(), back = TemporaryPath(folder_);
+    const auto asRead = [&](const std::wstring& path, FileId& id) {
+        FileState now;
+        return StateAt(path, id, now) && id == old && !now.DataDiffers(state);
+    };
+    // The system replaces a file by renaming it aside (to `back`) and this one into its place:
+    // what comes back is then looked at, and when it is not the file read, the two are swapped
+    // back.
+    Observed(Step::Naming);
+    if (!::ReplaceFileW(target.c_str(), temp_.c_str(), back.c_str(),
+                        REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                        nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) // aside already: it gets its name back
+            ::MoveFileExW(back.c_str(), target.c_str(), 0);
+        Discard();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return Naming::Gone;
+        ec = {static_cast<int>(error), std::system_category()};
+        return Naming::Refused;
+    }
+    ForgetPartialFile();
+    FileId came;
+    if (asRead(back, came)) {
+        ::DeleteFileW(back.c_str());
+        temp_.clear();
+        Observed(Step::Named);
+        return Naming::Replaced;
+    }
+    // The new archive goes back to its hidden name, and is removed only when it is the file
+    // found there.
+    FileId ours;
+    FileState unused;
+    if (::ReplaceFileW(target.c_str(), back.c_str(), temp_.c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                       nullptr) &&
+        StateAt(temp_, ours, unused) && ours == own)
+        ::DeleteFileW(temp_.c_str());
+    temp_.clear();
+    return came == old ? Naming::Changed : Naming::Refused;
+}
+
+NewFile::Naming NewFile::NameAs(const std::filesystem::path& fileName, bool keepExisting,
+                                const std::function<bool(const FileId&)>& mayReplace,
+                                FileId& replaced, std::error_code& ec) {
+    if (!CloseToName(ec))
+        return Naming::Refused;
+    Observed(Step::Naming);
     const std::wstring target = folder_ + fileName.native();
     if (keepExisting) {
         // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.

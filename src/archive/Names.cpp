@@ -61,11 +61,14 @@ std::string Describe(NameProblem problem) {
 NameProblem UnsafeName(const std::string& name, bool windowsRules) {
     if (name.empty())
         return NameProblem::Empty;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\')
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte == '/' || byte == '\\')
             return NameProblem::PathSeparator;
-        if (byte < 32 || byte == 127)
+        // C0, DEL, and C1 (U+0080 to U+009F) as UTF-8 writes it: C2 80 to C2 9F.
+        const bool c1 = byte == 0xC2 && i + 1 < name.size() &&
+                        (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80;
+        if (byte < 32 || byte == 127 || c1)
             return NameProblem::ControlCharacter;
     }
     if (!windowsRules)

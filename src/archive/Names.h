@@ -33,7 +33,7 @@ enum class NameProblem {
     TooLong,               // more than 12 bytes (stored names only)
     EndsDirectory,         // starts with NUL, '.', '/' or a digit (stored names only)
     PathSeparator,         // '/' or '\' anywhere
-    ControlCharacter,      // below 32, or 127
+    ControlCharacter,      // below 32, 127, or U+0080 to U+009F in UTF-8 (C2 80 to C2 9F)
     WindowsCharacter,      // one of <>:"|?* (Windows' rules)
     EndsInSpaceOrFullStop, // (Windows' rules)
     WindowsDevice,         // CON, COM1, LPT1 ... with any extension (Windows' rules)

@@ -52,6 +52,8 @@ EntrySelection Selection(const Operands& entries, const Flags& flags);
 // Resolves the ENTRY operands against the archive; each that matches nothing is one message.
 // 1 when there was one, 0 otherwise.
 int Resolve(const archive::Archive& archive, EntrySelection& selection, std::error_code& ec);
+// An ENTRY given by name that matched when resolved and matches nothing now: one message.
+void ChangedSinceListed(const std::string& entry);
 // A name as it is written, for --verbose.
 void Verbose(const Flags& flags, std::string_view name);
 // Extracts the selected entries into folder, printing each problem as it is found: nothing is

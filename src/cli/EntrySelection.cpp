@@ -26,20 +26,19 @@ std::int64_t ParsePosition(const std::string& entry) {
 EntrySelection::EntrySelection(const std::vector<std::string>& operands,
                                const std::vector<std::string>& entries, SelectionRules rules)
     : rules_(std::move(rules)) {
-    for (std::string& pattern : rules_.Excludes)
-        pattern = Folded(pattern);
     for (std::size_t i = 0; i < operands.size(); ++i) {
-        Operand o{Operand::Kind::Name, operands[i], Folded(entries[i])};
+        Operand o{Operand::Kind::Name, operands[i], entries[i]};
         if (!operands[i].empty() && operands[i][0] >= '0' && operands[i][0] <= '9') {
             o.What = Operand::Kind::Position;
             o.Position = ParsePosition(operands[i]);
             numbered_[o.Position];
         } else {
             anyName_ = true;
+            // A pattern folds case as it matches, so that a class takes bytes as they are.
             if (archive::IsPattern(o.Bytes))
                 o.What = Operand::Kind::Pattern;
             else
-                names_.insert(o.Bytes);
+                names_.insert(o.Bytes = Folded(o.Bytes));
         }
         operands_.push_back(std::move(o));
     }
@@ -49,33 +48,35 @@ std::string EntrySelection::Folded(std::string_view name) const {
     return rules_.IgnoreCase ? archive::FoldCase(std::string(name)) : std::string(name);
 }
 
-bool EntrySelection::NameMatches(const Operand& o, std::string_view folded) const {
-    return o.What == Operand::Kind::Pattern ? archive::MatchesPattern(o.Bytes, folded)
-                                            : o.What == Operand::Kind::Name && o.Bytes == folded;
+bool EntrySelection::NameMatches(const Operand& o, std::string_view name,
+                                 std::string_view folded) const {
+    return o.What == Operand::Kind::Pattern
+               ? archive::MatchesPattern(o.Bytes, name, rules_.IgnoreCase)
+               : o.What == Operand::Kind::Name && o.Bytes == folded;
 }
 
 bool EntrySelection::Picks(std::size_t i, std::int64_t k, std::string_view name) const {
     const Operand& o = operands_[i];
-    return o.What == Operand::Kind::Position ? o.Position == k : NameMatches(o, Folded(name));
+    return o.What == Operand::Kind::Position ? o.Position == k : NameMatches(o, name, Folded(name));
 }
 
 bool EntrySelection::Excluded(std::string_view name) const {
-    const std::string folded = Folded(name);
     return std::any_of(rules_.Excludes.begin(), rules_.Excludes.end(), [&](const auto& pattern) {
-        return archive::MatchesPattern(pattern, folded);
+        return archive::MatchesPattern(pattern, name, rules_.IgnoreCase);
     });
 }
 
 bool EntrySelection::Selects(std::int64_t k, std::string_view name) const {
     if (Excluded(name))
         return false;
-    return Every() || numbered_.contains(k) || SelectsByName(Folded(name));
+    return Every() || numbered_.contains(k) || SelectsByName(name);
 }
 
-bool EntrySelection::SelectsByName(std::string_view folded) const {
+bool EntrySelection::SelectsByName(std::string_view name) const {
+    const std::string folded = Folded(name);
     return names_.contains(folded) ||
            std::any_of(operands_.begin(), operands_.end(), [&](const Operand& o) {
-               return o.What == Operand::Kind::Pattern && NameMatches(o, folded);
+               return o.What == Operand::Kind::Pattern && NameMatches(o, name, folded);
            });
 }
 
@@ -93,7 +94,7 @@ void EntrySelection::Resolve(const archive::Archive& archive, std::error_code& e
                 found.insert(folded);
             for (Operand& o : operands_)
                 if (!o.Matched && o.What == Operand::Kind::Pattern)
-                    o.Matched = NameMatches(o, folded);
+                    o.Matched = NameMatches(o, e.Name, folded);
             return true;
         },
         ec));
@@ -126,7 +127,7 @@ archive::NameFilter EntrySelection::ByName() const {
         return {};
     // Positions are handed over on their own; the filter need not know them.
     return [this](std::string_view name) {
-        return !Excluded(name) && (Every() || SelectsByName(Folded(name)));
+        return !Excluded(name) && (Every() || SelectsByName(name));
     };
 }
 

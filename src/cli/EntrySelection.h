@@ -53,6 +53,12 @@ public:
     std::vector<std::string> Unmatched() const;
     // The position of operand i, or -1 when it is a name or a pattern.
     std::int64_t Position(std::size_t i) const { return operands_[i].Position; }
+    // Operand i is a name or a pattern that matched an entry when resolved.
+    bool MatchedByName(std::size_t i) const {
+        return operands_[i].What != Operand::Kind::Position && operands_[i].Matched;
+    }
+    // Operand i as given.
+    const std::string& Given(std::size_t i) const { return operands_[i].Given; }
 
     // For archive::ExtractEntries, after Resolve: the positions given (ascending, each once,
     // excluded ones dropped), the names found there, and the filter for names and patterns.
@@ -64,13 +70,13 @@ public:
 private:
     struct Operand {
         enum class Kind { Position, Name, Pattern } What;
-        std::string Given, Bytes; // Bytes in lower case when case is ignored
+        std::string Given, Bytes; // a name's Bytes in lower case when case is ignored
         std::int64_t Position = -1;
         bool Matched = false;
     };
     std::string Folded(std::string_view name) const;
-    bool NameMatches(const Operand& o, std::string_view folded) const;
-    bool SelectsByName(std::string_view folded) const; // a name or pattern operand picks it
+    bool NameMatches(const Operand& o, std::string_view name, std::string_view folded) const;
+    bool SelectsByName(std::string_view name) const; // a name or pattern operand picks it
 
     std::vector<Operand> operands_;
     SelectionRules rules_;

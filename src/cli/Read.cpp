@@ -41,6 +41,12 @@ int Resolve(const archive::Archive& archive, EntrySelection& selection, std::err
     return unmatched.empty() ? 0 : 1;
 }
 
+void ChangedSinceListed(const std::string& entry) {
+    archive::EntryResult changed;
+    changed.Result = archive::EntryResult::Kind::ArchiveChanged;
+    Complain(entry, archive::Describe(changed));
+}
+
 void Verbose(const Flags& flags, std::string_view name) {
     if (flags.Verbose)
         Print(stderr, archive::Escaped(name) + "\n");
@@ -60,10 +66,34 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
             Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : e.Name,
                      archive::Describe(e));
     };
+    // The name and pattern operands that match an entry as the directory is walked again: one
+    // that matched when resolved and matches nothing now went with a change of the archive.
+    std::vector<bool> found(selection.Size());
+    std::size_t unfound = 0;
+    for (std::size_t i = 0; i < selection.Size(); ++i)
+        unfound += selection.MatchedByName(i);
+    archive::NameFilter byName = selection.ByName();
+    if (byName && unfound > 0)
+        byName = [&, filter = std::move(byName)](std::string_view name) {
+            for (std::size_t i = 0; unfound > 0 && i < found.size(); ++i)
+                if (!found[i] && selection.MatchedByName(i) && selection.Picks(i, -1, name)) {
+                    found[i] = true;
+                    --unfound;
+                }
+            return filter(name);
+        };
     archive::RemovePartialFileOnSignals();
-    return archive::ExtractEntries(
-        archive, folder, selection.Positions(), selection.ByName(),
+    archive::ExtractReport report = archive::ExtractEntries(
+        archive, folder, selection.Positions(), byName,
         selection.Every() ? static_cast<int>(archive::MaxRecords) : selection.Count(), extract);
+    if (report.FolderError || report.ArchiveError || unfound == 0)
+        return report;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        if (!found[i] && selection.MatchedByName(i)) {
+            ++report.Problems;
+            ChangedSinceListed(selection.Given(i));
+        }
+    return report;
 }
 
 } // namespace cli

@@ -338,8 +338,11 @@ private slots:
         options.ListedNames = names;
         const auto report = extract({0, 1, 2}, 3, options);
         Outcomes got;
-        for (const auto& e : report.Entries)
+        for (const auto& e : report.Entries) {
             got << e.Result;
+            // A changed record is named as it was listed, the name the user chose.
+            QCOMPARE(e.Name, listed[e.Position].toStdString());
+        }
         QCOMPARE(got, outcomes);
         QCOMPARE(outputFiles(), files);
     }
@@ -743,6 +746,10 @@ private slots:
         QTest::newRow("question mark") << QByteArray("A?") << true << false;
         QTest::newRow("slash everywhere") << QByteArray("a/b") << false << false;
         QTest::newRow("line feed everywhere") << QByteArray("a\nb") << false << false;
+        QTest::newRow("C1 control U+009B in UTF-8") << QByteArray("b\xc2\x9b") << false << false;
+        QTest::newRow("C1 control U+0080 in UTF-8") << QByteArray("\xc2\x80") << true << false;
+        QTest::newRow("U+00A0 is no control") << QByteArray("a\xc2\xa0") << false << true;
+        QTest::newRow("a lone byte 9B is no UTF-8 control") << QByteArray("a\x9b") << false << true;
     }
     void unsafeNames() {
         QFETCH(QByteArray, name);

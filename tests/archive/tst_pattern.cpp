@@ -57,6 +57,21 @@ private slots:
         row("folded case", "*.txt", "A.TXT", true, true);
         row("folded case in a set", "[A-C].TXT", "b.txt", true, true);
         row("folding leaves other bytes", "\xe9", "\xc9", false, true);
+        row("[:alpha:] is a letter", "[[:alpha:]]*", "Hello", true);
+        row("[:alpha:] is no digit", "[[:alpha:]]*", "1st", false);
+        row("[:digit:]", "FILE[[:digit:]]", "FILE7", true);
+        row("[:punct:] holds the underscore", "[[:punct:]]", "_", true);
+        row("[:cntrl:] holds DEL", "[[:cntrl:]]", "\x7f", true);
+        row("no class holds a byte past ASCII", "[[:alpha:][:punct:][:graph:]]", "\xe9", false);
+        row("two classes in one set", "[[:digit:][:upper:]]", "Q", true);
+        row("a negated class", "[![:digit:]]", "5", false);
+        row("a class as a range's end is no class", "[a-[:digit:]]", "b", false);
+        row("an unknown class matches nothing", "[[:foo:]]", "f", false);
+        row("an unknown class, negated, matches nothing", "[![:foo:]]", "f", false);
+        row("a name in capitals is bytes of the set", "[[:Alpha:]]", "A]", true);
+        row("an unclosed set after a class: [ is itself", "[[:alpha:]", "[a", true);
+        row("folded case leaves classes: upper stays upper", "[[:upper:]]", "A", true, true);
+        row("folded case leaves classes: lower is not upper", "[[:upper:]]", "a", false, true);
         row("the empty pattern", "", "", true);
         row("* against the empty name", "*", "", true);
     }

@@ -8,16 +8,34 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
+#include <functional>
 #include <stop_token>
+#include <thread>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#endif
 
 using Entries = QList<QPair<QByteArray, QByteArray>>; // name, data
 Q_DECLARE_METATYPE(Entries)
+using testfiles::Files;
+Q_DECLARE_METATYPE(Files)
 
 namespace {
+
+#ifdef Q_OS_WIN
+constexpr bool OnWindows = true;
+#else
+constexpr bool OnWindows = false;
+#endif
 
 // "ENTRY: KIND DATA" for each refusal or failure (ENTRY -1: the archive): its kind and the data
 // its message is made of.
@@ -25,11 +43,12 @@ QString Problem(const archive::WriteProblem& p) {
     // The names of WriteProblem::Kind, NameProblem and OpenError::Kind, in their order.
     static const QStringList Kinds = QString("None NameRefused SameName SameNameFolded "
                                              "OutsideArchive InputUnusable IsTheArchive TooLarge "
-                                             "CannotOpen Exists CannotBeEdited NameNotInCodePage "
-                                             "NoEntryNamed ReplacedTwice ChangedBeforeReplace "
-                                             "ChangedBeforeRemove ChangedBeforeRename ReadFailed "
-                                             "WriteFailed ArchiveChanged InputChanged "
-                                             "ArchiveReplaced")
+                                             "CannotOpen Exists LinkToNothing CannotBeEdited "
+                                             "NameNotInCodePage NoEntryNamed ReplacedTwice "
+                                             "ChangedBeforeReplace ChangedBeforeRemove "
+                                             "ChangedBeforeRename ReadFailed WriteFailed "
+                                             "ArchiveChanged InputChanged ArchiveReplaced "
+                                             "ArchiveMoved")
                                          .split(' ');
     static const QStringList Names = QString("None Empty TooLong EndsDirectory PathSeparator "
                                              "ControlCharacter WindowsCharacter "
@@ -43,18 +62,63 @@ QString Problem(const archive::WriteProblem& p) {
     if (p.What == Kind::NameRefused)
         line += " " + Names[int(p.Name)];
     if (p.What == Kind::SameName || p.What == Kind::SameNameFolded)
-        line += " " + QString::number(p.Other);
+        line += QString(" %1 %2%3")
+                    .arg(p.Other)
+                    .arg(p.OtherIsEntry ? "entry " : "", QString::fromStdString(p.Text));
     if (p.What == Kind::InputUnusable || p.What == Kind::CannotOpen)
         line += " " + Opens[int(p.Open.What)];
     return line;
 }
 
-// The new archive's steps to its name, as the file layer took them: "synced", "named".
+// The new archive's steps to its name, as the file layer took them: "synced", "naming",
+// "named". What a row does just before the archive takes its name (another program's step in
+// that moment) goes in atNaming.
 QStringList steps;
+std::function<void()> atNaming;
 void RecordStep(archive::io::Step step) {
-    steps << (step == archive::io::Step::Synced ? "synced" : "named");
+    using Step = archive::io::Step;
+    steps << (step == Step::Synced ? "synced" : step == Step::Naming ? "naming" : "named");
+    if (step == Step::Naming && atNaming)
+        std::exchange(atNaming, {})();
 }
-const QStringList SyncedThenNamed{"synced", "named"};
+const QStringList SyncedThenNamed{"synced", "naming", "named"};
+
+// Waits until a file's change time lies in the past of the clock that stamps file times, which
+// on some systems moves in ticks: a write after that is sure to move it.
+void PastChangeTimeOf(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    for (timespec now{};
+         ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+         std::pair(now.tv_sec, now.tv_nsec) <= std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);)
+        std::this_thread::yield();
+#else
+    Q_UNUSED(path);
+#endif
+}
+
+// Writes the bytes over the start of a file, in place: its size stays.
+void WriteInPlace(const QString& path, const QByteArray& bytes) {
+    PastChangeTimeOf(path);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// The ID of a process that has ended: this program's, asked only to list its tests.
+qint64 DeadProcess() {
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), {"-functions"});
+    const qint64 pid = p.waitForStarted() ? p.processId() : 0;
+    p.waitForFinished();
+    return pid;
+}
+
+// The test archive after another program wrote to it in place: the same size.
+QByteArray Changed() {
+    return testfiles::Archive({{"OLD", "new"}});
+}
 
 QStringList Problems(const archive::WriteReport& report) {
     QStringList lines;
@@ -92,36 +156,98 @@ private slots:
         steps.clear();
         QFile::remove(archivePath());
         QFile::remove(root.filePath("old.dat"));
+        QFile::remove(root.filePath("moved.dat"));
     }
 
-    // A FAT folder through FUSE has neither a rename that refuses to replace nor hard links:
-    // a new archive is still written there, a name taken is refused, and with leave to replace
-    // it, it is replaced; nothing else is left in the folder.
+    // A FAT folder through FUSE has neither a rename that refuses to replace nor hard links, nor
+    // an exchange of names, and it gives each spelling of a name an identity of its own: a new
+    // archive is still written there, a name taken is refused, and with leave to replace it, it is
+    // replaced; an edit replaces the archive; the archive by another spelling is the archive
+    // itself. What a killed run left there goes; nothing else is left in the folder.
     void onFat_data() {
-        QTest::addColumn<bool>("existing");
-        QTest::addColumn<bool>("replaceExisting");
+        QTest::addColumn<QString>("how");   // "new", "create" (the name taken), "force", "edit"
+        QTest::addColumn<QString>("input"); // the entry's file in the FAT folder; "": in/0
         QTest::addColumn<QStringList>("problems");
-        QTest::newRow("a new archive") << false << false << QStringList{};
-        QTest::newRow("a name taken") << true << false << QStringList{"-1: Exists"};
-        QTest::newRow("a name taken, replaced") << true << true << QStringList{};
+        const auto row = [](const char* name, const char* how, const char* input,
+                            const QStringList& problems) {
+            QTest::newRow(name) << QString(how) << QString(input) << problems;
+        };
+        row("a new archive", "new", "", {});
+        row("a name taken", "create", "", {"-1: Exists"});
+        row("a name taken, replaced", "force", "", {});
+        row("an edit", "edit", "", {});
+        row("replaced by itself in other case", "force", "new.dat", {"0: IsTheArchive"});
+        row("edited with itself in other case", "edit", "new.dat", {"1: IsTheArchive"});
     }
     void onFat() {
-        QFETCH(bool, existing);
-        QFETCH(bool, replaceExisting);
+        QFETCH(QString, how);
+        QFETCH(QString, input);
         QFETCH(QStringList, problems);
         const testfiles::FatFolder fat(root.path());
         QUILLMARROW_SKIP_UNLESS_USABLE(fat);
         const QString path = fat.Path() + "/NEW.DAT";
-        if (existing)
-            testfiles::Write(path, "old");
+        const QByteArray old = testfiles::Archive({{"OLD", "old"}});
+        if (how != "new")
+            testfiles::Write(path, old);
+        QStringList left{"NEW.DAT"};
+        left << QString(".quillmarrow-%1-0.part").arg(DeadProcess());
+        testfiles::Write(fat.Path() + "/" + left.last(), "left by a killed run");
+        std::vector<archive::WriteEntry> entries = FromFiles({{"A", "a"}});
+        if (!input.isEmpty())
+            entries[0].File = testfiles::NativePath(fat.Path() + "/" + input);
+        archive::Archive edited;
         archive::WriteOptions options;
-        options.ReplaceExisting = replaceExisting;
-        QCOMPARE(Problems(archive::WriteArchive(testfiles::NativePath(path),
-                                                FromFiles({{"A", "a"}}), options)),
+        options.ReplaceExisting = how == "force";
+        if (how == "edit") {
+            edited = archive::Archive(testfiles::NativePath(path));
+            options.Old = &edited;
+            entries.insert(entries.begin(), {"OLD", {}, 40, 3});
+        }
+        QCOMPARE(Problems(archive::WriteArchive(testfiles::NativePath(path), entries, options)),
                  problems);
-        QCOMPARE(testfiles::Read(path),
-                 problems.isEmpty() ? testfiles::Archive({{"A", "a"}}) : QByteArray("old"));
-        QCOMPARE(QDir(fat.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"NEW.DAT"});
+        const Entries written =
+            how == "edit" ? Entries{{"OLD", "old"}, {"A", "a"}} : Entries{{"A", "a"}};
+        QCOMPARE(testfiles::Read(path), problems.isEmpty() ? testfiles::Archive(written) : old);
+        if (problems.isEmpty())
+            left = QStringList{"NEW.DAT"};
+        left.sort();
+        QCOMPARE(QDir(fat.Path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), left);
+    }
+
+    // The hidden files of killed runs in the archive's folder are removed before a new archive
+    // is written there, when their process is gone and no process holds them locked; nothing
+    // else is.
+    void leftovers_data() {
+        QTest::addColumn<QString>("name"); // %1: a process that has ended
+        QTest::addColumn<bool>("locked");  // by another open file
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("a hidden file of an ended run") << ".quillmarrow-%1-0.part" << false << true;
+        QTest::newRow("the short name of an ended run") << ".qm%1-12" << false << true;
+        QTest::newRow("of a process that lives") << ".quillmarrow-%L-0.part" << false << false;
+        QTest::newRow("locked by a process") << ".quillmarrow-%1-0.part" << true << false;
+        QTest::newRow("not of this form") << ".quillmarrow-%1-x.part" << false << false;
+    }
+    void leftovers() {
+        QFETCH(QString, name);
+        QFETCH(bool, locked);
+        QFETCH(bool, removed);
+        if (name.startsWith(".qm") && OnWindows)
+            QSKIP("every file has a name on Windows: no short names");
+        // A process that lives: init, or on Windows this one.
+        name.replace("%L", OnWindows ? QString::number(QCoreApplication::applicationPid()) : "1");
+        const QString path = root.filePath(name.replace("%1", QString::number(DeadProcess())));
+        testfiles::Write(path, "left");
+        // Held open (on Windows that is what a run does), and locked.
+        QFile holder(path);
+        QVERIFY(!locked || holder.open(QIODevice::ReadOnly));
+#ifdef Q_OS_UNIX
+        QVERIFY(!locked || ::flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
+#endif
+        QVERIFY(archive::WriteArchive(testfiles::NativePath(archivePath()), FromFiles({{"A", "a"}}))
+                    .Written());
+        QCOMPARE(QFileInfo::exists(path), !removed);
+        holder.close();
+        QFile::remove(path);
     }
 
     void names_data() {
@@ -150,12 +276,18 @@ private slots:
         refused("ending in a full stop", "ab.", "NameRefused EndsInSpaceOrFullStop");
         refused("ending in a space", "ab ", "NameRefused EndsInSpaceOrFullStop");
         refused("a device name with an extension", "com1.txt", "NameRefused WindowsDevice");
-        refused("the same name twice", "OK", "SameName 0");
-        refused("the same name in other case", "ok", "SameNameFolded 0");
+        refused("a C1 control in UTF-8 (U+009B)", "b\xc2\x9b", "NameRefused ControlCharacter");
+        refused("a C1 control in UTF-8 (U+0085)", "a\xc2\x85", "NameRefused ControlCharacter");
+        refused("the same name twice", "OK", "SameName 0 OK");
+        refused("the same name in other case", "ok", "SameNameFolded 0 OK");
         QTest::newRow("each refusal reported")
             << Entries{{"", "1"}, {"a/b", "2"}, {"x", "3"}, {"X", "4"}}
             << QStringList{"0: NameRefused Empty", "1: NameRefused PathSeparator",
-                           "3: SameNameFolded 2"};
+                           "3: SameNameFolded 2 x"};
+        QTest::newRow("a no-break space is no control") << Entries{{"a\xc2\xa0"
+                                                                    "b",
+                                                                    "1"}}
+                                                        << QStringList{};
     }
     void names() {
         QFETCH(Entries, entries);
@@ -282,55 +414,99 @@ private slots:
         QCOMPARE(steps, SyncedThenNamed);
     }
 
-    // Something happens while the archive is written (after its first entry): the run fails or
-    // stops, and the old archive stays as it was with nothing else left.
+    // Something happens while the archive is written (after its first entry), or just before it
+    // takes the archive's name: the run fails or stops, the archive keeps what it holds (the
+    // other program's change, not this run's), nothing new appears under its name, and nothing
+    // else is left.
     void interrupted_data() {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("failure"); // "" for a stop
-        const QString changed = "1: InputChanged";
-        QTest::newRow("an input grows") << "grow" << changed;
-        QTest::newRow("an input shrinks") << "shrink" << changed;
-        QTest::newRow("a large input shrinks") << "shrink large" << changed;
-        QTest::newRow("the archive is replaced") << "replace archive"
-                                                 << "-1: ArchiveReplaced";
-        QTest::newRow("stopped") << "stop" << QString();
+        QTest::addColumn<Files>("files");     // the test folder afterwards, besides in/
+        const QByteArray old = testfiles::Archive({{"OLD", "old"}});
+        const Files kept{{"a.dat", old}};
+        const auto row = [](const char* name, const char* what, const char* failure,
+                            const Files& files) {
+            QTest::newRow(name) << QString(what) << QString(failure) << files;
+        };
+        const char* changed = "1: InputChanged";
+        row("an input grows", "grow", changed, kept);
+        row("an input shrinks", "shrink", changed, kept);
+        row("a large input shrinks", "shrink large", changed, kept);
+        row("a large input is written in place", "write input large", changed, kept);
+        row("the archive is written in place", "write archive", "-1: ArchiveChanged",
+            {{"a.dat", Changed()}});
+        row("the archive is replaced", "replace archive", "-1: ArchiveReplaced", kept);
+        row("the archive is moved away", "move archive", "-1: ArchiveMoved", {{"moved.dat", old}});
+        row("the archive is removed", "remove archive", "-1: ArchiveMoved", {});
+        row("stopped", "stop", "", kept);
+        // In the moment between the last look and the rename, where only an exchange of the
+        // names leaves nothing to chance.
+        row("another file moved over the archive as it takes its name",
+            "theirs as it takes its name", "-1: ArchiveReplaced", {{"a.dat", "theirs"}});
+        row("the archive removed as it takes its name", "remove archive as it takes its name",
+            "-1: ArchiveMoved", {});
+        row("the archive written in place as it takes its name",
+            "write archive as it takes its name", "-1: ArchiveChanged", {{"a.dat", Changed()}});
     }
     void interrupted() {
         QFETCH(QString, what);
         QFETCH(QString, failure);
+        QFETCH(Files, files);
+        const bool atNamingTime = what.endsWith("as it takes its name");
 #ifdef _WIN32
-        if (what == "replace archive")
+        if (what.endsWith("archive") && !what.startsWith("write") && !atNamingTime)
             QSKIP("Windows keeps an open file's name until it is closed: nothing can replace it");
 #endif
         const QByteArray old = testfiles::Archive({{"OLD", "old"}});
         testfiles::Write(archivePath(), old);
         archive::Archive archive(testfiles::NativePath(archivePath()));
+        const bool large = what.contains("large");
         std::vector<archive::WriteEntry> entries =
-            FromFiles({{"A", "a"}, {"B", QByteArray(what.contains("large") ? 300000 : 10, 'b')}});
+            FromFiles({{"A", "a"}, {"B", QByteArray(large ? 300000 : 10, 'b')}});
         entries.push_back({"OLD", {}, 40, 3});
         std::stop_source stop;
-        archive::WriteOptions options;
-        options.Old = &archive;
-        options.Stop = stop.get_token();
-        options.OnProgress = [&](const archive::WriteProgress& p) {
-            if (p.EntriesDone != 1)
+        const QString input = root.filePath("in/1");
+        auto act = [&, done = false]() mutable {
+            if (std::exchange(done, true))
                 return;
-            const QString input = root.filePath("in/1");
             if (what == "grow")
                 testfiles::Write(input, QByteArray(11, 'b'));
             else if (what.startsWith("shrink"))
                 QFile::resize(input, 5);
-            else if (what == "stop")
-                stop.request_stop();
-            else
+            else if (what.startsWith("write input"))
+                WriteInPlace(input, QByteArray(300000, 'c'));
+            else if (what.startsWith("write archive"))
+                WriteInPlace(archivePath(), Changed());
+            else if (what == "replace archive")
                 QFile::remove(archivePath()), testfiles::Write(archivePath(), old);
+            else if (what.startsWith("move archive"))
+                QFile::rename(archivePath(), root.filePath("moved.dat"));
+            else if (what.startsWith("remove archive"))
+                QFile::remove(archivePath());
+            else if (what.startsWith("theirs"))
+                testfiles::Write(root.filePath("theirs.dat"), "theirs"),
+                    std::filesystem::rename(testfiles::NativePath(root.filePath("theirs.dat")),
+                                            testfiles::NativePath(archivePath()));
+            else
+                stop.request_stop();
         };
+        archive::WriteOptions options;
+        options.Old = &archive;
+        options.Stop = stop.get_token();
+        if (atNamingTime)
+            atNaming = act;
+        else
+            options.OnProgress = [&](const archive::WriteProgress& p) {
+                if (p.EntriesDone == 1)
+                    act();
+            };
         const archive::WriteReport report =
             archive::WriteArchive(testfiles::NativePath(archivePath()), entries, options);
+        atNaming = {};
         QCOMPARE(Problems(report), failure.isEmpty() ? QStringList{} : QStringList{failure});
         QCOMPARE(report.Cancelled, failure.isEmpty());
-        QCOMPARE(testfiles::Read(archivePath()), old);
-        QCOMPARE(testfiles::Contents(root.path()), (QStringList{"a.dat", "in"}));
+        files["in"] = "";
+        QCOMPARE(testfiles::FilesIn(root.path()), files);
     }
 };
 

@@ -1145,13 +1145,24 @@ private slots:
         QToolTip::hideText();
     }
 
-    // A remembered folder whose name is not UTF-8: the settings file holds its bytes, and is
-    // then read one byte per character.
+    // A remembered folder whose name is not UTF-8, whether the settings file holds its bytes
+    // (read one byte per character) or the folder was chosen with "...": it opens again.
+    void rememberedFolderNotValidUtf8_data() {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("its bytes in the settings file") << false;
+        QTest::newRow("chosen, then the window opened again") << true;
+    }
     void rememberedFolderNotValidUtf8() {
-        testfiles::Write(iniPath(), "[General]\r\nFolder=" + QFile::encodeName(dataDir.path()) +
-                                        "/caf\xff\r\n");
+        QFETCH(bool, chosen);
+        const std::string odd = QFile::encodeName(dataDir.path()).toStdString() + "/caf\xff";
+        if (chosen)
+            open(pathtext::PathText(odd)).reset();
+        else
+            testfiles::Write(iniPath(), "[General]\r\nFolder=" + QByteArray::fromStdString(odd) +
+                                            "\r\n");
         auto w = open();
         QVERIFY(w);
+        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
         QCOMPARE(Lines(w->File), QStringList{QString::fromLocal8Bit("x\xff.dat")});
         QCOMPARE(
             w->lblFolder->property("Tag").toString(),

@@ -24,8 +24,9 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QScopeGuard>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -396,6 +397,9 @@ private slots:
         QTest::addColumn<QByteArray>("opened");
         QTest::addColumn<QString>("problem");
         QTest::newRow("text") << "view.dat" << 1 << QByteArray("hello\nw\xc3\xb6rld") << "";
+        // Where TMPDIR names nothing, the system's rule takes /tmp, never "/".
+        QTest::newRow("TMPDIR names no folder")
+            << "view.dat" << 1 << QByteArray("hello\nw\xc3\xb6rld") << "/tmp";
         QTest::newRow("binary") << "view.dat" << 2 << QByteArray("AB\0\x01\xff", 5) << "";
         QTest::newRow("cut short") << "odd.dat" << 1 << QByteArray()
                                    << "SHORT: cut short by the end of the archive (4 of 9 bytes "
@@ -405,22 +409,44 @@ private slots:
         QTest::newRow("changed after listing")
             << "" << 1 << QByteArray()
             << "B.TXT: not extracted: the archive changed since it was listed";
+        QTest::newRow("the line's record renamed after listing: named as listed")
+            << "renamed" << 1 << QByteArray()
+            << "B.TXT: not extracted: the archive changed since it was listed";
     }
     void openEntry() {
         QFETCH(QString, archive);
         QFETCH(int, line);
         QFETCH(QByteArray, opened);
         QFETCH(QString, problem);
-        auto w = open(archive.isEmpty() ? "three.dat" : archive);
+        const QByteArray tmpdir = qgetenv("TMPDIR");
+        const auto restore =
+            qScopeGuard([&] { tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir); });
+        const bool missingTmpdir = problem == "/tmp";
+        if (missingTmpdir) {
+#ifdef Q_OS_WIN
+            QSKIP("Windows names its temporary folder otherwise");
+#endif
+            qputenv("TMPDIR", QFile::encodeName(dataDir.filePath("no such folder")));
+            problem.clear();
+        }
+        const bool changed = archive.isEmpty() || archive == "renamed";
+        auto w = open(changed ? "three.dat" : archive);
         QVERIFY(w);
-        if (archive.isEmpty())
-            testfiles::Write(dataDir.filePath("three.dat"), testfiles::Archive({{"A.TXT", "a"}}));
+        if (changed)
+            testfiles::Write(dataDir.filePath("three.dat"),
+                             archive.isEmpty() ? testfiles::Archive({{"A.TXT", "a"}})
+                                               : testfiles::Archive({{"A.TXT", "alpha"},
+                                                                     {"Z.TXT", "bravo"},
+                                                                     {"BB.TXT", "charlie"}}));
         w->lstFiles->SetCurrentPosition(line);
         action(*w, "mnuEntryOpen")->trigger();
         if (problem.isEmpty()) {
             QTRY_COMPARE(urls->Opened.size(), 1);
             QCOMPARE(testfiles::Read(urls->Opened[0].toLocalFile()), opened);
             QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
+            if (missingTmpdir)
+                QVERIFY2(urls->Opened[0].toLocalFile().startsWith("/tmp/Quillmarrow-"),
+                         qPrintable(urls->Opened[0].toLocalFile()));
         } else {
             QTRY_COMPARE(dialogs->Messages.size(), 1);
             QCOMPARE(dialogs->Messages[0],
@@ -429,7 +455,7 @@ private slots:
                                       modMsgBox::vbExclamation, "Extraction incomplete"}));
             QCOMPARE(urls->Opened, QList<QUrl>{});
         }
-        if (archive.isEmpty())
+        if (changed)
             testfiles::Write(dataDir.filePath("three.dat"),
                              testfiles::Archive(
                                  {{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}}));

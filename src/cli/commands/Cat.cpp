@@ -65,15 +65,24 @@ int Cat(const Flags& flags, const Operands& operands) {
     // the entries it picks.
     for (std::size_t i = 0; i < selection.Size() && !ec && output.Ok(); ++i) {
         const std::int64_t position = selection.Position(i);
+        bool found = false;
         archive.WalkDirectory(
             [&](int k, const archive::ArchiveEntry& e) {
                 if (position >= 0 && k > position)
                     return false;
-                if (selection.Picks(i, k, e.Name) && !selection.Excluded(e.Name))
+                if (!selection.Picks(i, k, e.Name))
+                    return true;
+                found = true;
+                if (!selection.Excluded(e.Name))
                     status = std::max(status, CatEntry(archive, k, e, flags, output));
                 return output.Ok();
             },
             ec);
+        // A name that matched when resolved and matches nothing now: the archive changed.
+        if (!found && !ec && selection.MatchedByName(i)) {
+            ChangedSinceListed(selection.Given(i));
+            status = 1;
+        }
     }
     status = std::max(status, output.Finish());
     return ec ? ReadFailed(path, ec) : status;

@@ -82,8 +82,8 @@ bool ArchiveEditor::OpenListed(WriteRequest& request) {
     request.Plan = archive::EditPlan::Edit(path);
     QStringList problems;
     for (const archive::WriteProblem& problem : request.Plan.NotEditable())
-        problems << shown + QStringLiteral(": ") +
-                        QString::fromStdString(archive::Describe(problem));
+        problems << UnbrokenLine(shown + QStringLiteral(": ") +
+                             QString::fromStdString(archive::Describe(problem)));
     if (problems.isEmpty())
         return true;
     modMsgBox::MsgBox(problems.join(QLatin1Char('\n')), modMsgBox::vbExclamation,
@@ -217,19 +217,23 @@ void ArchiveEditor::Start(WriteRequest request, const QString& what) {
 
 void ArchiveEditor::Finished(const archive::WriteReport& report) {
     const archive::EditPlan& plan = run_->Request().Plan;
+    // One line a refusal, never broken.
     QStringList lines;
+    const auto add = [&](const QString& subject, const QString& problem) {
+        lines << UnbrokenLine(subject + QStringLiteral(": ") + problem);
+    };
     for (const auto& [subject, problem] : plan.Refused())
-        lines << Shown(subject) + QStringLiteral(": ") +
-                     QString::fromStdString(archive::Describe(problem));
+        add(Shown(subject), QString::fromStdString(archive::Describe(problem)));
     // An entry is named by its file, or a kept one by its name.
     const auto subject = [&](std::size_t k) {
         return plan.Entries()[k].File.empty() ? EscapedName(plan.Subject(k))
                                               : Shown(plan.Subject(k));
     };
-    const auto line = [&](const archive::WriteProblem& p) {
-        lines << (p.Entry < 0 ? pathtext::ShownPath(plan.Archive())
-                              : subject(std::size_t(p.Entry))) +
-                     QStringLiteral(": ") + QString::fromStdString(archive::Describe(p));
+    const auto line = [&](archive::WriteProblem p) {
+        if (p.OtherIsEntry) // the other entry by its name as the list shows it
+            p.Text = EscapedName(p.Text).toStdString();
+        add(p.Entry < 0 ? pathtext::ShownPath(plan.Archive()) : subject(std::size_t(p.Entry)),
+            QString::fromStdString(archive::Describe(p)));
     };
     for (const archive::WriteProblem& p : report.Refused)
         line(p);

@@ -31,6 +31,19 @@ QUrl FileUrl(const std::filesystem::path& path) {
 #endif
 }
 
+// The folder for temporary files by the system's rule: TMPDIR when it names a folder, and
+// /tmp otherwise (QDir::tempPath gives "" for a TMPDIR that names nothing, which would put the
+// program's folder in "/"); on Windows the folder the system names (TMP, TEMP ...).
+QString SystemTemporaryFolder() {
+#ifdef _WIN32
+    return QDir::tempPath();
+#else
+    const QByteArray named = qgetenv("TMPDIR");
+    const QString folder = pathtext::TextFromBytes(named.toStdString());
+    return !named.isEmpty() && pathtext::IsFolder(folder) ? folder : QStringLiteral("/tmp");
+#endif
+}
+
 } // namespace
 
 void EntryTransfer::SetDragHandler(DragHandler handler) {
@@ -55,13 +68,16 @@ void EntryTransfer::Drag(const std::vector<int>& positions) {
 void EntryTransfer::Start(Purpose purpose, std::vector<int> rows) {
     if (run_->IsRunning())
         return;
-    if (!temp_)
-        temp_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+    if (!temp_ || !temp_->isValid())
+        temp_ = std::make_unique<QTemporaryDir>(SystemTemporaryFolder() +
                                                 QStringLiteral("/Quillmarrow-XXXXXX"));
     const QString folder = temp_->filePath(QString::number(++runs_));
     if (!temp_->isValid() || !QDir().mkpath(folder)) {
-        const ClosingMessage m = NothingExtracted(temp_->isValid() ? folder : QDir::tempPath(),
-                                                  QStringLiteral("cannot create the folder"));
+        // Named with the folder it was to be made in.
+        const ClosingMessage m = NothingExtracted(
+            pathtext::ShownText(temp_->isValid() ? folder : SystemTemporaryFolder()),
+            QStringLiteral("cannot create the folder") +
+                (temp_->isValid() ? QString() : QStringLiteral(": ") + temp_->errorString()));
         modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
         return;
     }

@@ -17,17 +17,16 @@ ClosingMessage Problems(const QStringList& lines) {
             modMsgBox::vbExclamation, QStringLiteral("Extraction incomplete")};
 }
 
-// A problem line that the message box never breaks: it grows to fit the line instead.
-QString Unbroken(const QString& line) {
-    QString kept = line;
-    return kept.replace(QChar(' '), QChar(0xA0));
-}
-
 QString EntriesWere(int n) {
     return n == 1 ? QStringLiteral("1 entry was") : QStringLiteral("%1 entries were").arg(n);
 }
 
 } // namespace
+
+QString UnbrokenLine(const QString& line) {
+    QString kept = line;
+    return kept.replace(QChar(' '), QChar(0xA0));
+}
 
 QString EscapedName(std::string_view name) {
 #ifdef _WIN32
@@ -87,7 +86,7 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
         if (e.Result == Kind::Written || e.Result == Kind::Cancelled ||
             e.Result == Kind::KeptExisting || ++problems > ProblemsShown)
             continue;
-        lines << Unbroken(EscapedName(nameOf(e)) + QStringLiteral(": ") +
+        lines << UnbrokenLine(EscapedName(nameOf(e)) + QStringLiteral(": ") +
                           QString::fromStdString(archive::Describe(e)));
     }
     if (problems > ProblemsShown)

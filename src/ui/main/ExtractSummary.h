@@ -29,5 +29,8 @@ ClosingMessage ExtractSummary(const archive::ExtractReport& report,
 // shows names there.
 QString EscapedName(std::string_view name);
 
+// A problem line that the message box never breaks: it grows to fit the line instead.
+QString UnbrokenLine(const QString& line);
+
 // The closing message of a run that extracted nothing: what failed (a path), and why.
 ClosingMessage NothingExtracted(const QString& what, const QString& why);

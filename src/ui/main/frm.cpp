@@ -144,6 +144,17 @@ QString RememberedFolder(const QString& folder) {
     return folder;
 }
 
+// The folder as the settings file keeps it: a name whose bytes are not UTF-8 as those bytes, one
+// a character (which RememberedFolder reads back), since UTF-8 has no form for them.
+QString SettingsText(const QString& folder) {
+#ifndef _WIN32
+    const QByteArray bytes = QByteArray::fromStdString(pathtext::BytesFromText(folder));
+    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+        return QString::fromLatin1(bytes);
+#endif
+    return folder;
+}
+
 // Why a path cannot be opened, in the words the command-line tool uses.
 QString Problem(const archive::OpenError& error) {
     return QString::fromStdString(archive::Describe(error));
@@ -449,7 +460,7 @@ void frm::cmdBrowse_Click() {
     if (folder.isEmpty())
         return;
     ShowFolder(folder);
-    ini_->WriteValue(QStringLiteral("General"), QStringLiteral("Folder"), folder);
+    ini_->WriteValue(QStringLiteral("General"), QStringLiteral("Folder"), SettingsText(folder));
 }
 
 void frm::File_Click() {
