@@ -20,10 +20,24 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 # On Windows, `cpack -G ZIP` in the build folder makes quillmarrow-VERSION-win64.zip: one folder
 # that runs where nothing is installed, with the Qt DLLs and plugins the window loads and, where
-# the programs link it as DLLs, the MinGW runtime. The DLLs are stripped as the programs are
-# (CPACK_STRIP_FILES, cmake --install --strip).
+# the programs link it as DLLs, the MinGW runtime (and what cmake/Windows.cmake adds: the sample
+# archive, README.txt and the licences). The DLLs are stripped as the programs are
+# (CPACK_STRIP_FILES, cmake --install --strip). `cpack -G NSIS` makes
+# quillmarrow-VERSION-win64-setup.exe, an installer of the same files, from cmake/NSIS.template.in.
 if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake)
+  list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}) # NSIS.template.in
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Quillmarrow) # in Program Files
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quillmarrow) # the same key for every version
+  set(CPACK_NSIS_PACKAGE_NAME Quillmarrow)
+  set(CPACK_NSIS_DISPLAY_NAME Quillmarrow)
+  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/windows/quillmarrow.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${CPACK_NSIS_MUI_ICON})
+  set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+  set(CPACK_NSIS_VERSION4 ${PROJECT_VERSION}.0)
+  set(CPACK_NSIS_COPYRIGHT "${QUILLMARROW_COPYRIGHT}")
   function(quillmarrow_install_dll file name folder)
     install(FILES ${file} DESTINATION ${folder})
     if(CMAKE_STRIP)
@@ -38,7 +52,10 @@ if(WIN32)
       quillmarrow_install_dll($<TARGET_FILE:${target}> $<TARGET_FILE_NAME:${target}>
                               ${CMAKE_INSTALL_BINDIR})
     endforeach()
-    foreach(plugin platforms/QWindowsIntegration styles/QWindowsVistaStyle)
+    # The image readers are the formats the viewer shows beyond PNG and BMP, which Qt Gui reads
+    # itself.
+    foreach(plugin platforms/QWindowsIntegration styles/QWindowsVistaStyle
+                   imageformats/QGif imageformats/QICO imageformats/QJpeg)
       get_filename_component(folder ${plugin} DIRECTORY)
       get_filename_component(target ${plugin} NAME)
       set(target Qt6::${target}Plugin)

@@ -4,6 +4,7 @@
 #include "archive/Signals.h"
 #include "ui/PathText.h"
 #include "ui/main/frm.h"
+#include "winutil/clsEndSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -87,9 +88,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    frm window;
-    if (!paths.isEmpty())
-        window.OpenPath(PathArgument(argc, argv, paths.first()));
-    window.show();
-    return QApplication::exec();
+    int status = 0, signal = 0;
+    {
+        frm window;
+        // SIGINT, SIGTERM and SIGHUP end the window as File, Exit does, cancelling a run that
+        // goes on; the window, and with it the temporary folder, is gone before main returns.
+        const clsEndSignals ending([&window] { window.Quit(); });
+        if (!paths.isEmpty())
+            window.OpenPath(PathArgument(argc, argv, paths.first()));
+        window.show();
+        status = QApplication::exec();
+        signal = ending.Received();
+    }
+    return signal ? 128 + signal : status;
 }

@@ -3,6 +3,7 @@
 
 #include "DigestHash.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <new>
@@ -16,6 +17,10 @@ struct HashState {
     ~HashState() {
         EVP_MD_CTX_free(Context);
         EVP_MD_free(Md);
+        // libcrypto keeps state for each thread that used it. The window hashes on pool
+        // threads, which outlive libcrypto's own clean-up at exit, so that state is released
+        // here, when the thread's hashing is done; the next hash makes it again.
+        OPENSSL_thread_stop();
     }
 };
 

@@ -26,6 +26,14 @@ QString Resolved(const QString& folder) {
 } // namespace
 
 bool IsInstalled(const QString& ProgramFolder) {
+    if (ProgramFolder.isEmpty())
+        return false;
+#ifdef _WIN32
+    // Wherever the installer puts the program (Program Files or a folder chosen), it leaves this
+    // file beside it; a portable copy has none.
+    if (QFileInfo::exists(QDir(ProgramFolder).filePath(QStringLiteral("Quillmarrow.installed"))))
+        return true;
+#endif
     static const QStringList shared = [] {
         QStringList folders{QStringLiteral(QUILLMARROW_INSTALL_BINDIR)};
 #ifndef _WIN32
@@ -37,7 +45,7 @@ bool IsInstalled(const QString& ProgramFolder) {
             folder = Resolved(folder);
         return folders;
     }();
-    return !ProgramFolder.isEmpty() && shared.contains(Resolved(ProgramFolder));
+    return shared.contains(Resolved(ProgramFolder));
 }
 
 Place Choose(const QString& ProgramFolder, const QString& UserFolder, const FolderTest& Writable,

@@ -19,7 +19,8 @@ using FolderTest = std::function<bool(const QString& Folder)>;
 // Whether the program runs from a folder that installed programs share: the folder it is
 // installed to by the build (CMake's CMAKE_INSTALL_FULL_BINDIR), or one of the system's program
 // folders (/usr/bin, /usr/local/bin, /bin, /usr/games, /usr/local/games, /opt/bin), compared
-// with links resolved.
+// with links resolved. On Windows also any folder holding Quillmarrow.installed, the file that
+// the installer leaves beside the program.
 bool IsInstalled(const QString& ProgramFolder);
 
 // "Quillmarrow.ini" in the program's folder when it is there or that folder is writable (a

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace modFileDialog {
 
@@ -34,10 +35,18 @@ QStringList OpenFiles(const QString& InitialFolder, QWidget* Owner, const QStrin
     return files;
 }
 
-QString SaveFile(const QString& InitialFolder, QWidget* Owner, const QString& Title) {
+QString SaveFile(const QString& InitialFolder, QWidget* Owner, const QString& Title,
+                 const QString& SuggestedName) {
     if (const SaveHandler& handler = CurrentSaveHandler())
-        return handler(InitialFolder, Title);
-    return QDir::toNativeSeparators(QFileDialog::getSaveFileName(Owner, Title, InitialFolder));
+        return handler(InitialFolder, Title, SuggestedName);
+    QFileDialog dialog(Owner, Title, InitialFolder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QFileInfo(SuggestedName).suffix());
+    dialog.selectFile(SuggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 void SetOpenHandler(OpenHandler handler) {

@@ -86,8 +86,10 @@ std::unique_ptr<QMessageBox> MakeBox(const QString& Prompt, int Buttons, const Q
     return box;
 }
 
-int ShowBox(QMessageBox& box) {
-    box.exec();
+namespace {
+
+// The Result of the button that closed the box.
+int ResultOf(const QMessageBox& box) {
     const QAbstractButton* clicked = box.clickedButton();
     const QVariant result = clicked ? clicked->property(ResultProperty) : QVariant();
     if (result.isValid())
@@ -95,6 +97,13 @@ int ShowBox(QMessageBox& box) {
     // Closed without a button (Escape or the close box): the escape button's result.
     const QAbstractButton* escape = box.escapeButton();
     return escape ? escape->property(ResultProperty).toInt() : int(vbOK);
+}
+
+} // namespace
+
+int ShowBox(QMessageBox& box) {
+    box.exec();
+    return ResultOf(box);
 }
 
 QWidget* DefaultOwner() {
@@ -117,7 +126,28 @@ int MsgBox(const QString& Prompt, int Buttons, const QString& Title, QWidget* Ow
     return ShowBox(*box);
 }
 
-int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title, QWidget* Owner) {
+QMessageBox* MsgBoxLater(const QString& Prompt, int Buttons, const QString& Title, QWidget* Owner,
+                         std::function<void(int Answer)> Answered) {
+    if (const Handler& handler = CurrentHandler()) {
+        Answered(handler(Prompt, Buttons, Title));
+        return nullptr;
+    }
+    std::unique_ptr<QMessageBox> box =
+        MakeBox(Prompt, Buttons, Title, Owner ? Owner : DefaultOwner());
+    if (const ShowHandler& show = CurrentShowHandler()) {
+        Answered(show(*box));
+        return nullptr;
+    }
+    QMessageBox* shown = box.release();
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(shown, &QMessageBox::finished, shown,
+                     [shown, Answered = std::move(Answered)] { Answered(ResultOf(*shown)); });
+    shown->open();
+    return shown;
+}
+
+int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title, QWidget* Owner,
+        int Default) {
     if (const AskHandler& handler = CurrentAskHandler())
         return handler(Prompt, Buttons, Title);
     const std::unique_ptr<QMessageBox> box =
@@ -133,9 +163,12 @@ int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title,
                                              : QMessageBox::RejectRole);
     if (added.isEmpty())
         return -1;
-    box->setDefaultButton(static_cast<QPushButton*>(added.first()));
+    box->setDefaultButton(static_cast<QPushButton*>(added.value(Default, added.first())));
     box->setEscapeButton(added.last());
-    box->exec();
+    if (const ShowHandler& show = CurrentShowHandler())
+        show(*box);
+    else
+        box->exec();
     const qsizetype chosen = added.indexOf(box->clickedButton());
     return int(chosen >= 0 ? chosen : added.size() - 1);
 }

@@ -45,6 +45,12 @@ QWidget* DefaultOwner();
 // Makes the box over Owner (DefaultOwner() when null) and shows it; returns the Result.
 int MsgBox(const QString& Prompt, int Buttons, const QString& Title, QWidget* Owner = nullptr);
 
+// Shows the box as MsgBox does without waiting for it: Answered gets the Result when the user
+// closes the box. Returns the box, which deleting takes away unanswered; null when a handler
+// below answered at once.
+QMessageBox* MsgBoxLater(const QString& Prompt, int Buttons, const QString& Title, QWidget* Owner,
+                         std::function<void(int Answer)> Answered);
+
 // Replaces the whole message box (tests record the call); an empty handler restores it.
 using Handler = std::function<int(const QString& Prompt, int Buttons, const QString& Title)>;
 void SetHandler(Handler handler);
@@ -53,10 +59,11 @@ void SetHandler(Handler handler);
 using ShowHandler = std::function<int(QMessageBox& box)>;
 void SetShowHandler(ShowHandler handler);
 
-// A question whose buttons have captions of their own (Buttons, in the order shown; the first
-// is the default, the last the one Esc chooses): returns the index of the button chosen.
+// A question whose buttons have captions of their own (Buttons, in the order shown; the one at
+// Default is the default, the last the one Esc chooses): returns the index of the button
+// chosen. The show handler below shows it in tests.
 int Ask(const QString& Prompt, const QStringList& Buttons, const QString& Title,
-        QWidget* Owner = nullptr);
+        QWidget* Owner = nullptr, int Default = 0);
 
 // Replaces the whole question (tests answer it); an empty handler restores it.
 using AskHandler =

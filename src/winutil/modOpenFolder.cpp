@@ -2,7 +2,11 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace modOpenFolder {
@@ -15,14 +19,59 @@ bool HasScheme(const QString& target) {
     return scheme.match(target).hasMatch();
 }
 
+QString& OpenerOverride() {
+    static QString program;
+    return program;
+}
+
+QString Opener() {
+    if (!OpenerOverride().isEmpty())
+        return OpenerOverride();
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS) && !defined(Q_OS_ANDROID)
+    // Qt hands the URL to xdg-open too, but forgets it once started: its failure (no browser,
+    // no mail program) would go unsaid.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        return QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+#endif
+    return {};
+}
+
 } // namespace
 
-bool OpenFolder(const QString& target) {
+void SetOpener(const QString& program) {
+    OpenerOverride() = program;
+}
+
+bool OpenFolder(const QString& target, QObject* Context, std::function<void()> Failed) {
     if (target.isEmpty())
         return false;
     const QUrl url = HasScheme(target) ? QUrl(target)
                                        : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
-    return QDesktopServices::openUrl(url);
+    const QString opener = Opener();
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    // Not owned by the caller: the opener may run as long as the program it starts, and is
+    // neither waited for nor killed when the caller goes.
+    auto* process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    const QPointer<QObject> context(Context);
+    const bool bound = Context != nullptr;
+    const auto ended = [process, context, bound, Failed = std::move(Failed)](bool failed) {
+        process->deleteLater();
+        if (failed && Failed && (context || !bound))
+            Failed();
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process, [ended](auto error) {
+        if (error == QProcess::FailedToStart)
+            ended(true);
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [ended](int code, QProcess::ExitStatus status) {
+                         ended(status != QProcess::NormalExit || code != 0);
+                     });
+    process->start(opener, {QString::fromUtf8(url.toEncoded())});
+    return true;
 }
 
 } // namespace modOpenFolder

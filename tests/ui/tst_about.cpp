@@ -2,10 +2,12 @@
 
 #include "UiTestSupport.h"
 #include "ui/about/frmAbout.h"
+#include "winutil/modOpenFolder.h"
 #include "winutil/modScreen.h"
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -190,14 +192,25 @@ private slots:
         QVERIFY(about.isVisible());
     }
 
-    // A link that no program takes is said so.
+    // A link that no program takes is said so: at once, or when the desktop's opener fails.
+    void linkWithoutAProgram_data() {
+        QTest::addColumn<bool>("later");
+        QTest::newRow("refused at once") << false;
+        QTest::newRow("the opener fails") << true;
+    }
     void linkWithoutAProgram() {
-        QDesktopServices::setUrlHandler("https", &urls, "noSuchSlot"); // openUrl returns false
+        QFETCH(bool, later);
+        if (later)
+            modOpenFolder::SetOpener(QDir::temp().filePath("quillmarrow-no-such-opener"));
+        else // openUrl returns false
+            QDesktopServices::setUrlHandler("https", &urls, "noSuchSlot");
         frmAbout about(owner.get());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         Send(about.txtWebSite, QEvent::MouseButtonPress, Qt::LeftButton);
+        QTRY_VERIFY(!dialogs->Messages.isEmpty());
         QDesktopServices::setUrlHandler("https", &urls, "open");
+        modOpenFolder::SetOpener({});
         QCOMPARE(dialogs->Messages,
                  QList<RecordedMessage>({{"No program could open this link:\n"
                                           "https://www.example.com/quillmarrow/",

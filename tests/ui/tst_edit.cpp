@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 #include "ui/main/BackgroundRunTestHooks.h"
+#include "ui/main/EntryMenu.h"
 #include "winutil/modFileDialog.h"
 #include "winutil/modInputBox.h"
 
@@ -17,6 +18,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using Entries = QList<QPair<QByteArray, QByteArray>>;
 
@@ -32,8 +34,9 @@ private slots:
     // Each action on three.dat (A.TXT, B.TXT, BB.TXT) with the line B.TXT current and the
     // files picked (or dropped on the entry list) made beside it: the archive afterwards,
     // listed again, the question asked and the message shown, the status line, and no other
-    // file left beside them. With `cancel`, the run is held until the progress dialog's Cancel
-    // is pressed.
+    // file left beside them; the remembered folder stays as it was. With `stop`, the run is held
+    // until the progress dialog's Cancel is pressed, or the window is closed (the question
+    // answered by `reply`).
     void actions_data() {
         QTest::addColumn<QString>("action"); // an action's name, a key, or "drop"
         QTest::addColumn<QList<int>>("selected");
@@ -44,16 +47,17 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("status");
-        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("stop"); // "", "cancel" or "close"
         const Entries three{{"A.TXT", "alpha"}, {"B.TXT", "bravo"}, {"BB.TXT", "charlie"}};
         const QString listed = "three.dat: 3 entries, 17 bytes";
         const int yes = modMsgBox::vbYes, no = modMsgBox::vbNo;
         const auto row = [](const char* name, const QString& action, const QList<int>& selected,
                             const QStringList& picked, const QString& typed, int reply,
                             const Entries& after, const QString& question,
-                            const QString& message, const QString& status, bool cancel = false) {
+                            const QString& message, const QString& status,
+                            const QString& stop = "") {
             QTest::newRow(name) << action << selected << picked << typed << reply << after
-                                << question << message << status << cancel;
+                                << question << message << status << stop;
         };
         const Entries added = three + Entries{{"C.TXT", "C.TXT"}, {"D", "D"}};
         row("add appends and relists", "mnuEntryAdd", {}, {"C.TXT", "D"}, "", 0, added, "", "",
@@ -89,7 +93,11 @@ private slots:
             "DIR/new2.txt: same name as DIR/NEW2.TXT when case is folded\n\nNothing was written.",
             listed);
         row("cancelled add leaves the archive as it was", "mnuEntryAdd", {}, {"C.TXT"}, "", 0,
-            three, "", "Cancelled: nothing was written.", listed, true);
+            three, "", "Cancelled: nothing was written.", listed, "cancel");
+        row("closing during a write: Yes writes nothing and closes", "mnuEntryAdd", {}, {"C.TXT"},
+            "", yes, three, "",
+            "An archive is being written. Cancel the writing and close the window?", listed,
+            "close");
         row("rename keeps the entry's data and place", "mnuEntryRename", {}, {}, "Z.TXT", 0,
             {{"A.TXT", "alpha"}, {"Z.TXT", "bravo"}, {"BB.TXT", "charlie"}}, "", "",
             "Renamed B.TXT to Z.TXT in three.dat; 3 entries, 17 bytes");
@@ -116,7 +124,7 @@ private slots:
         QFETCH(QString, question);
         QFETCH(QString, message);
         QFETCH(QString, status);
-        QFETCH(bool, cancel);
+        QFETCH(QString, stop);
         QTemporaryDir dir;
         const QString archive = dir.filePath("three.dat");
         testfiles::Write(
@@ -135,7 +143,8 @@ private slots:
             folders << folder;
             return files;
         });
-        modFileDialog::SetSaveHandler([&](const QString& folder, const QString& title) {
+        modFileDialog::SetSaveHandler([&](const QString& folder, const QString& title,
+                                          const QString&) {
             titles << title;
             folders << folder;
             return dir.filePath("NEW.DAT");
@@ -154,7 +163,7 @@ private slots:
         w.lstFiles->SetCurrentPosition(1);
         const QByteArray before = testfiles::Read(archive);
 
-        if (cancel)
+        if (!stop.isEmpty())
             backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
                 while (!stop.stop_requested())
                     QThread::msleep(5);
@@ -176,10 +185,13 @@ private slots:
         } else {
             w.findChild<QAction*>(action)->trigger();
         }
-        if (cancel) {
+        if (stop == "cancel") {
             QProgressDialog* progress = nullptr;
             QTRY_VERIFY((progress = w.findChild<QProgressDialog*>()) && progress->isVisible());
             progress->findChild<QPushButton*>()->click();
+        } else if (stop == "close") {
+            QVERIFY(!w.close());
+            QTRY_VERIFY(!w.isVisible());
         }
         const bool isNew = action == "mnuFileNew";
         const QString written = isNew ? dir.filePath("NEW.DAT") : archive;
@@ -209,6 +221,7 @@ private slots:
             prompts << m.Prompt;
         QCOMPARE(prompts.mid(0, shown.size()), shown);
         backgroundrun::SetWorkerHook({});
+        QVERIFY(!QFileInfo::exists(appDir.filePath("Quillmarrow.ini")));
         QStringList left = picked << "three.dat";
         if (isNew)
             left << "NEW.DAT";
@@ -221,6 +234,75 @@ private slots:
         modFileDialog::SetOpenHandler({});
         modFileDialog::SetSaveHandler({});
         modInputBox::SetHandler({});
+    }
+
+    // New Archive suggests a name with the listed archive's extension, in the current folder.
+    void newArchiveName_data() {
+        QTest::addColumn<QString>("listed"); // "": none
+        QTest::addColumn<QString>("suggested");
+        QTest::newRow("the listed archive's extension") << "GAME.PAK" << "New.PAK";
+        QTest::newRow("none listed: .dat") << "" << "New.dat";
+        QTest::newRow("a listed archive without one: .dat") << "GAME" << "New.dat";
+    }
+    void newArchiveName() {
+        QFETCH(QString, listed);
+        QFETCH(QString, suggested);
+        QTemporaryDir dir;
+        DialogRecorder dialogs;
+        QString folder, name;
+        modFileDialog::SetOpenHandler(
+            [&](const QString&, const QString&, bool) { return QStringList{dir.filePath("F")}; });
+        modFileDialog::SetSaveHandler([&](const QString& in, const QString&, const QString& as) {
+            folder = in;
+            name = as;
+            return QString(); // cancelled
+        });
+        frm w;
+        w.OpenPath(dir.path());
+        if (!listed.isEmpty()) {
+            testfiles::Write(dir.filePath(listed), testfiles::Archive({{"A", "a"}}));
+            w.OpenPath(dir.filePath(listed));
+        }
+        w.mnuFileNew->trigger();
+        modFileDialog::SetOpenHandler({});
+        modFileDialog::SetSaveHandler({});
+        QCOMPARE(folder, dir.path());
+        QCOMPARE(name, suggested);
+    }
+
+    // The context menu for line 1 of a listing, and once another folder is chosen (the lines
+    // kept, Extract disabled): the actions that write the archive go off with Extract; those
+    // that read it stay.
+    void staleMenu_data() {
+        QTest::addColumn<bool>("stale");
+        QTest::addColumn<QList<bool>>("enabled"); // View, Open, Extract, Replace, Add, Remove
+        QTest::newRow("listed") << false << QList<bool>{true, true, true, true, true, true};
+        QTest::newRow("stale") << true << QList<bool>{true, true, false, false, false, false};
+    }
+    void staleMenu() {
+        QFETCH(bool, stale);
+        QFETCH(QList<bool>, enabled);
+        QTemporaryDir dir, other;
+        testfiles::Write(dir.filePath("three.dat"), testfiles::Archive({{"A", "a"}, {"B", "b"}}));
+        DialogRecorder dialogs;
+        frm w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OpenPath(dir.filePath("three.dat"));
+        if (stale) {
+            dialogs.Answers << other.path();
+            w.cmdBrowse->click();
+        }
+        QList<bool> shown;
+        QTimer::singleShot(0, w.mnuEntry->Menu, [&] {
+            for (QAction* a : {w.mnuEntry->mnuEntryView, w.mnuEntry->mnuEntryOpen,
+                               w.mnuEntry->mnuEntryExtract, w.mnuEntry->mnuEntryReplace,
+                               w.mnuEntry->mnuEntryAdd, w.mnuEntry->mnuEntryRemove})
+                shown << a->isEnabled();
+            w.mnuEntry->Menu->close();
+        });
+        emit w.lstFiles->MenuRequested(w.lstFiles->mapToGlobal(QPoint(5, 5)), 1);
+        QCOMPARE(shown, enabled);
     }
 };
 

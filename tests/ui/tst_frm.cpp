@@ -8,6 +8,7 @@
 #include "ui/main/EntryMenu.h"
 #include "ui/main/FileListBox.h"
 #include "ui/main/frmSelectMatching.h"
+#include "winutil/clsEndSignals.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -736,37 +738,97 @@ private slots:
         QCOMPARE(testfiles::Contents(out.path()), files);
     }
 
-    // A close request during an extraction asks; Yes cancels the run and closes once it ends.
+    // A close request during an extraction asks once, and the run waits for the answer (the
+    // worker, released from the test's hold as the question comes, would finish meanwhile); Yes
+    // cancels the run and closes once it ends. A run that ends while asked takes the question
+    // away. SIGINT, SIGTERM and SIGHUP close the window unasked, as Yes does.
     void closeDuringExtraction_data() {
-        QTest::addColumn<int>("reply");
-        QTest::newRow("no: the run goes on") << int(modMsgBox::vbNo);
-        QTest::newRow("yes: cancelled, then closed") << int(modMsgBox::vbYes);
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("written");
+        const QStringList a{"A.TXT"}, ab{"A.TXT", "B.TXT"}, abc{"A.TXT", "B.TXT", "C.TXT"};
+        QTest::newRow("no: the run waits, then goes on") << "no" << abc;
+        QTest::newRow("yes: cancelled, then closed") << "yes" << ab;
+        QTest::newRow("asked over the progress dialog, modal to it") << "over" << abc;
+        QTest::newRow("the run ends while asked: the answer is not taken") << "late" << abc;
+#ifndef _WIN32
+        QTest::newRow("SIGTERM: cancelled and closed unasked") << "SIGTERM" << a;
+        QTest::newRow("SIGHUP: the same") << "SIGHUP" << a;
+#endif
     }
     void closeDuringExtraction() {
-        QFETCH(int, reply);
-        const bool yes = reply == modMsgBox::vbYes;
+        QFETCH(QString, how);
+        QFETCH(QStringList, written);
+        const bool closes = how == "yes" || how.startsWith("SIG");
         std::atomic<bool> release = false;
-        HoldAfterFirstEntry(release);
+        const std::uint64_t holdAt = how == "late" ? 3 : 1; // entries done
+        backgroundrun::SetWorkerHook([&](std::uint64_t entriesDone, std::stop_token stop) {
+            while (entriesDone == holdAt && !release && !stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
         auto w = open(dataDir.path(), "three.dat");
         QVERIFY(w);
         w->cmdSelectAll->click();
         QTemporaryDir out;
         dialogs->Answers << out.path();
-        dialogs->Replies << reply;
-        w->cmdExtract->click(); // held after the first entry
-        QTRY_COMPARE(testfiles::Contents(out.path()), QStringList{"A.TXT"});
-        QVERIFY(!w->close());
         const RecordedMessage asked{"An extraction is running. Cancel it and close the window?",
                                     modMsgBox::vbYesNo + modMsgBox::vbQuestion, "Quillmarrow"};
-        QCOMPARE(dialogs->Messages, QList<RecordedMessage>{asked});
-        if (!yes)
+        QStringList whileAsked;
+        bool progressWhileAsked = false;
+        const auto answer = [&] {
             release = true;
-        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != yes, 30000);
-        QTRY_COMPARE(dialogs->Messages.size(), yes ? 1 : 2);
+            if (how == "late") { // the run's own closing message comes first
+                return QTest::qWaitFor([&] { return dialogs->Messages.size() == 2; }, 30000)
+                           ? int(modMsgBox::vbYes)
+                           : int(modMsgBox::vbNo);
+            }
+            QTest::qWait(BackgroundRun::ProgressDelayMs + 200);
+            whileAsked = testfiles::Contents(out.path());
+            progressWhileAsked = w->findChild<QProgressDialog*>() && how != "over";
+            w->close(); // asks nothing more
+            return int(how == "yes" ? modMsgBox::vbYes : modMsgBox::vbNo);
+        };
+        const modMsgBox::Handler record = [&](const QString& prompt, int buttons,
+                                              const QString& title) {
+            dialogs->Messages.append({prompt, buttons, title});
+            return prompt == asked.Prompt ? answer() : int(modMsgBox::vbOK);
+        };
+        modMsgBox::SetHandler(record);
+        bool over = false; // asked over the progress dialog, modal to it
+        if (how == "over") { // the box itself, the messages after it recorded as before
+            modMsgBox::SetHandler({});
+            modMsgBox::SetShowHandler([&](QMessageBox& box) {
+                modMsgBox::SetHandler(record);
+                over = box.windowModality() == Qt::WindowModal &&
+                       qobject_cast<QProgressDialog*>(box.parentWidget());
+                return record(box.text(), asked.Buttons, box.windowTitle());
+            });
+        }
+        w->cmdExtract->click(); // held after the first entry, or the last
+        QTRY_COMPARE(testfiles::Contents(out.path()), how == "late" ? written : QStringList{"A.TXT"});
+        if (how == "over")
+            QTRY_VERIFY(w->findChild<QProgressDialog*>());
+#ifndef _WIN32
+        std::optional<clsEndSignals> ending;
+        if (closes && how != "yes") {
+            ending.emplace([&] { w->Quit(); });
+            std::raise(how == "SIGTERM" ? SIGTERM : SIGHUP);
+        } else
+#endif
+            QVERIFY(!w->close());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QProgressDialog*>() && w->isVisible() != closes, 30000);
         backgroundrun::SetWorkerHook({});
-        const QStringList written =
-            yes ? QStringList{"A.TXT"} : QStringList{"A.TXT", "B.TXT", "C.TXT"};
+        modMsgBox::SetShowHandler({});
         QCOMPARE(testfiles::Contents(out.path()), written);
+        if (how != "late" && !how.startsWith("SIG")) // the worker waited after the next entry
+            QCOMPARE(whileAsked, (QStringList{"A.TXT", "B.TXT"}));
+        QVERIFY(!progressWhileAsked);
+        QCOMPARE(over, how == "over");
+        QList<RecordedMessage> messages;
+        if (!how.startsWith("SIG"))
+            messages << asked;
+        if (!closes)
+            messages << Complete;
+        QCOMPARE(dialogs->Messages, messages);
     }
 
     void cancelledExtractShowsNothing() {

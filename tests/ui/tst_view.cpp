@@ -14,11 +14,13 @@
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -31,9 +33,11 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 using testfiles::Record;
+using namespace Qt::StringLiterals;
 
 // Records the files that Open hands to the default application.
 class UrlRecorder : public QObject {
@@ -50,13 +54,18 @@ public slots:
 
 namespace {
 
-QByteArray Png(const QImage& image) {
+QByteArray Encoded(const QImage& image, const char* format = "PNG") {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
 }
+
+// A white GIF of 1 × 1 pixels: Qt reads GIF but does not write it.
+const QByteArray Gif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0"
+                     ",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+                     35);
 
 // A PNG whose header claims a size and which holds no pixels.
 QByteArray PngHeader(quint32 width, quint32 height) {
@@ -123,14 +132,17 @@ private slots:
         image.fill(Qt::red);
         testfiles::Write(
             dataDir.filePath("view.dat"),
-            testfiles::Archive({{"IMAGE.PNG", Png(image)},
+            testfiles::Archive({{"IMAGE.PNG", Encoded(image)},
                                 {"TEXT.TXT", "hello\nw\xc3\xb6rld"},
                                 {"BIN.DAT", QByteArray("AB\0\x01\xff", 5)},
                                 {"HUGE.PNG", PngHeader(60000, 60000)},
                                 {"LONG.TXT", QByteArray(frmView::MaxTextBytes + 5, 'x')
                                                  .replace("xxxxxxxxxxxxxxxx", "xxxxxxxxxxxxxxx\n")},
                                 {"LATIN1.TXT", "caf\xe9"},
-                                {"WIDE.PNG", Png(image.scaled(3000, 20))}}));
+                                {"WIDE.PNG", Encoded(image.scaled(3000, 20))},
+                                {"IMAGE.JPG", Encoded(image, "JPEG")},
+                                {"IMAGE.GIF", Gif},
+                                {"IMAGE.ICO", Encoded(image, "ICO")}}));
         testfiles::Write(dataDir.filePath("odd.dat"),
                          Record("NEG", -5, 3) + Record("SHORT", 60, 9) + Record("", 0, 0) + "abcd");
         const auto sum = [](const QByteArray& data, const QByteArray& name) {
@@ -159,47 +171,51 @@ private slots:
 
     // File, Verify Against and Compare With show their lines and summary in a window of their
     // own; Copy Checksum puts the current line's SHA-256 on the clipboard. Each runs beside
-    // the window: with `cancel`, the run is held until the progress dialog's Cancel is pressed.
+    // the window: with `stop`, the run is held until the progress dialog's Cancel is pressed or
+    // the window is closed (Yes to the question).
     void checks_data() {
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("picked"); // the file the dialog gives
-        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("stop"); // "", "cancel" or "close"
         QTest::addColumn<QString>("summary"); // or the clipboard, or the message shown then
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("verify against a list: failed, not listed, missing")
-            << "three.dat" << "mnuFileVerify" << "three.sum" << false
+            << "three.dat" << "mnuFileVerify" << "three.sum" << ""
             << "DIR/three.dat: 1 OK, 1 failed, 1 missing, 1 not listed"
             << QStringList{"B.TXT: FAILED", "BB.TXT: not listed", "GONE: missing"};
         QTest::newRow("compare with another archive: moved, changed")
-            << "three.dat" << "mnuFileCompare" << "changed.dat" << false
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << ""
             << "DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 1 changed, 1 moved"
             << QStringList{"moved A.TXT (position 0 -> 1)", "changed BB.TXT (7 -> 7 bytes)"};
         QTest::newRow("compare with itself")
-            << "three.dat" << "mnuFileCompare" << "three.dat" << false
+            << "three.dat" << "mnuFileCompare" << "three.dat" << ""
             << "DIR/three.dat -> DIR/three.dat: the same entries with the same data in the same "
                "order"
             << QStringList{};
         QTest::newRow("verify against a list that does not exist")
-            << "three.dat" << "mnuFileVerify" << "none.sum" << false
+            << "three.dat" << "mnuFileVerify" << "none.sum" << ""
             << "DIR/none.sum: the list does not exist" << QStringList{};
         QTest::newRow("a cancelled comparison says so")
-            << "three.dat" << "mnuFileCompare" << "changed.dat" << true
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << "cancel"
             << "Cancelled. DIR/three.dat -> DIR/changed.dat: 0 added, 0 removed, 0 changed, 0 moved"
             << QStringList{};
+        QTest::newRow("closing during a comparison: Yes cancels it and closes, no lines shown")
+            << "three.dat" << "mnuFileCompare" << "changed.dat" << "close"
+            << "A check is running. Cancel it and close the window?" << QStringList{};
         QTest::newRow("copy the checksum of the current line")
-            << "three.dat" << "mnuEntryCopyChecksum" << "" << false
+            << "three.dat" << "mnuEntryCopyChecksum" << "" << ""
             << QString(QCryptographicHash::hash("bravo", QCryptographicHash::Sha256).toHex())
             << QStringList{};
         QTest::newRow("copy the checksum of an entry cut short")
-            << "odd.dat" << "mnuEntryCopyChecksum" << "" << false
+            << "odd.dat" << "mnuEntryCopyChecksum" << "" << ""
             << "SHORT: cut short by the end of the archive (4 of 9 bytes written)" << QStringList{};
     }
     void checks() {
         QFETCH(QString, archive);
         QFETCH(QString, action);
         QFETCH(QString, picked);
-        QFETCH(bool, cancel);
+        QFETCH(QString, stop);
         QFETCH(QString, summary);
         QFETCH(QStringList, lines);
         summary.replace("DIR/", QDir::toNativeSeparators(dataDir.path() + "/"));
@@ -212,19 +228,27 @@ private slots:
         auto w = open(archive);
         QVERIFY(w);
         w->lstFiles->SetCurrentPosition(1);
-        if (cancel)
+        if (!stop.isEmpty())
             backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
                 while (!stop.stop_requested())
                     QThread::msleep(5);
             });
         TestView::action(*w, qPrintable(action))->trigger();
-        if (cancel) {
+        if (!stop.isEmpty()) {
             QProgressDialog* progress = nullptr;
             QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
             QVERIFY(progress->labelText().startsWith("Comparing "));
-            progress->findChild<QPushButton*>()->click();
+            if (stop == "cancel")
+                progress->findChild<QPushButton*>()->click();
         }
-        if (picked.isEmpty() || summary.endsWith("does not exist")) { // no window of lines
+        if (stop == "close") {
+            dialogs->Replies << modMsgBox::vbYes;
+            QVERIFY(!w->close());
+            QTRY_VERIFY(!w->isVisible() && !w->findChild<QProgressDialog*>());
+            QCOMPARE(dialogs->Messages.size(), 1);
+            QCOMPARE(dialogs->Messages[0].Prompt, summary);
+            QVERIFY(!w->findChild<frmChecks*>());
+        } else if (picked.isEmpty() || summary.endsWith("does not exist")) { // no window of lines
             QTRY_VERIFY(!QApplication::clipboard()->text().isEmpty() || !dialogs->Messages.isEmpty());
             QCOMPARE(dialogs->Messages.isEmpty() ? QApplication::clipboard()->text()
                                                  : dialogs->Messages.last().Prompt,
@@ -299,6 +323,10 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("image") << "view.dat" << 0 << "image"
                                << "PNG, 40 × 30 pixels, 100 %";
+        // The formats that need Qt's image plugins, which the Windows package carries.
+        QTest::newRow("JPEG image") << "view.dat" << 7 << "image" << "JPEG, 40 × 30 pixels, 100 %";
+        QTest::newRow("GIF image") << "view.dat" << 8 << "image" << "GIF, 1 × 1 pixels, 100 %";
+        QTest::newRow("ICO image") << "view.dat" << 9 << "image" << "ICO, 40 × 30 pixels, 100 %";
         QTest::newRow("UTF-8 text") << "view.dat" << 1 << "text"
                                     << "Text, 12 bytes";
         QTest::newRow("binary as hex") << "view.dat" << 2 << "hex"
@@ -308,13 +336,8 @@ private slots:
             << "PNG image of 60000 × 60000 pixels, too large to show, shown as hex; 45 bytes";
         QTest::newRow("long text is cut") << "view.dat" << 4 << "text"
                                           << "Text, 1048581 bytes; showing the first 1048576 bytes";
-#ifdef _WIN32
-        QTest::newRow("not UTF-8: text in the ANSI code page") << "view.dat" << 5 << "text"
-                                                               << "Text, 4 bytes";
-#else
-        QTest::newRow("not UTF-8: hex") << "view.dat" << 5 << "hex"
-                                        << "4 bytes";
-#endif
+        QTest::newRow("not UTF-8: 8-bit text") << "view.dat" << 5 << "text"
+                                               << "Text, 4 bytes";
         QTest::newRow("negative offset") << "odd.dat" << 0 << "problem"
                                          << "NEG: negative offset -5";
         QTest::newRow("cut short")
@@ -387,6 +410,60 @@ private slots:
         QCOMPARE(bar->value(), bar->maximum() - bar->pageStep() - 1);
         QTest::keyClick(v->hexData, Qt::Key_Home);
         QCOMPARE(bar->value(), 0);
+    }
+
+    // Text that is not UTF-8 is read in the code page guessed, which the encoding box shows
+    // and changes; Ctrl+H still shows hex. On Windows the guess is the system's code page.
+    void encodings_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("guessed"); // "": shown as hex
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("chosenText");
+        QTest::newRow("Latin-1") << QByteArray("Gr\xfc\xdf" "e aus K\xf6ln") << "Latin-1"
+                                 << u"Grüße aus Köln"_s << "Code page 437"
+                                 << u"Grⁿ▀e aus K÷ln"_s;
+        QTest::newRow("code page 437") << QByteArray("Gr\x81\xe1" "e aus K\x94ln")
+                                       << "Code page 437" << u"Grüße aus Köln"_s
+                                       << "Windows-1252" << u"Gr\uFFFDáe aus K”ln"_s;
+        QTest::newRow("Windows-1252") << QByteArray("\x93Gr\xfc\xdf" "e\x94 \x80")
+                                      << "Windows-1252" << u"“Grüße” €"_s << "Latin-1"
+                                      << u"\u0093Grüße\u0094 \u0080"_s;
+        QTest::newRow("UTF-8") << QByteArray("Gr\xc3\xbc\xc3\x9f" "e") << "UTF-8" << u"Grüße"_s
+                               << "Latin-1" << u"GrÃ¼Ã\u009Fe"_s;
+        QTest::newRow("control bytes: no text") << QByteArray("a\x01\xe9") << "" << "" << ""
+                                                << "";
+    }
+    void encodings() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, guessed);
+        QFETCH(QString, text);
+        QFETCH(QString, chosen);
+        QFETCH(QString, chosenText);
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath("t.dat"), testfiles::Archive({{"T.TXT", bytes}}));
+        frm w;
+        w.OpenPath(dir.filePath("t.dat"));
+        frmView* v = view(w, 0);
+        QVERIFY(v);
+        auto* encoding = v->findChild<QComboBox*>("cboEncoding");
+        QCOMPARE(encoding->isEnabled(), !guessed.isEmpty());
+        QCOMPARE(v->pages->currentWidget(),
+                 guessed.isEmpty() ? static_cast<QWidget*>(v->hexData) : v->txtText);
+        if (guessed.isEmpty())
+            return;
+#ifndef _WIN32
+        QCOMPARE(encoding->currentText(), guessed);
+        QCOMPARE(v->txtText->toPlainText(), text);
+#endif
+        encoding->setCurrentIndex(encoding->findText(chosen));
+        emit encoding->activated(encoding->currentIndex()); // as the user's choice
+        QCOMPARE(v->txtText->toPlainText(), chosenText);
+        v->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), v);
+        QTest::keyClick(v, Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(v->pages->currentWidget(), v->hexData);
+        QVERIFY(!encoding->isEnabled());
     }
 
     // Open extracts into the program's temporary folder and hands the file over; an entry that
@@ -462,41 +539,55 @@ private slots:
     }
 
     // Dragging from a selected line offers the selected entries, from another line that line
-    // alone, as whole files; the selection stays as it was.
+    // alone: the drop target that asks for them gets whole files, and a second drag the same
+    // copies. The selection stays as it was.
     void dragOut_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<QList<QByteArray>>("files");
-        QTest::newRow("selected lines") << 2 << QList<QByteArray>{"alpha", "charlie"};
-        QTest::newRow("a line not selected") << 1 << QList<QByteArray>{"bravo"};
+        QTest::addColumn<int>("drags");
+        QTest::newRow("selected lines") << 2 << QList<QByteArray>{"alpha", "charlie"} << 1;
+        QTest::newRow("a line not selected") << 1 << QList<QByteArray>{"bravo"} << 1;
+        QTest::newRow("dragged again: the same copies") << 2
+                                                        << QList<QByteArray>{"alpha", "charlie"}
+                                                        << 2;
     }
     void dragOut() {
         QFETCH(int, from);
         QFETCH(QList<QByteArray>, files);
-        QList<QUrl> offered;
-        EntryTransfer::SetDragHandler([&](const QMimeData& mime) { offered = mime.urls(); });
+        QFETCH(int, drags);
+        QList<QList<QUrl>> offered;
+        EntryTransfer::SetDragHandler([&](const QMimeData& mime) {
+            offered << mime.urls(); // as a drop target asks for them
+        });
         auto w = open("three.dat");
         QVERIFY(w);
         ClickEntry(*w, 0);
         ClickEntry(*w, 2);
         QWidget* viewport = w->lstFiles->viewport();
         const QPoint at = w->lstFiles->LineRect(from).center();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
-        QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
-        QTRY_VERIFY(!offered.isEmpty());
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        for (int k = 0; k < drags; ++k) {
+            QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+            QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
+            QTRY_COMPARE(offered.size(), k + 1);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        }
         EntryTransfer::SetDragHandler({});
+        QCOMPARE(offered.size(), drags);
+        QCOMPARE(offered.first(), offered.last());
         QList<QByteArray> got;
-        for (const QUrl& url : offered)
+        for (const QUrl& url : offered.last())
             got << testfiles::Read(url.toLocalFile());
         QCOMPARE(got, files);
+        QCOMPARE(QDir(QFileInfo(offered.last().first().toLocalFile()).dir().filePath(".."))
+                     .entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{"1"}); // one folder of copies
         QCOMPARE(SelectedLines(w->lstFiles), (QList<int>{0, 2}));
         QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
     }
 
-    // A long drag shows the run's progress; its Cancel drags nothing.
+    // A long extraction for a drop target shows the run's progress; its Cancel delivers
+    // nothing.
     void cancelledDrag() {
-        bool offered = false;
-        EntryTransfer::SetDragHandler([&](const QMimeData&) { offered = true; });
         backgroundrun::SetWorkerHook([](std::uint64_t entriesDone, std::stop_token stop) {
             while (entriesDone == 1 && !stop.stop_requested())
                 QThread::msleep(5);
@@ -504,17 +595,26 @@ private slots:
         auto w = open("three.dat");
         QVERIFY(w);
         w->cmdSelectAll->click();
+        bool offered = false, cancelled = false;
+        EntryTransfer::SetDragHandler([&](const QMimeData& mime) {
+            QTimer cancel; // the progress dialog's Cancel, pressed while the target waits
+            connect(&cancel, &QTimer::timeout, [&] {
+                auto* progress = w->findChild<QProgressDialog*>();
+                if (progress && progress->isVisible() && !std::exchange(cancelled, true))
+                    progress->findChild<QPushButton*>()->click();
+            });
+            cancel.start(10);
+            offered = !mime.urls().isEmpty();
+        });
         QWidget* viewport = w->lstFiles->viewport();
         const QPoint at = w->lstFiles->LineRect(0).center();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
-        QProgressDialog* progress = nullptr;
-        QTRY_VERIFY((progress = w->findChild<QProgressDialog*>()) && progress->isVisible());
-        progress->findChild<QPushButton*>()->click();
-        QTRY_COMPARE(dialogs->Messages.size(), 1);
         backgroundrun::SetWorkerHook({});
         EntryTransfer::SetDragHandler({});
+        QVERIFY(cancelled);
         QVERIFY(!offered);
+        QCOMPARE(dialogs->Messages.size(), 1);
         QCOMPARE(dialogs->Messages[0].Prompt,
                  QString("1 entry was extracted.\nCancelled: 2 entries were not extracted."));
     }
@@ -551,7 +651,7 @@ private slots:
                      " would be replaced:\n\nB.TXT\nBB.TXT\n\nReplace them with the entries, or "
                      "keep the existing files?");
         QCOMPARE(dialogs->Questions[0].Buttons,
-                 (QStringList{"Replace", "Keep Existing", "Cancel"}));
+                 (QStringList{"&Replace", "&Keep Existing", "&Cancel"}));
         QCOMPARE(dialogs->Questions[0].Title, QString("Replace files?"));
         if (!message.isEmpty())
             QTRY_COMPARE(dialogs->Messages.size(), 1);
@@ -562,7 +662,31 @@ private slots:
         QCOMPARE(dialogs->Messages.isEmpty() ? QString() : dialogs->Messages[0].Prompt, message);
     }
 
-    // A wide image opens fitted to the window; the zoom steps by a quarter.
+    // The question itself: Enter, like Esc, cancels, which writes nothing.
+    void replaceQuestionDefault() {
+        auto w = open("three.dat");
+        QVERIFY(w);
+        QTemporaryDir out;
+        testfiles::Write(out.filePath("B.TXT"), "old");
+        w->cmdSelectAll->click();
+        dialogs->Answers << out.path();
+        modMsgBox::SetAskHandler({});
+        QString enter, esc;
+        modMsgBox::SetShowHandler([&](QMessageBox& box) {
+            enter = box.defaultButton()->text();
+            esc = box.escapeButton()->text();
+            box.defaultButton()->click();
+            return 0;
+        });
+        w->cmdExtract->click();
+        modMsgBox::SetShowHandler({});
+        QCOMPARE(enter, QString("&Cancel"));
+        QCOMPARE(esc, QString("&Cancel"));
+        QCOMPARE(testfiles::Contents(out.path()), QStringList{"B.TXT"});
+        QVERIFY(dialogs->Messages.isEmpty());
+    }
+
+    // A wide image opens fitted to the window; the zoom steps by a quarter, Ctrl+= as Ctrl++.
     void imageZoom() {
         auto w = open("view.dat");
         frmView* v = view(*w, 6);
@@ -572,8 +696,12 @@ private slots:
         QVERIFY(image->width() < v->width());
         action(*v, "mnuViewActualSize")->trigger();
         QCOMPARE(image->size(), QSize(3000, 20));
-        action(*v, "mnuViewZoomIn")->trigger();
+        v->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), v);
+        QTest::keyClick(v, Qt::Key_Equal, Qt::ControlModifier);
         QCOMPARE(v->lblStatus->text(), QString("PNG, 3000 × 20 pixels, 125 %"));
+        QTest::keyClick(v, Qt::Key_Plus, Qt::ControlModifier);
+        action(*v, "mnuViewZoomOut")->trigger();
         action(*v, "mnuViewZoomOut")->trigger();
         action(*v, "mnuViewZoomOut")->trigger();
         QCOMPARE(v->lblStatus->text(), QString("PNG, 3000 × 20 pixels, 80 %"));

@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -66,6 +68,51 @@ private slots:
         }
         QCOMPARE(opener.opened.size(), 1);
         QCOMPARE(opener.opened.first().toString(QUrl::FullyEncoded), url);
+    }
+
+    // Where the desktop opens links through a program of its own, that program gets the URL,
+    // and its failure (an exit status other than 0, or no such program) is told when it ends.
+    void openerProgram_data() {
+        QTest::addColumn<QString>("script"); // "": no such program
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("opened") << "exit 0" << false;
+        QTest::newRow("no program for it") << "exit 3" << true;
+        QTest::newRow("no opener") << "" << true;
+    }
+    void openerProgram() {
+#ifndef Q_OS_UNIX
+        QSKIP("the opener is a shell script here");
+#endif
+        QFETCH(QString, script);
+        QFETCH(bool, failed);
+        QTemporaryDir dir;
+        const QString program = dir.filePath("opener"), argument = dir.filePath("argument");
+        if (!script.isEmpty()) {
+            QFile file(program);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                QString("#!/bin/sh\nprintf %s \"$1\" > '%1'\n%2\n").arg(argument, script).toUtf8());
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        }
+        modOpenFolder::SetOpener(program);
+        QObject context;
+        bool told = false;
+        QVERIFY(modOpenFolder::OpenFolder("mailto:someone@example.org", &context,
+                                          [&] { told = true; }));
+        if (failed)
+            QTRY_VERIFY(told);
+        else
+            QTRY_VERIFY(QFile::exists(argument));
+        QTest::qWait(100); // a failure would be told by now
+        modOpenFolder::SetOpener({});
+        QCOMPARE(told, failed);
+        if (!script.isEmpty()) {
+            QFile file(argument);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("mailto:someone@example.org"));
+        }
+        QVERIFY(opener.opened.isEmpty());
     }
 };
 

@@ -170,9 +170,12 @@ void frmAbout::LinkBox_MouseDown(QLineEdit* box) {
 void frmAbout::OpenLink(QLineEdit* box) {
     const QString text = box->text();
     const QString target = box == txtEmail ? QStringLiteral("mailto:") + text : text;
-    if (!modOpenFolder::OpenFolder(target))
+    const auto failed = [this, target] {
         modMsgBox::MsgBox(QStringLiteral("No program could open this link:\n%1").arg(target),
                           modMsgBox::vbExclamation, QStringLiteral("Could not open link"), this);
+    };
+    if (!modOpenFolder::OpenFolder(target, this, failed))
+        failed();
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {

@@ -77,6 +77,8 @@ void ArchiveChecks::CopyChecksum(int row) {
 }
 
 void ArchiveChecks::Finished(const ChecksumOutcome& outcome) {
+    if (run_->ClosesOwner()) // cancelled for the window to close
+        return;
     const ChecksumRequest& request = run_->Request();
     using Kind = ChecksumRequest::Kind;
     const QString what = request.What == Kind::Verify    ? QStringLiteral("verify")

@@ -195,8 +195,11 @@ void ArchiveEditor::NewArchive() {
         folder_, owner_, QStringLiteral("New archive: choose its files"), true);
     if (files.isEmpty())
         return;
-    const QString name =
-        modFileDialog::SaveFile(folder_, owner_, QStringLiteral("New archive: name it"));
+    // Named as the listed archive is, by its extension.
+    const std::filesystem::path listed = list_->ListedArchive().extension();
+    const QString extension = listed.empty() ? QStringLiteral(".dat") : pathtext::PathText(listed);
+    const QString name = modFileDialog::SaveFile(
+        folder_, owner_, QStringLiteral("New archive: name it"), QStringLiteral("New") + extension);
     if (name.isEmpty())
         return;
     WriteRequest request;
@@ -216,6 +219,8 @@ void ArchiveEditor::Start(WriteRequest request, const QString& what) {
 }
 
 void ArchiveEditor::Finished(const archive::WriteReport& report) {
+    if (run_->ClosesOwner()) // cancelled for the window to close
+        return;
     const archive::EditPlan& plan = run_->Request().Plan;
     // One line a refusal, never broken.
     QStringList lines;

@@ -196,6 +196,10 @@ QString ChecksumRun::ProgressText(int, int) const {
     return QStringLiteral("Reading ") + progressName_;
 }
 
+QString ChecksumRun::CloseQuestion() const {
+    return QStringLiteral("A check is running. Cancel it and close the window?");
+}
+
 void ChecksumRun::Ended() {
     emit Finished(std::exchange(outcome_, {}));
 }

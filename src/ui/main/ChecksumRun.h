@@ -59,6 +59,7 @@ private:
                        std::stop_token stop);
     void AddLine(const QString& line);
     QString ProgressText(int k, int n) const override;
+    QString CloseQuestion() const override;
     void Ended() override;
 
     ChecksumRequest request_;

@@ -89,10 +89,10 @@ void EntryMenu::Popup(const QPoint& at, int row, bool listingActive) {
     mnuEntryExtract->setEnabled(listingActive);
     mnuEntryCopyNames->setEnabled(selected);
     mnuEntryCopyChecksum->setEnabled(onEntry);
-    mnuEntryReplace->setEnabled(onEntry);
+    mnuEntryReplace->setEnabled(listingActive && onEntry);
     mnuEntryAdd->setEnabled(listingActive);
-    mnuEntryRename->setEnabled(onEntry);
-    mnuEntryRemove->setEnabled(onEntry || selected);
+    mnuEntryRename->setEnabled(listingActive && onEntry);
+    mnuEntryRemove->setEnabled(listingActive && (onEntry || selected));
     mnuEntrySelectMatching->setEnabled(list_->EntryCount() > 0);
     mnuEntrySelectNone->setEnabled(selected);
     mnuEntryDirectoryOrder->setEnabled(!list_->InDirectoryOrder());

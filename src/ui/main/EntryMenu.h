@@ -37,8 +37,8 @@ public:
     QAction* mnuEntryDirectoryOrder;
 
     // Shows the menu at `at` (global) for position `row` (-1: none). `listingActive` tells
-    // whether the window acts on the listing now (Extract is enabled): Extract and Add Files
-    // are enabled only then.
+    // whether the window acts on the listing now (Extract is enabled): Extract and the actions
+    // that write the archive are enabled only then.
     void Popup(const QPoint& at, int row, bool listingActive);
 
 signals:

@@ -38,10 +38,12 @@ ReplaceAnswer AskBeforeReplacing(const ExtractionRequest& request, QWidget* owne
         names.size() == 1
             ? QStringLiteral("\n\nReplace it with the entry, or keep the existing file?")
             : QStringLiteral("\n\nReplace them with the entries, or keep the existing files?");
+    // Enter, like Esc, cancels: the default is the one choice that writes nothing, since even
+    // Keep Existing writes the entries whose files do not exist yet.
     const int chosen = modMsgBox::Ask(
         prompt,
-        {QStringLiteral("Replace"), QStringLiteral("Keep Existing"), QStringLiteral("Cancel")},
-        QStringLiteral("Replace files?"), owner);
+        {QStringLiteral("&Replace"), QStringLiteral("&Keep Existing"), QStringLiteral("&Cancel")},
+        QStringLiteral("Replace files?"), owner, 2);
     return chosen == 0   ? ReplaceAnswer::Replace
            : chosen == 1 ? ReplaceAnswer::KeepExisting
                          : ReplaceAnswer::Cancel;

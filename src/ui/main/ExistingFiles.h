@@ -11,7 +11,8 @@ class QWidget;
 QStringList ExistingFiles(const ExtractionRequest& request);
 
 // Before anything is written: when files in the output folder would be replaced, asks once
-// whether to replace them, keep them or cancel, naming how many and the first few.
+// whether to replace them, keep them or cancel (the default, as Esc), naming how many and the
+// first few.
 enum class ReplaceAnswer { Replace, KeepExisting, Cancel };
 ReplaceAnswer AskBeforeReplacing(const ExtractionRequest& request, QWidget* owner);
 

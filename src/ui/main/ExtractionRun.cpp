@@ -38,6 +38,10 @@ QString ExtractionRun::ProgressText(int k, int n) const {
     return QStringLiteral("Extracting %1 (%2 of %3)").arg(name).arg(k).arg(n);
 }
 
+QString ExtractionRun::CloseQuestion() const {
+    return QStringLiteral("An extraction is running. Cancel it and close the window?");
+}
+
 void ExtractionRun::Ended() {
     emit Finished(std::exchange(report_, {}));
 }

@@ -39,6 +39,7 @@ signals:
 
 private:
     QString ProgressText(int k, int n) const override;
+    QString CloseQuestion() const override;
     void Ended() override;
 
     ExtractionRequest request_;

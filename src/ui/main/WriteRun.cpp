@@ -33,6 +33,10 @@ QString WriteRun::ProgressText(int k, int n) const {
     return QStringLiteral("Writing %1 (%2 of %3)").arg(name).arg(k).arg(n);
 }
 
+QString WriteRun::CloseQuestion() const {
+    return QStringLiteral("An archive is being written. Cancel the writing and close the window?");
+}
+
 void WriteRun::Ended() {
     // The plan's archive is closed once written: the window lists it again.
     emit Finished(std::exchange(report_, {}));

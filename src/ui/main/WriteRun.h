@@ -32,6 +32,7 @@ signals:
 
 private:
     QString ProgressText(int k, int n) const override;
+    QString CloseQuestion() const override;
     void Ended() override;
 
     WriteRequest request_;

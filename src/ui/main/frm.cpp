@@ -287,8 +287,15 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     auto* editor = editor_ = new ArchiveEditor(lstFiles, this);
     connect(mnuEntry, &EntryMenu::Replace, editor, &ArchiveEditor::Replace);
     connect(mnuEntry->mnuEntryAdd, &QAction::triggered, editor, &ArchiveEditor::Add);
-    connect(mnuEntry, &EntryMenu::Rename, editor, &ArchiveEditor::Rename);
-    connect(mnuEntry, &EntryMenu::Remove, editor, &ArchiveEditor::Remove);
+    // F2 and Delete write only while the listing is active, as the menu's items do.
+    connect(mnuEntry, &EntryMenu::Rename, editor, [this, editor](int row) {
+        if (cmdExtract->isEnabled())
+            editor->Rename(row);
+    });
+    connect(mnuEntry, &EntryMenu::Remove, editor, [this, editor](const std::vector<int>& rows) {
+        if (cmdExtract->isEnabled())
+            editor->Remove(rows);
+    });
     connect(mnuFileNew, &QAction::triggered, editor, &ArchiveEditor::NewArchive);
     connect(File, &FileListBox::PathChange, editor,
             [this, editor] { editor->SetFolder(File->Path()); });
@@ -385,23 +392,15 @@ void frm::Form_Unload() {
 }
 
 void frm::closeEvent(QCloseEvent* event) {
-    // During an extraction the user is asked; the window closes once the cancelled run ends.
-    if (extraction_->IsRunning()) {
-        event->ignore();
-        if (closeAfterRun_ ||
-            modMsgBox::MsgBox(QStringLiteral("An extraction is running. Cancel it and close "
-                                             "the window?"),
-                              modMsgBox::vbYesNo + modMsgBox::vbQuestion,
-                              QStringLiteral("Quillmarrow"), this) != modMsgBox::vbYes)
-            return;
-        if (extraction_->IsRunning()) { // it may have ended while the question was shown
-            closeAfterRun_ = true;
-            extraction_->Stop();
-            return;
-        }
-    }
+    // A close during a run never comes here: the run asks, and closes the window once it has
+    // ended (see BackgroundRun).
     Form_Unload();
     event->accept();
+}
+
+void frm::Quit() {
+    if (!BackgroundRun::StopAndCloseOwner(this))
+        close();
 }
 
 void frm::Warn(const QString& Prompt, const QString& Title) {
@@ -570,10 +569,8 @@ void frm::ExtractSelectedEntries(const std::filesystem::path& ArchivePath,
 }
 
 void frm::Extraction_Finished(const archive::ExtractReport& report) {
-    if (closeAfterRun_) { // the user asked to close, knowing the run was cancelled
-        close();
+    if (extraction_->ClosesOwner()) // the user asked to close, knowing the run was cancelled
         return;
-    }
     const ClosingMessage m = ExtractSummary(report, extraction_->Request());
     modMsgBox::MsgBox(m.Prompt, m.Style, m.Title);
 }

@@ -62,6 +62,10 @@ public:
     // else is reported with what it is. The remembered folder stays as it was.
     void OpenPath(const QString& path);
 
+    // Ends the window as File, Exit does, but without asking: a run going is cancelled (as the
+    // program's signals ask), and the window closes once it has ended.
+    void Quit();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -102,6 +106,5 @@ private:
     // Extract's run beside the window, which takes no input meanwhile.
     std::unique_ptr<ExtractionRun> extraction_;
     ArchiveEditor* editor_;
-    bool closeAfterRun_ = false;                  // the user chose to cancel the run and close
     QList<std::pair<QString, QString>> warnings_; // prompts and titles waiting for the window
 };

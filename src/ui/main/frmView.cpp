@@ -2,8 +2,10 @@
 
 #include "archive/EntryData.h"
 #include "ui/main/HexView.h"
+#include "ui/main/TextEncoding.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QPaintEvent>
@@ -12,7 +14,6 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QStringDecoder>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -60,18 +61,6 @@ private:
     const archive::EntryData& data_;
 };
 
-// Whether the bytes decode without error; bytes cut from longer text may end inside a
-// character.
-bool Decodes(QStringConverter::Encoding encoding, QByteArrayView bytes, bool cut) {
-    for (qsizetype drop = 0; drop <= (cut ? 3 : 0) && drop <= bytes.size(); ++drop) {
-        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-        const QString text = decoder(bytes.chopped(drop)); // decodes only when taken
-        if (!decoder.hasError())
-            return true;
-    }
-    return false;
-}
-
 QByteArray ReadStart(const archive::EntryData& data, qint64 bytes) {
     QByteArray start(qsizetype(std::min<qint64>(bytes, qint64(data.Size()))), '\0');
     std::error_code ec;
@@ -116,6 +105,8 @@ frmView::frmView(QWidget* owner, const std::filesystem::path& archive, int posit
     auto* bar = new QToolBar(this);
     mnuViewZoomIn =
         AddAction(bar, "mnuViewZoomIn", QStringLiteral("Zoom &In"), QKeySequence::ZoomIn);
+    // Ctrl+= as well: the key of + without Shift.
+    mnuViewZoomIn->setShortcuts({QKeySequence(QKeySequence::ZoomIn), Qt::CTRL | Qt::Key_Equal});
     mnuViewZoomOut =
         AddAction(bar, "mnuViewZoomOut", QStringLiteral("Zoom &Out"), QKeySequence::ZoomOut);
     mnuViewActualSize =
@@ -124,6 +115,14 @@ frmView::frmView(QWidget* owner, const std::filesystem::path& archive, int posit
     bar->addSeparator();
     mnuViewHex = AddAction(bar, "mnuViewHex", QStringLiteral("&Hex"), Qt::CTRL | Qt::Key_H);
     mnuViewHex->setCheckable(true);
+    bar->addSeparator();
+    cboEncoding = new QComboBox(bar);
+    cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
+    cboEncoding->setAccessibleName(QStringLiteral("Encoding"));
+    cboEncoding->setAccessibleDescription(QStringLiteral("The encoding the text is read in"));
+    for (const textencoding::Encoding encoding : textencoding::Offered())
+        cboEncoding->addItem(textencoding::Name(encoding), int(encoding));
+    bar->addWidget(cboEncoding);
 
     pages = new QStackedWidget(this);
     scrPicture = new QScrollArea(pages);
@@ -160,6 +159,10 @@ frmView::frmView(QWidget* owner, const std::filesystem::path& archive, int posit
     connect(mnuViewActualSize, &QAction::triggered, this, [this] { SetZoom(1.0, false); });
     connect(mnuViewFit, &QAction::triggered, this, [this] { SetZoom(zoom_, true); });
     connect(mnuViewHex, &QAction::toggled, this, &frmView::ShowContent);
+    connect(cboEncoding, &QComboBox::activated, this, [this] {
+        encodingChosen_ = true;
+        DecodeText();
+    });
     auto* esc = new QShortcut(Qt::Key_Escape, this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);
 
@@ -173,6 +176,7 @@ void frmView::ShowContent() {
     for (QAction* zoom : {mnuViewZoomIn, mnuViewZoomOut, mnuViewActualSize, mnuViewFit})
         zoom->setEnabled(false);
     mnuViewHex->setEnabled(hexData != nullptr);
+    cboEncoding->setEnabled(false);
     if (!data_->Readable()) {
         lblProblem->setText(shownName_ + QStringLiteral(": ") + Problem(*data_));
         lblStatus->setText(lblProblem->text());
@@ -220,31 +224,29 @@ bool frmView::ShowImage() {
 
 bool frmView::ShowText() {
     const QByteArray probe = ReadStart(*data_, TextProbeBytes);
-    if (probe.contains('\0'))
+    const std::optional<textencoding::Encoding> guess =
+        textencoding::Guess(probe, qint64(data_->Size()) > probe.size());
+    if (!guess)
         return false;
-    // UTF-8, or else the system's 8-bit text on Windows (its ANSI code page). Elsewhere the
-    // system's text is UTF-8 in practice, and bytes that are not are shown as hex.
-    const bool cut = qint64(data_->Size()) > probe.size();
-    const bool local8Bit = !Decodes(QStringConverter::Utf8, probe, cut);
-#ifdef _WIN32
-    if (local8Bit && !Decodes(QStringConverter::System, probe, cut))
-        return false;
-#else
-    if (local8Bit)
-        return false;
-#endif
-    const QByteArray bytes = ReadStart(*data_, MaxTextBytes);
-    QStringDecoder decoder(local8Bit ? QStringConverter::System : QStringConverter::Utf8);
-    txtText->setPlainText(decoder(bytes));
+    if (!encodingChosen_) // a choice of the user's stays when Hex is switched off again
+        cboEncoding->setCurrentIndex(cboEncoding->findData(int(*guess)));
+    cboEncoding->setEnabled(true);
+    text_ = ReadStart(*data_, MaxTextBytes);
+    DecodeText();
     pages->setCurrentWidget(txtText);
     const qint64 size = qint64(data_->Size());
-    lblStatus->setText(size > bytes.size()
+    lblStatus->setText(size > text_.size()
                            ? QStringLiteral("Text, %1 bytes; showing the first %2 bytes%3")
                                  .arg(size)
-                                 .arg(bytes.size())
+                                 .arg(text_.size())
                                  .arg(note_)
                            : QStringLiteral("Text, %1 bytes%2").arg(size).arg(note_));
     return true;
+}
+
+void frmView::DecodeText() {
+    const auto encoding = textencoding::Encoding(cboEncoding->currentData().toInt());
+    txtText->setPlainText(textencoding::Decode(encoding, text_));
 }
 
 void frmView::ShowHex(const QString& why) {

@@ -7,6 +7,7 @@
 #include <string>
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QScrollArea;
@@ -19,8 +20,9 @@ class EntryData;
 
 // The read-only viewer of one entry, a window of its own ("NAME - Quillmarrow"): an image that
 // Qt recognises by its content (fitted, zoomed), text, or else hex; "Hex" shows any entry as
-// hex. It reads the entry in place through the archive core, so a changed archive, a record cut
-// short or a negative range is shown as such. Esc closes it.
+// hex. Text is read in the encoding guessed (see textencoding::Guess), which the encoding box
+// shows and changes. It reads the entry in place through the archive core, so a changed
+// archive, a record cut short or a negative range is shown as such. Esc closes it.
 class frmView : public QWidget {
     Q_OBJECT
 
@@ -49,6 +51,7 @@ public:
     QAction* mnuViewActualSize;
     QAction* mnuViewFit;
     QAction* mnuViewHex;
+    QComboBox* cboEncoding; // enabled while text is shown
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,11 +61,14 @@ private:
     bool ShowImage();
     bool ShowText();
     void ShowHex(const QString& why);
+    void DecodeText();
     void SetZoom(double zoom, bool fit);
     void ImageStatus();
 
     std::shared_ptr<const archive::EntryData> data_;
     QString shownName_, format_, note_;
+    QByteArray text_;             // the bytes shown as text
+    bool encodingChosen_ = false; // by the user, rather than guessed
     double zoom_ = 1.0;
     bool fit_ = true;
 };
