@@ -73,27 +73,33 @@ private slots:
         row("replace keeps the position, the larger data behind the end", "mnuEntryReplace", {},
             {"OTHER.BIN"}, "", 0,
             {{"A.TXT", "alpha"}, {"B.TXT", "OTHER.BIN"}, {"BB.TXT", "charlie"}}, "", "",
-            "Replaced B.TXT in three.dat; 3 entries, 21 bytes", "",
+            "Replaced B.TXT in three.dat; 3 entries, 21 bytes; Compact would reclaim 5 bytes", "",
             Record("A.TXT", 80, 5) + Record("B.TXT", 97, 9) + Record("BB.TXT", 90, 7) +
                 old.mid(60) + "OTHER.BIN");
         const QString removeTwo = "Remove 2 entries from three.dat?";
         row("remove after Yes: the data stays as a gap", "mnuEntryRemove", {0, 2}, {}, "", yes,
             {{"B.TXT", "bravo"}}, removeTwo, "",
-            "Removed 2 entries from three.dat; 1 entry, 5 bytes", "", gapAfterA);
+            "Removed 2 entries from three.dat; 1 entry, 5 bytes; Compact would reclaim 52 bytes",
+            "", gapAfterA);
         row("remove keeps the entries before the first removed", "mnuEntryRemove", {1}, {}, "", yes,
             {{"A.TXT", "alpha"}, {"BB.TXT", "charlie"}}, "Remove 1 entry from three.dat?", "",
-            "Removed B.TXT from three.dat; 2 entries, 12 bytes", "", gapAfterB);
+            "Removed B.TXT from three.dat; 2 entries, 12 bytes; Compact would reclaim 25 bytes", "",
+            gapAfterB);
         row("remove without a selection takes the current line", "mnuEntryRemove", {}, {}, "", yes,
             {{"A.TXT", "alpha"}, {"BB.TXT", "charlie"}}, "Remove 1 entry from three.dat?", "",
-            "Removed B.TXT from three.dat; 2 entries, 12 bytes", "", gapAfterB);
+            "Removed B.TXT from three.dat; 2 entries, 12 bytes; Compact would reclaim 25 bytes", "",
+            gapAfterB);
         row("remove after No", "mnuEntryRemove", {0, 2}, {}, "", no, three, removeTwo, "",
             listed + "; 2 selected, 12 bytes");
         row("the Delete key removes, after the question", "Delete", {0, 2}, {}, "", yes,
             {{"B.TXT", "bravo"}}, removeTwo, "",
-            "Removed 2 entries from three.dat; 1 entry, 5 bytes", "", gapAfterA);
+            "Removed 2 entries from three.dat; 1 entry, 5 bytes; Compact would reclaim 52 bytes",
+            "", gapAfterA);
         row("new archive from files", "mnuFileNew", {}, {"Y.TXT", "X.TXT"}, "", 0,
             {{"Y.TXT", "Y.TXT"}, {"X.TXT", "X.TXT"}}, "", "",
             "Created NEW.DAT with 2 entries; 2 entries, 10 bytes");
+        row("compact writes the archive again", "mnuFileCompact", {}, {}, "", 0, three, "", "",
+            "Compacted three.dat; 3 entries, 17 bytes");
         row("refused names leave the archive untouched", "mnuEntryAdd", {},
             {"1ST.TXT", "b.txt", "OK.TXT"}, "", 0, three, "",
             "DIR/1ST.TXT: name starts with a byte that ends the directory (NUL, '.', '/' or a "

@@ -83,7 +83,7 @@ bool ArchiveEditor::OpenListed(WriteRequest& request) {
     QStringList problems;
     for (const archive::WriteProblem& problem : request.Plan.NotEditable())
         problems << UnbrokenLine(shown + QStringLiteral(": ") +
-                             QString::fromStdString(archive::Describe(problem)));
+                                 QString::fromStdString(archive::Describe(problem)));
     if (problems.isEmpty())
         return true;
     modMsgBox::MsgBox(problems.join(QLatin1Char('\n')), modMsgBox::vbExclamation,
@@ -163,6 +163,16 @@ void ArchiveEditor::Rename(int row) {
     Start(
         std::move(request),
         QStringLiteral("Renamed %1 to %2 in %3").arg(old, *typed, NameOf(list_->ListedArchive())));
+}
+
+void ArchiveEditor::Compact() {
+    if (list_->ListedArchive().empty() || run_->IsRunning())
+        return;
+    WriteRequest request;
+    if (!OpenListed(request))
+        return;
+    request.Compact = true;
+    Start(std::move(request), QStringLiteral("Compacted %1").arg(NameOf(list_->ListedArchive())));
 }
 
 void ArchiveEditor::Remove(const std::vector<int>& rows) {

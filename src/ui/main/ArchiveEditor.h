@@ -18,7 +18,7 @@ struct WriteRequest;
 // position, which keeps its name and place), Add Files (chosen, or dropped on the list after a
 // question), Rename (the entry at a position gets a name typed, in its place) and Remove (the
 // entries at positions, after a question) on the archive the entry list shows, and New Archive
-// (files, then a name). Each writes through the archive core, which refuses what the format
+// (files, then a name); Compact writes the listed archive again without gaps. Each writes through the archive core, which refuses what the format
 // cannot hold and replaces the archive only when the new one is whole, on a WriteRun; refusals
 // are reported one a line, and the archive is to be listed again when the run ends.
 class ArchiveEditor : public QObject {
@@ -38,6 +38,8 @@ public:
     void Rename(int row);
     void Remove(const std::vector<int>& rows);
     void NewArchive();
+    // The listed archive written again in the layout of a new one, its gaps reclaimed.
+    void Compact();
 
 signals:
     // The run has ended: the archive (the new one, or the old one as it was) is to be listed.

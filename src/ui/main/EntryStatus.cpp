@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -26,8 +27,8 @@ std::uint64_t Bytes(const archive::EntryList& records, const std::vector<int>& p
 
 } // namespace
 
-EntryStatus::EntryStatus(EntryListBox* list, QLabel* label)
-    : QObject(label), list_(list), label_(label) {
+EntryStatus::EntryStatus(EntryListBox* list, QLabel* label, int most)
+    : QObject(label), list_(list), most_(most), label_(label) {
     connect(list, &EntryListBox::ListingChanged, this, &EntryStatus::Listed);
     connect(list, &EntryListBox::SelectionChanged, this, [this] {
         note_.clear();
@@ -46,6 +47,14 @@ void EntryStatus::Listed() {
     bytes_ = 0;
     for (const archive::ArchiveEntry entry : list_->Listing())
         bytes_ += std::uint64_t(std::max(entry.Size, 0));
+    // Compact writes a record per entry, the end record and the data back to back. A listing
+    // cut at the window's cap does not know every entry, so it claims nothing.
+    reclaim_ = 0;
+    std::error_code ec;
+    const std::uint64_t size = std::filesystem::file_size(list_->ListedArchive(), ec);
+    const std::uint64_t compact = 20 * (std::uint64_t(list_->EntryCount()) + 1) + bytes_;
+    if (!ec && size > compact && list_->EntryCount() < most_)
+        reclaim_ = size - compact;
     Update();
 }
 
@@ -59,6 +68,8 @@ void EntryStatus::Update() {
                                    : note_ + QStringLiteral("; ");
     text += Count(std::uint64_t(list_->EntryCount()), "entry", "entries") + QStringLiteral(", ") +
             Count(bytes_, "byte", "bytes");
+    if (reclaim_ > 0)
+        text += QStringLiteral("; Compact would reclaim ") + Count(reclaim_, "byte", "bytes");
     if (list_->HasSelection()) {
         const std::vector<int> selected = list_->SelectedPositions();
         text += QStringLiteral("; ") + QLocale().toString(qulonglong(selected.size())) +

@@ -245,7 +245,7 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // never widens it
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->addWidget(lblStatus, 1);
-    auto* status = new EntryStatus(lstFiles, lblStatus);
+    auto* status = new EntryStatus(lstFiles, lblStatus, MaxListedEntries);
 
     setTabOrder(lstFiles, cmdExtract);
     setTabOrder(cmdExtract, cmdSelectAll);
@@ -259,6 +259,8 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     mnuFileRefresh->setShortcut(Qt::Key_F5); // reads the current folder again
     mnuFileNew = mnuFile->addAction(QStringLiteral("&New Archive..."));
     mnuFileNew->setObjectName(QStringLiteral("mnuFileNew"));
+    mnuFileCompact = mnuFile->addAction(QStringLiteral("&Compact"));
+    mnuFileCompact->setObjectName(QStringLiteral("mnuFileCompact"));
     mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
@@ -297,6 +299,13 @@ frm::frm(QWidget* parent) : clsForm(parent) {
             editor->Remove(rows);
     });
     connect(mnuFileNew, &QAction::triggered, editor, &ArchiveEditor::NewArchive);
+    // Compact writes, so it too waits for an active listing.
+    connect(mnuFile, &QMenu::aboutToShow, this,
+            [this] { mnuFileCompact->setEnabled(cmdExtract->isEnabled()); });
+    connect(mnuFileCompact, &QAction::triggered, editor, [this, editor] {
+        if (cmdExtract->isEnabled())
+            editor->Compact();
+    });
     connect(File, &FileListBox::PathChange, editor,
             [this, editor] { editor->SetFolder(File->Path()); });
     connect(editor, &ArchiveEditor::ListAgain, this, &frm::OpenPath);

@@ -41,6 +41,7 @@ public:
     QPushButton* cmdExtract;
     QMenu* mnuFile;
     QAction* mnuFileNew;
+    QAction* mnuFileCompact;
     QAction* mnuFileRefresh;
     QAction* mnuFileExit;
     QMenu* mnuHelp;
