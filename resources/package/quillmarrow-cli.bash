@@ -4,13 +4,13 @@ _quillmarrow_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list extract extract-each cat check create add replace remove update compact sums
-        verify diff find --help --version"
+    local commands="list extract extract-each cat check create add replace remove rename update
+        compact sums verify diff find --help --version"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        list | extract | extract-each | cat | check | create | add | replace | remove | update | \
-            compact | sums | verify | diff | find)
+        list | extract | extract-each | cat | check | create | add | replace | remove | rename | \
+            update | compact | sums | verify | diff | find)
             command=${words[i]}
             break
             ;;
@@ -81,6 +81,19 @@ _quillmarrow_cli() {
             [[ $command != update ]] && COMPREPLY=($(compgen -W "--compact --" -- "$cur"))
         else
             _filedir
+        fi
+        ;;
+    rename)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--compact --" -- "$cur"))
+            return
+        fi
+        # The archive, then one of its entry names, then the new name (nothing to offer).
+        if ((operands == 0)); then
+            _filedir
+        elif ((operands == 1)); then
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W "$(quillmarrow-cli list -- "$archive" 2>/dev/null)" -- "$cur"))
         fi
         ;;
     verify | diff)

@@ -417,6 +417,8 @@ std::string Describe(const WriteProblem& p) {
         return "not replaced: the archive changed since it was listed";
     case Kind::ChangedBeforeRemove:
         return "nothing removed: the archive changed since it was listed";
+    case Kind::ChangedBeforeRename:
+        return "not renamed: the archive changed since it was listed";
     case Kind::ReadFailed:
         return "cannot read it: " + io::SystemMessage(p.Error);
     case Kind::WriteFailed:

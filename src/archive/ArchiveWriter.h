@@ -87,6 +87,7 @@ struct WriteProblem {
         ReplacedTwice,        // entry Other is replaced by the file Text already
         ChangedBeforeReplace, // the archive is no longer what was listed: nothing replaced
         ChangedBeforeRemove,  // the same: nothing removed
+        ChangedBeforeRename,  // the same: nothing renamed
         // Failures while writing:
         ReadFailed,      // reading its file (or, about the archive, the archive edited) failed
         WriteFailed,     // writing the new archive failed

@@ -59,19 +59,28 @@ void EditPlan::Add(std::string name, std::filesystem::path file, std::string sub
 }
 
 void EditPlan::Replace(int position, std::filesystem::path file, std::string subject) {
-    const auto at = std::find(oldPositions_.begin(), oldPositions_.end(), position);
-    if (position < 0 || at == oldPositions_.end())
+    const std::size_t k = OldEntryAt(position);
+    if (k == entries_.size())
         return;
-    const auto k = static_cast<std::size_t>(at - oldPositions_.begin());
     entries_[k].File = std::move(file);
     subjects_[k] = std::move(subject);
 }
 
-void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
-                            std::string subject) {
+std::size_t EditPlan::OldEntryAt(int position) const {
+    const auto at = std::find(oldPositions_.begin(), oldPositions_.end(), position);
+    return position < 0 ? entries_.size() : static_cast<std::size_t>(at - oldPositions_.begin());
+}
+
+std::size_t EditPlan::OldEntryNamed(const std::string& name) const {
     std::size_t k = 0;
     while (k < entries_.size() && (oldPositions_[k] < 0 || entries_[k].Name != name))
         ++k;
+    return k;
+}
+
+void EditPlan::ReplaceNamed(const std::string& name, std::filesystem::path file,
+                            std::string subject) {
+    const std::size_t k = OldEntryNamed(name);
     if (k == entries_.size())
         Refuse(std::move(subject), {.What = Kind::NoEntryNamed, .Text = name});
     else if (!entries_[k].File.empty())
@@ -119,6 +128,23 @@ bool EditPlan::Holds(std::size_t k, const std::filesystem::path& file) const {
     return true;
 }
 
+void EditPlan::Rename(int position, std::string name, std::string subject) {
+    const std::size_t k = OldEntryAt(position);
+    if (k == entries_.size())
+        return;
+    entries_[k].Name = std::move(name);
+    subjects_[k] = std::move(subject);
+    renamed_.push_back(position);
+}
+
+void EditPlan::RenameNamed(const std::string& name, std::string newName, std::string subject) {
+    const std::size_t k = OldEntryNamed(name);
+    if (k == entries_.size())
+        Refuse(std::move(subject), {.What = Kind::NoEntryNamed, .Text = name});
+    else
+        Rename(oldPositions_[k], std::move(newName), std::move(subject));
+}
+
 void EditPlan::Remove(const std::function<bool(int position, const std::string& name)>& drop) {
     std::size_t kept = 0;
     for (std::size_t k = 0; k < entries_.size(); ++k) {
@@ -146,9 +172,16 @@ WriteReport EditPlan::Write(WriteOptions options) {
     WriteReport report = WriteArchive(archive_, entries_, options);
     old_.reset();
     // A name that another entry has already is said against that entry: one of the archive by
-    // its name, an added file as the caller named it.
+    // its name, an added file as the caller named it. The entry renamed is the one refused,
+    // wherever it lies.
+    const auto renamed = [&](int entry) {
+        return std::find(renamed_.begin(), renamed_.end(),
+                         oldPositions_[static_cast<std::size_t>(entry)]) != renamed_.end();
+    };
     for (WriteProblem& p : report.Refused)
         if ((p.What == Kind::SameName || p.What == Kind::SameNameFolded) && p.Other >= 0) {
+            if (p.Entry >= 0 && renamed(p.Other) && !renamed(p.Entry))
+                std::swap(p.Entry, p.Other);
             const auto other = static_cast<std::size_t>(p.Other);
             p.OtherIsEntry = oldPositions_[other] >= 0;
             p.Text = p.OtherIsEntry ? entries_[other].Name : subjects_[other];

@@ -58,6 +58,12 @@ public:
     // ReplaceNamed for a name the archive holds, unless the old entry's data is the file's
     // bytes already (Unchanged: nothing changes); Add for any other name.
     Updated Update(std::string name, std::filesystem::path file, std::string subject);
+    // The old entry at `position` gets that name and keeps its data and its place; nothing when
+    // the plan holds no such entry. The name is checked as every name is when the plan is
+    // written, and the entry is then named by `subject`.
+    void Rename(int position, std::string name, std::string subject);
+    // The same for the old entry named `name`: refused (NoEntryNamed) when there is none.
+    void RenameNamed(const std::string& name, std::string newName, std::string subject);
     // Drops the old entries for which `drop(position, name)` is true.
     void Remove(const std::function<bool(int position, const std::string& name)>& drop);
     // Adds a refusal: the plan is then checked, never written.
@@ -79,6 +85,10 @@ public:
 private:
     // Whether the old entry k holds the file's bytes (false when either cannot be read whole).
     bool Holds(std::size_t k, const std::filesystem::path& file) const;
+    // The entry kept from the old archive at that position, or the first with that name;
+    // Entries().size() when none.
+    std::size_t OldEntryAt(int position) const;
+    std::size_t OldEntryNamed(const std::string& name) const;
 
     std::filesystem::path archive_;
     std::unique_ptr<archive::Archive> old_;
@@ -86,6 +96,7 @@ private:
     std::vector<WriteEntry> entries_;
     std::vector<int> oldPositions_;
     std::vector<std::string> subjects_;
+    std::vector<int> renamed_; // the old positions of the entries renamed
     std::vector<Refusal> refused_;
 };
 

@@ -40,6 +40,7 @@ int Replace(const Flags& flags, const Operands& operands);
 int Remove(const Flags& flags, const Operands& operands);
 int Update(const Flags& flags, const Operands& operands);
 int Compact(const Flags& flags, const Operands& operands);
+int Rename(const Flags& flags, const Operands& operands);
 
 // Reading (Read.cpp).
 
@@ -65,7 +66,7 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
 
 // Writing (Write.cpp).
 
-// add, replace, remove, update and compact: checks the operands, opens the archive for editing
+// add, replace, remove, rename, update and compact: checks the operands, opens the archive for editing
 // (saying each reason when it cannot be), lets `edit` change the plan, and writes it
 // (WritePlan), in the canonical layout with --compact. `edit` returns false to stop with exit
 // status 1, having said why.

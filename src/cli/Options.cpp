@@ -46,7 +46,7 @@ constexpr Option Options[] = {
     {"algorithm", 'a', true, "ALGORITHM", "sums",
      [](Flags& f, const std::string& name) { f.Algorithm = name; }},
     {"strict", 0, false, {}, "verify", [](Flags& f, const std::string&) { f.Strict = true; }},
-    {"compact", 0, false, {}, "add replace remove update",
+    {"compact", 0, false, {}, "add replace remove rename update",
      [](Flags& f, const std::string&) { f.Compact = true; }},
 };
 // clang-format on

@@ -29,6 +29,7 @@ constexpr const char* Usage =
     "       quillmarrow-cli add [--compact] ARCHIVE FILE...\n"
     "       quillmarrow-cli replace [--compact] ARCHIVE FILE...\n"
     "       quillmarrow-cli remove [-i] [--exclude PATTERN]... [--compact] ARCHIVE ENTRY...\n"
+    "       quillmarrow-cli rename [--compact] ARCHIVE OLD NEW\n"
     "       quillmarrow-cli update [-v] [--compact] ARCHIVE FILE...\n"
     "       quillmarrow-cli compact ARCHIVE\n"
     "       quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n"
@@ -53,6 +54,7 @@ constexpr const char* Help =
     "  add                  append the FILEs to ARCHIVE as new entries\n"
     "  replace              make each FILE the data of the entry of its name, in its place\n"
     "  remove               drop the ENTRYs from ARCHIVE\n"
+    "  rename               give the entry named OLD the name NEW, in its place\n"
     "  update               replace the entries the FILEs are named as, add the other FILEs;\n"
     "                       an entry that holds its FILE's bytes already is left alone\n"
     "  compact              rewrite ARCHIVE as create writes it: records, the end record,\n"
@@ -81,7 +83,8 @@ constexpr const char* Help =
     "                       letters; on Windows as the system folds names)\n"
     "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
     "  --force              (create) replace an existing ARCHIVE\n"
-    "  --compact            (add, replace, remove, update) write the layout compact writes\n"
+    "  --compact            (add, replace, remove, rename, update) write the layout\n"
+    "                       compact writes\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
@@ -112,8 +115,9 @@ constexpr Command Commands[] = {
     {"list", cli::List},     {"extract", cli::Extract}, {"extract-each", cli::ExtractEach},
     {"cat", cli::Cat},       {"check", cli::Check},     {"create", cli::Create},
     {"add", cli::Add},       {"replace", cli::Replace}, {"remove", cli::Remove},
-    {"update", cli::Update}, {"compact", cli::Compact}, {"sums", cli::Sums},
-    {"verify", cli::Verify}, {"diff", cli::Diff},       {"find", cli::Find},
+    {"rename", cli::Rename}, {"update", cli::Update},   {"compact", cli::Compact},
+    {"sums", cli::Sums},     {"verify", cli::Verify},   {"diff", cli::Diff},
+    {"find", cli::Find},
 };
 
 int Run(const std::vector<std::string>& args) {

@@ -47,9 +47,10 @@ QString Problem(const archive::WriteProblem& p) {
                                              "OutsideArchive InputUnusable IsTheArchive TooLarge "
                                              "CannotOpen Exists LinkToNothing CannotBeEdited "
                                              "NameNotInCodePage NoEntryNamed ReplacedTwice "
-                                             "ChangedBeforeReplace ChangedBeforeRemove ReadFailed "
-                                             "WriteFailed ArchiveChanged InputChanged "
-                                             "ArchiveReplaced ArchiveMoved")
+                                             "ChangedBeforeReplace ChangedBeforeRemove "
+                                             "ChangedBeforeRename ReadFailed WriteFailed "
+                                             "ArchiveChanged InputChanged ArchiveReplaced "
+                                             "ArchiveMoved")
                                          .split(' ');
     static const QStringList Names = QString("None Empty TooLong EndsDirectory PathSeparator "
                                              "ControlCharacter WindowsCharacter "

@@ -894,6 +894,7 @@ private slots:
               "ARCHIVE...\n",
               "quillmarrow-cli cat [-v] [-i] [--exclude PATTERN]... ARCHIVE ENTRY...\n",
               "quillmarrow-cli check ARCHIVE...\n",
+              "quillmarrow-cli rename [--compact] ARCHIVE OLD NEW\n",
               "quillmarrow-cli update [-v] [--compact] ARCHIVE FILE...\n",
               "quillmarrow-cli compact ARCHIVE\n",
               "quillmarrow-cli sums [-a|--algorithm sha256|sha1|md5|crc32] [--json] [-i]\n",
@@ -1659,6 +1660,19 @@ private slots:
         row("replace of one entry by two files",
             {"replace", "@/w.dat", "@/in/A.TXT", "@/in/sub/A.TXT"}, 1,
             "quillmarrow-cli: @/in/sub/A.TXT: entry 0 is replaced by @/in/A.TXT\n", "@/w.dat", w);
+        row("rename keeps the entry's data and position", {"rename", "@/w.dat", "A.TXT", "B.TXT"},
+            0, "", "@/w.dat", Archive({{"B.TXT", "old a"}, {"C", "c"}}));
+        row("rename to another entry's name when case is folded",
+            {"rename", "@/w.dat", "A.TXT", "c"}, 1,
+            "quillmarrow-cli: c: same name as the entry C when case is folded\n", "@/w.dat", w);
+        row("rename to a name create refuses", {"rename", "@/w.dat", "C", "1ST"}, 1,
+            "quillmarrow-cli: 1ST: name starts with a byte that ends the directory (NUL, '.', "
+            "'/' or a digit)\n",
+            "@/w.dat", w);
+        row("rename of a name the archive does not hold", {"rename", "@/w.dat", "NOPE", "X"}, 1,
+            "quillmarrow-cli: X: no entry named NOPE\n", "@/w.dat", w);
+        row("rename without NEW", {"rename", "@/w.dat", "A.TXT"}, 2,
+            "quillmarrow-cli: rename takes ARCHIVE, OLD and NEW\n", "@/w.dat", w);
         row("replace by fewer bytes: in its slot, the rest of it kept",
             {"replace", "@/w.dat", "@/in/sub/A.TXT"}, 0, "", "@/w.dat",
             Record("A.TXT", 60, 3) + w.mid(20, 40) + "sub ac");

@@ -4,6 +4,7 @@
 // and a main window in a program folder of the test's own.
 
 #include "ui/main/EntryListBox.h"
+#include "ui/main/EntryModel.h"
 #include "ui/main/FileListBox.h"
 #include "ui/main/frm.h"
 #include "winutil/modBrowseForFolder.h"
@@ -108,12 +109,12 @@ inline bool ClickFile(frm& window, const QString& name) {
     return true;
 }
 
-// Clicks entry line k, which toggles its selection.
+// Clicks entry k's line (wherever a sort put it), which toggles its selection.
 inline void ClickEntry(frm& window, int k) {
-    QListWidgetItem* item = window.lstFiles->item(k);
-    window.lstFiles->scrollToItem(item);
+    const auto* model = static_cast<const EntryModel*>(window.lstFiles->model());
+    window.lstFiles->scrollTo(model->index(model->Row(k), 0));
     QTest::mouseClick(window.lstFiles->viewport(), Qt::LeftButton, {},
-                      window.lstFiles->visualItemRect(item).center());
+                      window.lstFiles->LineRect(k).center());
 }
 
 inline QStringList Lines(const QListWidget* list) {
@@ -123,10 +124,17 @@ inline QStringList Lines(const QListWidget* list) {
     return lines;
 }
 
-inline QList<int> SelectedLines(const QListWidget* list) {
-    QList<int> rows;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->isSelected())
-            rows << i;
-    return rows;
+// The entry list's lines from the top, each the text of one column (the name by default).
+inline QStringList Lines(const EntryListBox* list, int column = 0) {
+    QStringList lines;
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, column).data().toString();
+    return lines;
+}
+
+// The positions of the selected entries, ascending.
+inline QList<int> SelectedLines(const EntryListBox* list) {
+    const std::vector<int> positions = list->SelectedPositions();
+    return QList<int>(positions.begin(), positions.end());
 }

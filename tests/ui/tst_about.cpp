@@ -104,8 +104,8 @@ private slots:
         // from.
         QCOMPARE(about.lblDescription->text(),
                  QString("Lists, views and extracts the entries of simple archive files, opens or "
-                         "drags them out, and writes archives: replaces, adds or removes entries, "
-                         "or makes a new one."));
+                         "drags them out, and writes archives: replaces, adds, renames or removes "
+                         "entries, or makes a new one."));
         // Measured where the platform has fonts to measure with (Windows' offscreen platform
         // under Wine has none).
         if (!QFontDatabase::families().isEmpty())

@@ -5,7 +5,9 @@
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "ui/main/BackgroundRunTestHooks.h"
+#include "ui/main/EntryMenu.h"
 #include "ui/main/FileListBox.h"
+#include "ui/main/frmSelectMatching.h"
 #include "winutil/clsEndSignals.h"
 
 #include <QAction>
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -175,7 +178,7 @@ private slots:
         QCOMPARE(w->lblFolder->property("Tag").toString(), QDir::toNativeSeparators(appDir.path()));
         QCOMPARE(w->File->Path(), appDir.path());
         QVERIFY(w->File->findItems("beside.dat", Qt::MatchExactly).size() == 1);
-        QCOMPARE(w->lstFiles->count(), 0);
+        QCOMPARE(w->lstFiles->EntryCount(), 0);
         QVERIFY(buttonsDisabled(*w));
         QCOMPARE(w->windowTitle(), QString("Quillmarrow"));
         QCOMPARE(QApplication::focusWidget(), w->lstFiles);
@@ -221,7 +224,7 @@ private slots:
         // Another folder: the old lines stay, the buttons go off (stale).
         dialogs->Answers << appDir.path();
         w->cmdBrowse->click();
-        QCOMPARE(w->lstFiles->count(), 3);
+        QCOMPARE(w->lstFiles->EntryCount(), 3);
         QVERIFY(buttonsDisabled(*w));
         QVERIFY(ClickFile(*w, "beside.dat"));
         QCOMPARE(Lines(w->lstFiles), QStringList{"X"});
@@ -232,7 +235,7 @@ private slots:
         w->File->Refresh();
         QVERIFY(QFile::remove(appDir.filePath("gone.dat")));
         QVERIFY(ClickFile(*w, "gone.dat"));
-        QCOMPARE(w->lstFiles->count(), 0);
+        QCOMPARE(w->lstFiles->EntryCount(), 0);
         QVERIFY(buttonsEnabled(*w));
         QVERIFY(dialogs->Messages.isEmpty());
     }
@@ -246,7 +249,7 @@ private slots:
         ClickEntry(*w, 0); // a click toggles one line only
         QCOMPARE(SelectedLines(w->lstFiles), QList<int>{2});
         QVERIFY(ClickFile(*w, "three.dat"));
-        QCOMPARE(w->lstFiles->count(), 3);
+        QCOMPARE(w->lstFiles->EntryCount(), 3);
         QCOMPARE(SelectedLines(w->lstFiles), QList<int>{});
     }
 
@@ -402,7 +405,7 @@ private slots:
         }
         auto w = open(folder, name);
         QVERIFY(w);
-        QCOMPARE(w->lstFiles->count(), 0);
+        QCOMPARE(w->lstFiles->EntryCount(), 0);
         QCOMPARE(dialogs->Messages,
                  QList<RecordedMessage>({{"frm.ListArchiveEntries: permission denied", 16,
                                           "Could not read archive"}}));
@@ -439,7 +442,7 @@ private slots:
         QFETCH(QString, folder);
         auto w = open(dataDir.path(), archive);
         QVERIFY(w);
-        QCOMPARE(w->lstFiles->count(), lines);
+        QCOMPARE(w->lstFiles->EntryCount(), lines);
         QVERIFY(buttonsEnabled(*w));
         if (clicked.isEmpty())
             w->cmdSelectAll->click();
@@ -549,7 +552,7 @@ private slots:
         const auto centre = [&](QWidget* widget, QPoint at) { return widget->mapTo(w.get(), at); };
         QTest::mouseClick(window, Qt::LeftButton, {},
                           centre(w->lstFiles->viewport(),
-                                 w->lstFiles->visualItemRect(w->lstFiles->item(0)).center()));
+                                 w->lstFiles->LineRect(0).center()));
         QTest::mouseClick(window, Qt::LeftButton, {},
                           centre(w->cmdSelectAll, w->cmdSelectAll->rect().center()));
         QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
@@ -861,7 +864,7 @@ private slots:
         // A root folder ends in a separator already; the doubled separator still names the file.
         auto w = open(dataDir.path() + "/", "three.dat");
         QVERIFY(w);
-        QCOMPARE(w->lstFiles->count(), 3);
+        QCOMPARE(w->lstFiles->EntryCount(), 3);
     }
 
     void enterRunsExtract_data() {
@@ -916,8 +919,8 @@ private slots:
         QVERIFY(w);
         if (opened)
             w->OpenPath(dataDir.filePath("huge.dat"));
-        QCOMPARE(w->lstFiles->count(), frm::MaxListedEntries);
-        QCOMPARE(w->lstFiles->item(frm::MaxListedEntries - 1)->text(), QString("E32766"));
+        QCOMPARE(w->lstFiles->EntryCount(), frm::MaxListedEntries);
+        QCOMPARE(w->lstFiles->ShownName(frm::MaxListedEntries - 1), QString("E32766"));
         QCOMPARE(dialogs->Messages.size(), 1);
         QVERIFY(dialogs->Messages[0].Prompt.contains("left out"));
         QCOMPARE(dialogs->Messages[0].Buttons, 48); // a notice, not a failure
@@ -1022,7 +1025,8 @@ private slots:
         if (path.startsWith('='))
             path.replace(0, 1, dataDir.path());
         if (drop) {
-            // Over the entry list, which takes no drops itself: the window takes them.
+            // Over the file list, which takes no drops itself: the window takes them. (Files
+            // dropped on the entry list are added to the archive listed: see tst_edit.)
             path = QDir(dataDir.path()).filePath(path); // as a file manager gives it, encoded
             QMimeData mime;
 #ifdef _WIN32
@@ -1032,7 +1036,7 @@ private slots:
                 "file://" + QByteArray::fromStdString(testfiles::NativePath(path).native())
                                 .toPercentEncoding("/"))});
 #endif
-            const QPoint at = w->lstFiles->mapTo(w.get(), w->lstFiles->rect().center());
+            const QPoint at = w->File->mapTo(w.get(), w->File->rect().center());
             QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
             QCoreApplication::sendEvent(w->windowHandle(), &enter);
             QVERIFY(enter.isAccepted());
@@ -1163,12 +1167,23 @@ private slots:
                                     << "Select All";
         QTest::newRow("Extract") << "cmdExtract"
                                  << "Extract";
+        QTest::newRow("status line") << "statusBar"
+                                     << "Status line";
+        QTest::newRow("its text, as it changes") << "lblStatus"
+                                                 << "No archive is listed";
+        QTest::newRow("Select Matching's pattern") << "txtPattern"
+                                                   << "Pattern";
+        QTest::newRow("Select Matching's check box") << "chkIgnoreCase"
+                                                     << "Ignore case";
     }
+    // (The window's, and those of the dialog Select Matching shows over it.)
     void accessibleNames() {
         QFETCH(QString, control);
         QFETCH(QString, name);
         auto w = open();
-        const QMap<QString, QStringList> tree = AccessibleTree(w.get());
+        frmSelectMatching dialog(w.get());
+        QMap<QString, QStringList> tree = AccessibleTree(w.get());
+        tree.insert(AccessibleTree(&dialog));
         QVERIFY2(tree.contains(control), qPrintable(tree.keys().join(' ')));
         QCOMPARE(tree[control][0], name);
         QVERIFY(!tree[control][1].isEmpty());
@@ -1240,32 +1255,123 @@ private slots:
         QVERIFY(!enter.isAccepted());
     }
 
-    // Hovering over a line shows its record's offset and size, from the listing: the archive
-    // is gone by then.
-    void entryToolTip_data() {
-        QTest::addColumn<int>("line"); // -1: below the last line
-        QTest::addColumn<QString>("tip");
-        QTest::newRow("first line") << 0 << "offset 60, size 5 bytes";
-        QTest::newRow("the largest size") << 1 << "offset 0, size 2147483647 bytes";
-        QTest::newRow("negative values as recorded") << 2 << "offset -1, size -20 bytes";
-        QTest::newRow("below the last line") << -1 << "";
+    // The columns show each record's name, size and offset as recorded; a click on a header
+    // sorts by that column (again: the other way, a third time: directory order, as the menu's
+    // Directory Order does). The selection follows its entries, and Extract after a sort writes
+    // the entries selected, by their records. C.TXT is selected before the sort, then the
+    // second line shown is clicked.
+    void sortedColumns_data() {
+        QTest::addColumn<int>("column"); // whose header is clicked
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<bool>("menu"); // then Directory Order
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("sizes");
+        const QString big = "2,147,483,647";
+        QTest::newRow("directory order") << 0 << 0 << false
+                                         << QStringList{"B.TXT", "A.TXT", "C.TXT", "D.BIG"}
+                                         << QStringList{"5", "7", "2", big};
+        QTest::newRow("Name, one click: ascending")
+            << 0 << 1 << false << QStringList{"A.TXT", "B.TXT", "C.TXT", "D.BIG"}
+            << QStringList{"7", "5", "2", big};
+        QTest::newRow("Size, one click: the smallest first")
+            << 1 << 1 << false << QStringList{"C.TXT", "B.TXT", "A.TXT", "D.BIG"}
+            << QStringList{"2", "5", "7", big};
+        QTest::newRow("Size, two clicks: the largest first")
+            << 1 << 2 << false << QStringList{"D.BIG", "A.TXT", "B.TXT", "C.TXT"}
+            << QStringList{big, "7", "5", "2"};
+        QTest::newRow("Offset, one click: a negative offset first")
+            << 2 << 1 << false << QStringList{"D.BIG", "A.TXT", "C.TXT", "B.TXT"}
+            << QStringList{big, "7", "2", "5"};
+        QTest::newRow("Size, three clicks: directory order again")
+            << 1 << 3 << false << QStringList{"B.TXT", "A.TXT", "C.TXT", "D.BIG"}
+            << QStringList{"5", "7", "2", big};
+        QTest::newRow("Directory Order after a sort by size")
+            << 1 << 1 << true << QStringList{"B.TXT", "A.TXT", "C.TXT", "D.BIG"}
+            << QStringList{"5", "7", "2", big};
     }
-    void entryToolTip() {
-        QFETCH(int, line);
-        QFETCH(QString, tip);
-        testfiles::Write(dataDir.filePath("sizes.dat"),
-                         Record("A", 60, 5) + Record("B", 0, 2147483647) + Record("C", -1, -20) +
-                             Record("", 0, 0));
-        auto w = open();
-        w->OpenPath(dataDir.filePath("sizes.dat"));
-        QVERIFY(QFile::remove(dataDir.filePath("sizes.dat")));
-        QWidget* viewport = w->lstFiles->viewport();
-        const QPoint at = line >= 0 ? w->lstFiles->visualItemRect(w->lstFiles->item(line)).center()
-                                    : QPoint(5, viewport->height() - 2);
-        QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
-        QCoreApplication::sendEvent(viewport, &hover);
-        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
-        QToolTip::hideText();
+    void sortedColumns() {
+        QFETCH(int, column);
+        QFETCH(int, clicks);
+        QFETCH(bool, menu);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, sizes);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+        const QStringList names{"B.TXT", "A.TXT", "C.TXT", "D.BIG"};
+        QTemporaryDir dir;
+        testfiles::Write(dir.filePath("sorts.dat"),
+                         Record("B.TXT", 109, 5) + Record("A.TXT", 100, 7) +
+                             Record("C.TXT", 107, 2) + Record("D.BIG", -1, 2147483647) +
+                             Record("", 0, 0) + "aaaaaaacc" + "bbbbb");
+        auto w = open(dir.path(), "sorts.dat");
+        QVERIFY(w);
+        QCOMPARE(Lines(w->lstFiles, 2), (QStringList{"109", "100", "107", "-1"}));
+        ClickEntry(*w, 2);
+        QHeaderView* header = w->lstFiles->header();
+        for (int k = 0; k < clicks; ++k)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5,
+                                     header->height() / 2));
+        if (menu)
+            w->mnuEntry->mnuEntryDirectoryOrder->trigger();
+        QCOMPARE(Lines(w->lstFiles), lines);
+        QCOMPARE(Lines(w->lstFiles, 1), sizes);
+        QCOMPARE(SelectedLines(w->lstFiles), QList<int>{2});
+        ClickEntry(*w, int(names.indexOf(lines[1])));
+        QTemporaryDir out;
+        QVERIFY(extractTo(*w, out.path()));
+        QStringList written{"C.TXT", lines[1]};
+        written.sort();
+        QCOMPARE(testfiles::Contents(out.path()), written);
+        QCOMPARE(testfiles::Read(out.filePath("C.TXT")), QByteArray("cc"));
+        QCOMPARE(testfiles::Read(out.filePath(lines[1])).size(), sizes[1].toInt());
+    }
+
+    // Select Matching adds the entries whose names match a pattern (the command line's rules)
+    // to the selection, and says how many; Select None clears it. The status line counts the
+    // selection and its bytes.
+    void selectMatching_data() {
+        QTest::addColumn<QList<int>>("clicked"); // before
+        QTest::addColumn<QString>("pattern");    // "": Select None instead
+        QTest::addColumn<bool>("ignoreCase");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("status");
+        const QString all = "3 entries, 17 bytes";
+        QTest::newRow("a pattern that every name matches")
+            << QList<int>{} << "*.TXT" << false << QList<int>{0, 1, 2}
+            << "3 entries match *.TXT; " + all + "; 3 selected, 17 bytes";
+        QTest::newRow("added to the selection")
+            << QList<int>{0} << "C*" << false << QList<int>{0, 2}
+            << "1 entry matches C*; " + all + "; 2 selected, 12 bytes";
+        QTest::newRow("a set of characters")
+            << QList<int>{} << "[!A].TXT" << false << QList<int>{1, 2}
+            << "2 entries match [!A].TXT; " + all + "; 2 selected, 12 bytes";
+        QTest::newRow("case kept: nothing matches")
+            << QList<int>{1} << "b.txt" << false << QList<int>{1}
+            << "No entry matches b.txt; " + all + "; 1 selected, 5 bytes";
+        QTest::newRow("case ignored") << QList<int>{} << "b.txt" << true << QList<int>{1}
+                                      << "1 entry matches b.txt; " + all + "; 1 selected, 5 bytes";
+        QTest::newRow("Select None") << QList<int>{0, 2} << "" << false << QList<int>{}
+                                     << "three.dat: " + all;
+    }
+    void selectMatching() {
+        QFETCH(QList<int>, clicked);
+        QFETCH(QString, pattern);
+        QFETCH(bool, ignoreCase);
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, status);
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
+        for (const int k : clicked)
+            ClickEntry(*w, k);
+        frmSelectMatching::SetHandler([&] {
+            return std::optional<frmSelectMatching::Answer>({pattern, ignoreCase});
+        });
+        (pattern.isEmpty() ? w->mnuEntry->mnuEntrySelectNone : w->mnuEntry->mnuEntrySelectMatching)
+            ->trigger();
+        frmSelectMatching::SetHandler({});
+        QCOMPARE(SelectedLines(w->lstFiles), selected);
+        QCOMPARE(w->lblStatus->text(), status);
     }
 
     void menus() {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
 using Geometry = QList<double>; // Left, Top, Width, Height in twips
@@ -21,10 +22,11 @@ Geometry Of(const QWidget* w) {
     return {modScreen::Left(w), modScreen::Top(w), modScreen::Width(w), modScreen::Height(w)};
 }
 
-// Sizes the window so that its client area (below the menu bar) is W x H twips.
+// Sizes the window so that its client area (between the menu bar and the status line) is W x H
+// twips.
 void SetClientArea(frm& w, double width, double height) {
     const QSize client(modScreen::PixelsX(width), modScreen::PixelsY(height));
-    w.resize(client.width(), client.height() + w.menuBar()->height());
+    w.resize(client.width(), client.height() + w.menuBar()->height() + w.statusBar()->height());
 }
 
 } // namespace

@@ -116,7 +116,7 @@ private:
     }
     // The viewer of line k, opened with F3's action.
     static frmView* view(frm& w, int k) {
-        w.lstFiles->setCurrentRow(k, QItemSelectionModel::NoUpdate);
+        w.lstFiles->SetCurrentPosition(k);
         action(w, "mnuEntryView")->trigger();
         const auto views = w.findChildren<frmView*>();
         return views.isEmpty() ? nullptr : views.last();
@@ -227,7 +227,7 @@ private slots:
         QApplication::clipboard()->clear();
         auto w = open(archive);
         QVERIFY(w);
-        w->lstFiles->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        w->lstFiles->SetCurrentPosition(1);
         if (!stop.isEmpty())
             backgroundrun::SetWorkerHook([](std::uint64_t, std::stop_token stop) {
                 while (!stop.stop_requested())
@@ -276,12 +276,18 @@ private slots:
             {"mnuEntryOpen", "&Open"},
             {"mnuEntryExtract", "E&xtract..."},
             {"mnuEntryCopyNames", "&Copy Names"},
-            {"mnuEntryCopyChecksum", "Copy C&hecksum"}};
+            {"mnuEntryCopyChecksum", "Copy C&hecksum"},
+            {"mnuEntryRename", "Re&name..."},
+            {"mnuEntrySelectMatching", "&Select Matching..."},
+            {"mnuEntrySelectNone", "Select Non&e"},
+            {"mnuEntryDirectoryOrder", "&Directory Order"}};
         for (const auto& [name, caption] : captions) {
             QVERIFY2(action(*w, name), name);
             QCOMPARE(action(*w, name)->text(), caption);
         }
         QCOMPARE(action(*w, "mnuEntryView")->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(action(*w, "mnuEntryRename")->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(action(*w, "mnuEntryRemove")->shortcut(), QKeySequence(QKeySequence::Delete));
 
         ClickEntry(*w, 2);
         ClickEntry(*w, 0);
@@ -296,7 +302,7 @@ private slots:
         // As the system delivers it: press, release, press, double-click, release.
         for (const int k : {1, 2}) { // a line not selected, a selected one
             QWidget* viewport = w->lstFiles->viewport();
-            const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(k)).center();
+            const QPoint at = w->lstFiles->LineRect(k).center();
             QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
             QTest::mousePress(viewport, Qt::LeftButton, {}, at);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
@@ -355,7 +361,7 @@ private slots:
         QPointer<frmView> v = view(*w, line);
         QVERIFY(v);
         QCOMPARE(v->objectName(), QString("frmView"));
-        QCOMPARE(v->windowTitle(), w->lstFiles->item(line)->text() + " - Quillmarrow");
+        QCOMPARE(v->windowTitle(), w->lstFiles->ShownName(line) + " - Quillmarrow");
         QVERIFY(v->isWindow() && v->isVisible());
         QCOMPARE(v->lblStatus->text(), status);
         const QMap<QString, QWidget*> pages = {{"image", static_cast<QWidget*>(v->scrPicture)},
@@ -514,7 +520,7 @@ private slots:
                                                : testfiles::Archive({{"A.TXT", "alpha"},
                                                                      {"Z.TXT", "bravo"},
                                                                      {"BB.TXT", "charlie"}}));
-        w->lstFiles->setCurrentRow(line, QItemSelectionModel::NoUpdate);
+        w->lstFiles->SetCurrentPosition(line);
         action(*w, "mnuEntryOpen")->trigger();
         if (unopened) {
             QTRY_COMPARE(dialogs->Messages.size(), 1);
@@ -569,10 +575,11 @@ private slots:
         ClickEntry(*w, 0);
         ClickEntry(*w, 2);
         QWidget* viewport = w->lstFiles->viewport();
-        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(from)).center();
+        const QPoint at = w->lstFiles->LineRect(from).center();
         for (int k = 0; k < drags; ++k) {
             QTest::mousePress(viewport, Qt::LeftButton, {}, at);
             QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
+            QTRY_COMPARE(offered.size(), k + 1);
             QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
         }
         EntryTransfer::SetDragHandler({});
@@ -611,7 +618,7 @@ private slots:
             offered = !mime.urls().isEmpty();
         });
         QWidget* viewport = w->lstFiles->viewport();
-        const QPoint at = w->lstFiles->visualItemRect(w->lstFiles->item(0)).center();
+        const QPoint at = w->lstFiles->LineRect(0).center();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 1, 0));
         backgroundrun::SetWorkerHook({});
@@ -721,7 +728,7 @@ private slots:
         ClickEntry(*w, 0);
         w->lstFiles->setFocus();
         QTest::keyClicks(w->lstFiles, "bb");
-        QCOMPARE(w->lstFiles->currentRow(), 2);
+        QCOMPARE(w->lstFiles->CurrentPosition(), 2);
         QCOMPARE(SelectedLines(w->lstFiles), QList<int>{0});
     }
 };

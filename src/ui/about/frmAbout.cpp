@@ -101,8 +101,8 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     lblDescription = MakeLabel(
         this, "lblDescription",
         QStringLiteral("Lists, views and extracts the entries of simple archive files, opens or "
-                       "drags them out, and writes archives: replaces, adds or removes entries, "
-                       "or makes a new one."),
+                       "drags them out, and writes archives: replaces, adds, renames or removes "
+                       "entries, or makes a new one."),
         1050, 960, 3885, 930);
     lblDescription->setWordWrap(true);
     lbl[0] = MakeLabel(this, "lbl0", QStringLiteral("website:"), 1080, 1920, 615, 210);

@@ -5,12 +5,14 @@
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/WriteRun.h"
 #include "winutil/modFileDialog.h"
+#include "winutil/modInputBox.h"
 #include "winutil/modMsgBox.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -48,6 +50,11 @@ QString Entries(std::size_t n) {
     return n == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(n);
 }
 
+// An archive as the window's messages name it: its file name.
+QString NameOf(const std::filesystem::path& archive) {
+    return pathtext::ShownPath(archive.filename());
+}
+
 // The lines the window lists must still be the archive's: an edit by line would otherwise
 // change another entry than the one chosen.
 bool SameAsListed(const WriteRequest& request, const archive::EntryList& listing) {
@@ -76,7 +83,7 @@ bool ArchiveEditor::OpenListed(WriteRequest& request) {
     QStringList problems;
     for (const archive::WriteProblem& problem : request.Plan.NotEditable())
         problems << UnbrokenLine(shown + QStringLiteral(": ") +
-                             QString::fromStdString(archive::Describe(problem)));
+                                 QString::fromStdString(archive::Describe(problem)));
     if (problems.isEmpty())
         return true;
     modMsgBox::MsgBox(problems.join(QLatin1Char('\n')), modMsgBox::vbExclamation,
@@ -99,20 +106,73 @@ void ArchiveEditor::Replace(int row) {
     else
         request.Plan.Replace(row, pathtext::NativePath(files[0]),
                              Subject(pathtext::ShownText(files[0])));
-    run_->Start(std::move(request));
+    Start(std::move(request),
+          QStringLiteral("Replaced %1 in %2").arg(name, NameOf(list_->ListedArchive())));
 }
 
 void ArchiveEditor::Add() {
     if (list_->ListedArchive().empty() || run_->IsRunning())
         return;
-    const QStringList files =
-        modFileDialog::OpenFiles(folder_, owner_, QStringLiteral("Add files"), true);
+    AddFiles(modFileDialog::OpenFiles(folder_, owner_, QStringLiteral("Add files"), true));
+}
+
+void ArchiveEditor::AddDropped(const QStringList& files) {
+    if (list_->ListedArchive().empty() || run_->IsRunning() || files.isEmpty())
+        return;
+    const QString count =
+        files.size() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files.size());
+    const QString prompt =
+        QStringLiteral("Add %1 to %2?").arg(count, NameOf(list_->ListedArchive()));
+    if (modMsgBox::MsgBox(prompt, modMsgBox::vbYesNo + modMsgBox::vbQuestion,
+                          QStringLiteral("Add files"), owner_) == modMsgBox::vbYes)
+        AddFiles(files);
+}
+
+void ArchiveEditor::AddFiles(const QStringList& files) {
     WriteRequest request;
     if (files.isEmpty() || !OpenListed(request))
         return;
     for (const QString& file : files)
         AddFile(request, file);
-    run_->Start(std::move(request));
+    const QString archive = NameOf(list_->ListedArchive());
+    const QString added =
+        files.size() == 1 ? QFileInfo(files[0]).fileName() : Entries(std::size_t(files.size()));
+    Start(std::move(request), QStringLiteral("Added %1 to %2").arg(added, archive));
+}
+
+void ArchiveEditor::Rename(int row) {
+    if (list_->ListedArchive().empty() || row < 0 || row >= list_->EntryCount() ||
+        run_->IsRunning())
+        return;
+    const QString old = list_->ShownName(row);
+    const std::optional<QString> typed = modInputBox::InputBox(
+        QStringLiteral("New name for %1:").arg(old), QStringLiteral("Rename entry"), old, owner_);
+    WriteRequest request;
+    if (!typed || *typed == old || !OpenListed(request))
+        return;
+    // The name's bytes in the code page names are shown in; a name it cannot write is refused.
+    const std::string name = typed->toLocal8Bit().toStdString();
+    if (!SameAsListed(request, list_->Listing()))
+        request.Plan.Refuse(Subject(EscapedName(list_->Listing().Name(std::size_t(row)))),
+                            {.What = archive::WriteProblem::Kind::ChangedBeforeRename});
+    else if (QString::fromLocal8Bit(name) != *typed)
+        request.Plan.Refuse(Subject(*typed),
+                            {.What = archive::WriteProblem::Kind::NameNotInCodePage});
+    else
+        request.Plan.Rename(row, name, name);
+    Start(
+        std::move(request),
+        QStringLiteral("Renamed %1 to %2 in %3").arg(old, *typed, NameOf(list_->ListedArchive())));
+}
+
+void ArchiveEditor::Compact() {
+    if (list_->ListedArchive().empty() || run_->IsRunning())
+        return;
+    WriteRequest request;
+    if (!OpenListed(request))
+        return;
+    request.Compact = true;
+    Start(std::move(request), QStringLiteral("Compacted %1").arg(NameOf(list_->ListedArchive())));
 }
 
 void ArchiveEditor::Remove(const std::vector<int>& rows) {
@@ -120,24 +180,22 @@ void ArchiveEditor::Remove(const std::vector<int>& rows) {
         return;
     if (rows.empty())
         return;
-    const QString prompt =
-        QStringLiteral("Remove %1 from %2?")
-            .arg(Entries(rows.size()), pathtext::ShownPath(list_->ListedArchive().filename()));
+    const QString archive = NameOf(list_->ListedArchive());
+    const QString prompt = QStringLiteral("Remove %1 from %2?").arg(Entries(rows.size()), archive);
     WriteRequest request;
     if (modMsgBox::MsgBox(prompt, modMsgBox::vbYesNo + modMsgBox::vbQuestion,
                           QStringLiteral("Remove entries"), owner_) != modMsgBox::vbYes ||
         !OpenListed(request))
         return;
-    if (!SameAsListed(request, list_->Listing())) {
+    if (!SameAsListed(request, list_->Listing()))
         request.Plan.Refuse(Subject(pathtext::ShownPath(request.Plan.Archive())),
                             {.What = archive::WriteProblem::Kind::ChangedBeforeRemove});
-        run_->Start(std::move(request));
-        return;
-    }
-    // Rows ascend: the entries are dropped in one pass.
-    request.Plan.Remove(
-        [&](int k, const std::string&) { return std::binary_search(rows.begin(), rows.end(), k); });
-    run_->Start(std::move(request));
+    else // rows ascend: the entries are dropped in one pass
+        request.Plan.Remove([&](int k, const std::string&) {
+            return std::binary_search(rows.begin(), rows.end(), k);
+        });
+    const QString removed = rows.size() == 1 ? list_->ShownName(rows[0]) : Entries(rows.size());
+    Start(std::move(request), QStringLiteral("Removed %1 from %2").arg(removed, archive));
 }
 
 void ArchiveEditor::NewArchive() {
@@ -159,6 +217,14 @@ void ArchiveEditor::NewArchive() {
     request.ReplaceExisting = true; // the dialog asked before an existing file was chosen
     for (const QString& file : files)
         AddFile(request, file);
+    const QString what =
+        QStringLiteral("Created %1 with %2")
+            .arg(NameOf(request.Plan.Archive()), Entries(std::size_t(files.size())));
+    Start(std::move(request), what);
+}
+
+void ArchiveEditor::Start(WriteRequest request, const QString& what) {
+    what_ = what;
     run_->Start(std::move(request));
 }
 
@@ -199,4 +265,6 @@ void ArchiveEditor::Finished(const archive::WriteReport& report) {
     std::error_code ec;
     if (std::filesystem::exists(plan.Archive(), ec))
         emit ListAgain(pathtext::PathText(plan.Archive()));
+    if (lines.isEmpty() && report.Written())
+        emit Written(what_);
 }

@@ -1,6 +1,7 @@
 #include "ui/main/EntryMenu.h"
 
 #include "ui/main/EntryListBox.h"
+#include "ui/main/frmSelectMatching.h"
 #include "ui/main/frmView.h"
 
 #include <QAction>
@@ -31,10 +32,21 @@ EntryMenu::EntryMenu(EntryListBox* list) : QObject(list), list_(list) {
     Menu->addSeparator();
     mnuEntryReplace = AddAction(Menu, "mnuEntryReplace", QStringLiteral("&Replace..."));
     mnuEntryAdd = AddAction(Menu, "mnuEntryAdd", QStringLiteral("&Add Files..."));
+    mnuEntryRename = AddAction(Menu, "mnuEntryRename", QStringLiteral("Re&name..."));
+    mnuEntryRename->setShortcut(Qt::Key_F2);
     mnuEntryRemove = AddAction(Menu, "mnuEntryRemove", QStringLiteral("Re&move"));
-    // F3 works from the list as well as in the menu.
-    mnuEntryView->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    list->addAction(mnuEntryView);
+    mnuEntryRemove->setShortcut(QKeySequence::Delete);
+    Menu->addSeparator();
+    mnuEntrySelectMatching =
+        AddAction(Menu, "mnuEntrySelectMatching", QStringLiteral("&Select Matching..."));
+    mnuEntrySelectNone = AddAction(Menu, "mnuEntrySelectNone", QStringLiteral("Select Non&e"));
+    mnuEntryDirectoryOrder =
+        AddAction(Menu, "mnuEntryDirectoryOrder", QStringLiteral("&Directory Order"));
+    // The keys work from the list as well as in the menu.
+    for (QAction* action : {mnuEntryView, mnuEntryRename, mnuEntryRemove}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        list->addAction(action);
+    }
 
     connect(mnuEntryView, &QAction::triggered, this, [this] {
         if (const int row = Target(); row >= 0)
@@ -50,12 +62,16 @@ EntryMenu::EntryMenu(EntryListBox* list) : QObject(list), list_(list) {
             emit CopyChecksum(row);
     });
     connect(mnuEntryReplace, &QAction::triggered, this, [this] { emit Replace(Target()); });
+    connect(mnuEntryRename, &QAction::triggered, this, [this] { emit Rename(Target()); });
     connect(mnuEntryRemove, &QAction::triggered, this, [this] {
         std::vector<int> positions = list_->SelectedPositions();
         if (positions.empty() && Target() >= 0)
             positions.push_back(Target());
         emit Remove(positions);
     });
+    connect(mnuEntrySelectMatching, &QAction::triggered, this, &EntryMenu::SelectMatching);
+    connect(mnuEntrySelectNone, &QAction::triggered, list, &QAbstractItemView::clearSelection);
+    connect(mnuEntryDirectoryOrder, &QAction::triggered, list, &EntryListBox::ShowDirectoryOrder);
     connect(this, &EntryMenu::View, this, &EntryMenu::ShowViewer);
 }
 
@@ -75,7 +91,11 @@ void EntryMenu::Popup(const QPoint& at, int row, bool listingActive) {
     mnuEntryCopyChecksum->setEnabled(onEntry);
     mnuEntryReplace->setEnabled(listingActive && onEntry);
     mnuEntryAdd->setEnabled(listingActive);
+    mnuEntryRename->setEnabled(listingActive && onEntry);
     mnuEntryRemove->setEnabled(listingActive && (onEntry || selected));
+    mnuEntrySelectMatching->setEnabled(list_->EntryCount() > 0);
+    mnuEntrySelectNone->setEnabled(selected);
+    mnuEntryDirectoryOrder->setEnabled(!list_->InDirectoryOrder());
     Menu->exec(at);
     shown_ = false;
     for (QAction* action : Menu->actions())
@@ -98,4 +118,17 @@ void EntryMenu::CopyNames() {
         names << list_->ShownName(row);
     if (!names.isEmpty())
         QApplication::clipboard()->setText(names.join(QLatin1Char('\n')));
+}
+
+void EntryMenu::SelectMatching() {
+    const std::optional<frmSelectMatching::Answer> answer = frmSelectMatching::Ask(list_->window());
+    if (!answer)
+        return;
+    // Patterns are bytes, as names are: the text in the code page names are shown in.
+    const QByteArray pattern = answer->Pattern.toLocal8Bit();
+    const int matches = list_->SelectMatching(pattern.toStdString(), answer->IgnoreCase);
+    emit Noted(matches == 0 ? QStringLiteral("No entry matches %1").arg(answer->Pattern)
+               : matches == 1
+                   ? QStringLiteral("1 entry matches %1").arg(answer->Pattern)
+                   : QStringLiteral("%1 entries match %2").arg(matches).arg(answer->Pattern));
 }

@@ -18,6 +18,7 @@ bool WriteRun::Start(WriteRequest request) {
                  [this](QPromise<void>& promise, std::stop_token stop) {
                      archive::WriteOptions options;
                      options.ReplaceExisting = request_.ReplaceExisting;
+                     options.Compact = request_.Compact;
                      options.Stop = stop;
                      options.OnProgress = [&](const archive::WriteProgress& p) {
                          Progress(promise, p.EntriesDone, p.BytesDone, p.TotalBytes);

@@ -4,12 +4,12 @@
 #include "archive/EditPlan.h"
 #include "ui/main/BackgroundRun.h"
 
-
 // What a run writes: the plan's archive. Its subjects are as the window shows them (UTF-8), but
 // a kept entry's, which is its name's bytes.
 struct WriteRequest {
     archive::EditPlan Plan;
     bool ReplaceExisting = false; // a new archive replaces a file of its name
+    bool Compact = false;         // written in the layout of a new archive, without gaps
 };
 
 // One archive written at a time beside the window that starts it (a BackgroundRun): its

@@ -11,6 +11,7 @@
 #include "ui/main/ArchiveEditor.h"
 #include "ui/main/EntryListBox.h"
 #include "ui/main/EntryMenu.h"
+#include "ui/main/EntryStatus.h"
 #include "ui/main/EntryTransfer.h"
 #include "ui/main/ExistingFiles.h"
 #include "ui/main/ExtractSummary.h"
@@ -36,6 +37,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolTip>
 
@@ -108,7 +110,8 @@ void DescribeControls(const frm& w) {
         {w.cmdBrowse, "Choose the folder", "Opens a dialog to choose the folder to list"},
         {w.File, "Files", "The files of the folder; choosing an archive lists its entries"},
         {w.lstFiles, "Entries",
-         "The entries of the listed archive; Space selects or deselects one"},
+         "The entries of the listed archive, with their sizes and offsets; Space selects or "
+         "deselects one, a column's header sorts by it"},
         {w.cmdSelectAll, "Select All", "Selects every entry"},
         {w.cmdExtract, "Extract", "Copies the selected entries into a folder you choose"},
     };
@@ -116,6 +119,12 @@ void DescribeControls(const frm& w) {
         c.Control->setAccessibleName(QString::fromLatin1(c.Name));
         c.Control->setAccessibleDescription(QString::fromLatin1(c.Description));
     }
+    // The status line's name is its text, which screen readers follow as it changes.
+    w.statusBar()->setAccessibleName(QStringLiteral("Status line"));
+    w.statusBar()->setAccessibleDescription(QStringLiteral("What the entry list shows"));
+    w.lblStatus->setAccessibleDescription(
+        QStringLiteral("The listed archive's entries and size, the selection's, and what was "
+                       "written last"));
 }
 
 // The remembered folder as the settings file gives it. A settings file that is not UTF-8 is read
@@ -157,24 +166,25 @@ QString Problem(const std::error_code& ec, archive::OpenError::Subject of) {
     return Problem({denied ? Kind::PermissionDenied : Kind::Unreadable, of, ec});
 }
 
-// The first local file or folder among dropped URLs, as pathtext::PathText gives it; "" when
-// there is none. Elsewhere than on Windows the path is taken from the URL's percent-encoded
-// bytes, which keep a name that is not valid UTF-8.
-QString DroppedPath(const QMimeData* mime) {
+// The local files and folders among dropped URLs, as pathtext::PathText gives them. Elsewhere
+// than on Windows a path is taken from the URL's percent-encoded bytes, which keep a name that
+// is not valid UTF-8.
+QStringList DroppedPaths(const QMimeData* mime) {
+    QStringList paths;
     if (mime && mime->hasUrls())
         for (const QUrl& url : mime->urls())
             if (url.isLocalFile()) {
 #ifdef _WIN32
-                return url.toLocalFile();
+                paths << url.toLocalFile();
 #else
                 const QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
                 const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
-                return pathtext::PathText(
+                paths << pathtext::PathText(
                     QByteArray::fromPercentEncoding((host.isEmpty() ? "" : "//" + host) + path)
                         .toStdString());
 #endif
             }
-    return {};
+    return paths;
 }
 
 QString& AppPathOverride() {
@@ -228,6 +238,15 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     lblFolder->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     modScreen::Move(lblFolder, 120, 120, 3975, 315);
 
+    // The status line lies below the client area, which keeps its layout.
+    lblStatus = new QLabel(statusBar());
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // never widens it
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->addWidget(lblStatus, 1);
+    auto* status = new EntryStatus(lstFiles, lblStatus, MaxListedEntries);
+
     setTabOrder(lstFiles, cmdExtract);
     setTabOrder(cmdExtract, cmdSelectAll);
     setTabOrder(cmdSelectAll, File);
@@ -240,6 +259,8 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     mnuFileRefresh->setShortcut(Qt::Key_F5); // reads the current folder again
     mnuFileNew = mnuFile->addAction(QStringLiteral("&New Archive..."));
     mnuFileNew->setObjectName(QStringLiteral("mnuFileNew"));
+    mnuFileCompact = mnuFile->addAction(QStringLiteral("&Compact"));
+    mnuFileCompact->setObjectName(QStringLiteral("mnuFileCompact"));
     mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
@@ -265,14 +286,31 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     connect(mnuEntry, &EntryMenu::Open, transfer, &EntryTransfer::Open);
     connect(lstFiles, &EntryListBox::Open, transfer, &EntryTransfer::Open);
     connect(lstFiles, &EntryListBox::Drag, transfer, &EntryTransfer::Drag);
-    auto* editor = new ArchiveEditor(lstFiles, this);
+    auto* editor = editor_ = new ArchiveEditor(lstFiles, this);
     connect(mnuEntry, &EntryMenu::Replace, editor, &ArchiveEditor::Replace);
     connect(mnuEntry->mnuEntryAdd, &QAction::triggered, editor, &ArchiveEditor::Add);
-    connect(mnuEntry, &EntryMenu::Remove, editor, &ArchiveEditor::Remove);
+    // F2 and Delete write only while the listing is active, as the menu's items do.
+    connect(mnuEntry, &EntryMenu::Rename, editor, [this, editor](int row) {
+        if (cmdExtract->isEnabled())
+            editor->Rename(row);
+    });
+    connect(mnuEntry, &EntryMenu::Remove, editor, [this, editor](const std::vector<int>& rows) {
+        if (cmdExtract->isEnabled())
+            editor->Remove(rows);
+    });
     connect(mnuFileNew, &QAction::triggered, editor, &ArchiveEditor::NewArchive);
+    // Compact writes, so it too waits for an active listing.
+    connect(mnuFile, &QMenu::aboutToShow, this,
+            [this] { mnuFileCompact->setEnabled(cmdExtract->isEnabled()); });
+    connect(mnuFileCompact, &QAction::triggered, editor, [this, editor] {
+        if (cmdExtract->isEnabled())
+            editor->Compact();
+    });
     connect(File, &FileListBox::PathChange, editor,
             [this, editor] { editor->SetFolder(File->Path()); });
     connect(editor, &ArchiveEditor::ListAgain, this, &frm::OpenPath);
+    connect(editor, &ArchiveEditor::Written, status, &EntryStatus::Note);
+    connect(mnuEntry, &EntryMenu::Noted, status, &EntryStatus::Note);
     auto* checks = new ArchiveChecks(lstFiles, this);
     checks->AddActions(mnuFile, mnuFileNew);
     connect(mnuEntry, &EntryMenu::CopyChecksum, checks, &ArchiveChecks::CopyChecksum);
@@ -315,10 +353,13 @@ frm::frm(QWidget* parent) : clsForm(parent) {
         return false;
     });
 
-    // The design's client area; the frame and the menu bar come on top.
+    // The design's client area; the frame, the menu bar and the status line come on top.
     const QSize client0(modScreen::PixelsX(6675), modScreen::PixelsY(4515));
-    resize(client0.width(), client0.height() + menuBar()->sizeHint().height());
-    setAcceptDrops(true); // a file or folder dropped anywhere on the window is opened
+    resize(client0.width(),
+           client0.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    // A file or folder dropped on the window is opened; files dropped on the entry list are
+    // added to the listed archive.
+    setAcceptDrops(true);
 
     // The window opens with both buttons disabled, whether or not setting the path below
     // raises a path change.
@@ -333,7 +374,10 @@ frm::~frm() = default;
 void frm::Form_Load() {
     ini_ = std::make_unique<clsINI>();
     limits_ = std::make_unique<clsResizeLimits>();
-    limits_->AddLimits(this, 6795, 4920, 0, 0, false);
+    // The status line lies below the client area: the window's least height grows by its
+    // height, so that the client area's stays.
+    const double statusLine = modScreen::TwipsY(statusBar()->sizeHint().height());
+    limits_->AddLimits(this, 6795, 4920 + statusLine, 0, 0, false);
     const QString appPath = AppPath();
     const modSettingsFile::Place place = OpenSettings(*ini_, appPath);
     // An installed copy starts in the home folder, an unpacked one in its own.
@@ -587,19 +631,35 @@ void frm::OpenPath(const QString& path) {
 
 void frm::dragEnterEvent(QDragEnterEvent* event) {
     // Offered as a copy, so that a source that moves what it drags never deletes the file.
-    // Entries dragged out of the window's own list are not taken back.
+    // Entries dragged out of the window's own list are not taken back, neither opened nor
+    // added to the archive they came from.
     if (!extraction_->IsRunning() && !event->source() &&
-        !DroppedPath(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
+        !DroppedPaths(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
 }
 
+bool frm::DropAdds(const QPoint& at) const {
+    return cmdExtract->isEnabled() && !lstFiles->ListedArchive().empty() &&
+           lstFiles->rect().contains(lstFiles->mapFrom(this, at));
+}
+
 void frm::dropEvent(QDropEvent* event) {
-    const QString path = DroppedPath(event->mimeData());
-    if (extraction_->IsRunning() || path.isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (extraction_->IsRunning() || event->source() || paths.isEmpty() ||
+        !(event->possibleActions() & Qt::CopyAction))
         return;
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    OpenPath(path);
+    // Files (not folders) dropped on the entry list are added, after a question asked once the
+    // drop is over (the program the files came from waits for its end); anything else is
+    // opened.
+    const bool files = std::none_of(paths.begin(), paths.end(),
+                                    [](const QString& path) { return pathtext::IsFolder(path); });
+    if (files && DropAdds(event->position().toPoint()))
+        QMetaObject::invokeMethod(
+            editor_, [this, paths] { editor_->AddDropped(paths); }, Qt::QueuedConnection);
+    else
+        OpenPath(paths.first());
 }

@@ -20,10 +20,11 @@ class clsINI;
 class clsResizeLimits;
 class ExtractionRun;
 class EntryMenu;
+class ArchiveEditor;
 
 // The main window (scale: twips): the current folder, its files, and the entries of the file last
 // clicked, with "Select All" and "Extract". Geometry is in twips; the client area is the central
-// widget below the menu bar.
+// widget between the menu bar and the status line.
 class frm : public clsForm {
     Q_OBJECT
 
@@ -40,11 +41,13 @@ public:
     QPushButton* cmdExtract;
     QMenu* mnuFile;
     QAction* mnuFileNew;
+    QAction* mnuFileCompact;
     QAction* mnuFileRefresh;
     QAction* mnuFileExit;
     QMenu* mnuHelp;
     QAction* mnuHelpAbout;
     EntryMenu* mnuEntry; // the entry list's context menu
+    QLabel* lblStatus;   // the status line, below the client area
 
     // The program's folder, where the settings file lives and where the window starts the
     // first time: the executable's folder unless set (tests give it a folder of their own).
@@ -95,10 +98,14 @@ private:
     bool ChooseEntriesToExtract();
     // A warning owned by the window, shown once the window is (at once when it is).
     void Warn(const QString& Prompt, const QString& Title);
+    // Whether a drop at `at` (the window's coordinates) adds to the listed archive: over the
+    // entry list while the listing is active.
+    bool DropAdds(const QPoint& at) const;
 
     std::unique_ptr<clsINI> ini_;
     std::unique_ptr<clsResizeLimits> limits_;
     // Extract's run beside the window, which takes no input meanwhile.
     std::unique_ptr<ExtractionRun> extraction_;
+    ArchiveEditor* editor_;
     QList<std::pair<QString, QString>> warnings_; // prompts and titles waiting for the window
 };
