@@ -720,12 +720,13 @@ private slots:
         QVERIFY(image->width() < v->width());
     }
 
-    // Typing moves the current line to the next name that starts with the letters typed; the
-    // selection stays as it was.
+    // Typing moves the current line to the next name that starts with the letters typed, also
+    // after a click on another column; the selection stays as it was.
     void typeAhead() {
         auto w = open("three.dat");
         QVERIFY(w);
-        ClickEntry(*w, 0);
+        QTest::mouseClick(w->lstFiles->viewport(), Qt::LeftButton, {},
+                          w->lstFiles->visualRect(w->lstFiles->model()->index(0, 1)).center());
         w->lstFiles->setFocus();
         QTest::keyClicks(w->lstFiles, "bb");
         QCOMPARE(w->lstFiles->CurrentPosition(), 2);
