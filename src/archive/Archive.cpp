@@ -35,6 +35,8 @@ std::string Describe(const OpenError& error) {
 Archive::Archive() = default;
 Archive::Archive(const std::filesystem::path& path) {
     file_ = io::InputFile::Open(path, error_);
+    if (file_)
+        zone_ = io::ReadZone(path);
 }
 Archive::Archive(Archive&&) noexcept = default;
 Archive& Archive::operator=(Archive&&) noexcept = default;

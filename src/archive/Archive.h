@@ -66,9 +66,12 @@ public:
     std::size_t ReadAt(char* buffer, std::size_t n, std::uint64_t pos, std::error_code& ec) const;
 
     io::InputFile& File() const { return *file_; } // the open file, for the archive core
+    // The archive's zone (io::ReadZone): given to every file extracted from it.
+    const std::string& Zone() const { return zone_; }
 
 private:
     std::unique_ptr<io::InputFile> file_;
+    std::string zone_;
     OpenError error_;
 };
 

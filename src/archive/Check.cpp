@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,13 +20,7 @@ struct Named {
     std::int32_t Position;
 
     std::string_view View() const { return CutName({Name.data(), Name.size()}); }
-    // The name with its ASCII letters in lower case, as a folder that folds case compares.
-    std::array<char, NameSize> Folded() const {
-        std::array<char, NameSize> folded = Name;
-        for (char& c : folded)
-            c = FoldCase(c);
-        return folded;
-    }
+    std::string Folded; // the name as a folder that folds case compares it (FoldCase)
 };
 struct Range {
     std::int32_t Offset, Size, Position;
@@ -67,25 +62,25 @@ public:
         Named named{};
         std::memcpy(named.Name.data(), e.Name.data(), e.Name.size());
         named.Position = k;
-        names_.push_back(named);
+        named.Folded = FoldCase(e.Name);
+        names_.push_back(std::move(named));
         if (e.Offset >= 0 && e.Size > 0)
             ranges_.push_back({e.Offset, e.Size, k});
     }
 
-    // Names that another entry has, the same or when ASCII case is folded: each is reported
+    // Names that another entry has, the same or when case is folded: each is reported
     // against the first entry of that name.
     void Collisions() {
         std::sort(names_.begin(), names_.end(), [](const Named& a, const Named& b) {
-            const auto fa = a.Folded(), fb = b.Folded();
-            if (fa != fb)
-                return fa < fb;
+            if (a.Folded != b.Folded)
+                return a.Folded < b.Folded;
             return a.Name != b.Name ? a.Name < b.Name : a.Position < b.Position;
         });
         for (std::size_t group = 0; group < names_.size();) {
-            const auto folded = names_[group].Folded();
+            const std::string& folded = names_[group].Folded;
             std::size_t end = group;
             std::int32_t first = names_[group].Position;
-            while (end < names_.size() && names_[end].Folded() == folded)
+            while (end < names_.size() && names_[end].Folded == folded)
                 first = std::min(first, names_[end++].Position);
             // Sorted so, the first of each run of one name is its first entry.
             for (std::size_t i = group, same = group; i < end; ++i) {

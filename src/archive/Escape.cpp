@@ -2,6 +2,14 @@
 
 namespace archive {
 
+namespace {
+#ifdef _WIN32
+constexpr bool PathSeparatorIsBackslash = true;
+#else
+constexpr bool PathSeparatorIsBackslash = false;
+#endif
+} // namespace
+
 std::size_t Utf8Length(std::string_view s) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char lead = byte(0);
@@ -38,7 +46,7 @@ std::string Escaped(std::string_view text) {
         const auto lead = static_cast<unsigned char>(text[0]);
         std::size_t length = Utf8Length(text);
         const bool c1 = lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[1]) < 0xA0;
-        if (lead == '\\') {
+        if (lead == '\\' && !PathSeparatorIsBackslash) {
             out += "\\\\";
         } else if (length == 0 || lead < 32 || lead == 127 || c1) {
             length = c1 ? 2 : 1;

@@ -201,6 +201,10 @@ private:
             written_.Replaced(*earlier, replaced);
         }
         written_.Add(e.Position, e.Result == Kind::Written);
+        // Where the system or the folder keeps no zone the file goes without, as it would
+        // when copied there.
+        if (!archive_.Zone().empty())
+            folder_.MarkZone(e.Name, archive_.Zone());
     }
 
     // An earlier entry's file was replaced by the one of `by`.

@@ -15,6 +15,38 @@ std::atomic<void (*)(Step)> stepObserver{nullptr};
 
 } // namespace
 
+namespace {
+#ifdef _WIN32
+std::string zoneSuffix = ":Zone.Identifier";
+#else
+std::string zoneSuffix;
+#endif
+} // namespace
+
+void SetZoneSuffix(std::string suffix) {
+    zoneSuffix = std::move(suffix);
+}
+
+const std::string& ZoneSuffix() {
+    return zoneSuffix;
+}
+
+std::string ReadZone(const std::filesystem::path& path) {
+    if (zoneSuffix.empty() || !KeepsZones(path))
+        return {};
+    std::filesystem::path stream = path;
+    stream += zoneSuffix;
+    OpenError error;
+    const std::unique_ptr<InputFile> file = InputFile::Open(stream, error);
+    if (!file)
+        return {};
+    std::string zone(static_cast<std::size_t>(std::min<std::uint64_t>(file->Size(), 1u << 16)),
+                     '\0');
+    std::error_code ec;
+    zone.resize(file->ReadAt(zone.data(), zone.size(), 0, ec));
+    return ec ? std::string() : zone;
+}
+
 void ObserveSteps(void (*observer)(Step)) {
     stepObserver = observer;
 }

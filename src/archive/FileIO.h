@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -90,6 +91,20 @@ bool OneFileBySpelling(const InputFile& a, const InputFile& b);
 
 class NewFile;
 
+// A file's zone: Windows' Mark-of-the-Web, the Zone.Identifier stream that a download gives a
+// file, which every file extracted from an archive gets too. The stream's name follows the
+// file's path (":Zone.Identifier" on Windows; nothing elsewhere, where files keep no zone).
+// Tests on file systems without streams name a suffix instead, which keeps the zone in a file
+// beside the file ("" for none).
+void SetZoneSuffix(std::string suffix);
+const std::string& ZoneSuffix();
+// The bytes of the zone of the file at `path` (at most 64 KiB), "" when it has none.
+std::string ReadZone(const std::filesystem::path& path);
+// Whether files at `path` can keep a zone: a stream needs a file system that keeps named
+// streams (NTFS does; FAT and Wine's drives do not, where a name with a colon would be another
+// file); a suffix's file goes anywhere.
+bool KeepsZones(const std::filesystem::path& path);
+
 // The output folder, opened once: every file is made, named and removed relative to it.
 class OutputFolder {
 public:
@@ -116,6 +131,8 @@ public:
     // Whether the file of that name in this folder is `file` by another spelling: the same
     // folder and name, folded, in a folder that folds case.
     bool NamesFile(const std::string& name, const InputFile& file) const;
+    // Gives the file of that name `zone` (see ReadZone); false when it cannot be kept there.
+    bool MarkZone(const std::string& name, std::string_view zone) const;
     // Removes the hidden files that runs of this program killed before they could remove them
     // (named `.quillmarrow-PID-N.part`, or `.qmPID-N`): those whose process PID is gone and
     // that no process holds a lock on (each run locks its hidden files while it has them).
@@ -126,6 +143,7 @@ private:
 #ifdef _WIN32
     std::wstring path_; // with a trailing separator
     void* handle_ = nullptr;
+    mutable int keepsZones_ = -1; // not known yet
 #else
     int fd_ = -1;
     mutable int foldsCase_ = -1;       // not known yet

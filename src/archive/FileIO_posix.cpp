@@ -515,6 +515,22 @@ bool OutputFolder::CreateNamed(NewFile& file, const std::string& name, std::erro
     return true;
 }
 
+bool KeepsZones(const std::filesystem::path&) {
+    return true; // only a test's suffix names a zone here
+}
+
+bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
+    if (ZoneSuffix().empty())
+        return false;
+    const int fd = ::openat(fd_, (name + ZoneSuffix()).c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    std::error_code ec;
+    WriteAll(fd, zone.data(), zone.size(), ec);
+    return ::close(fd) == 0 && !ec;
+}
+
 // --- NewFile
 
 void NewFile::Write(const char* data, std::size_t n, std::error_code& ec) {

@@ -123,6 +123,33 @@ bool IdentifyPath(const std::wstring& path, FileId& id, std::int64_t since) {
     return known;
 }
 
+// A path from its root (C:\..., \\server\share\..., or \... on the current drive) in the
+// extended form, \\?\C:\... or \\?\UNC\server\share\..., which the system takes past MAX_PATH
+// (260 characters) without its long-path setting. That form is taken as it is, so the path is
+// made whole first (GetFullPathNameW: "/" as "\", "." and ".." resolved). Relative paths and
+// the device forms (\\?\, \\.\) are left as given.
+std::wstring Extended(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    if (!path.has_root_directory() || given.starts_with(L"\\\\?\\") ||
+        given.starts_with(L"\\\\.\\") || given.starts_with(L"//?/") || given.starts_with(L"//./"))
+        return given;
+    std::wstring full(given.size() + MAX_PATH, L'\0');
+    DWORD n = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                 nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = ::GetFullPathNameW(given.c_str(), n, full.data(), nullptr);
+    }
+    if (n == 0 || n >= full.size())
+        return given;
+    full.resize(n);
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    return given;
+}
+
 std::wstring FromAnsi(const std::string& bytes) {
     if (bytes.empty())
         return {};
@@ -205,8 +232,9 @@ std::size_t OpenFilesAllowed() {
 
 // --- InputFile
 
-std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, OpenError& error) {
+std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& given, OpenError& error) {
     error = {OpenError::Kind::None, OpenError::Subject::Archive, {}};
+    const std::wstring path = Extended(given);
     const auto fail = [&](OpenError::Kind kind, std::error_code ec) {
         error.What = kind;
         error.Error = ec;
@@ -287,8 +315,9 @@ OutputFolder::~OutputFolder() {
         ::CloseHandle(handle_);
 }
 
-OpenError OutputFolder::Open(const std::filesystem::path& path) {
+OpenError OutputFolder::Open(const std::filesystem::path& given) {
     OpenError error{OpenError::Kind::None, OpenError::Subject::OutputFolder, {}};
+    const std::wstring path = Extended(given);
     if (path.empty()) {
         error.What = OpenError::Kind::NotFound;
         return error;
@@ -319,7 +348,7 @@ OpenError OutputFolder::Open(const std::filesystem::path& path) {
     ::GetSystemTimeAsFileTime(&now);
     // Three seconds earlier (in 100 ns ticks): FAT keeps write times to two seconds only.
     openedAt_ = Ticks(now) - 3 * 10000000LL;
-    path_ = path.native();
+    path_ = path;
     if (!path_.empty() && path_.back() != L'\\' && path_.back() != L'/')
         path_ += L'\\';
     return error;
@@ -386,6 +415,36 @@ void OutputFolder::RemoveLeftovers() const {
 
 bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) const {
     return false; // every file goes through a temporary name here
+}
+
+bool KeepsZones(const std::filesystem::path& path) {
+    if (!ZoneSuffix().starts_with(':'))
+        return true;
+    const std::wstring full = Extended(path);
+    std::wstring root(full.size() + 1, L'\0');
+    DWORD flags = 0;
+    if (!::GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+        !::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+        return false;
+    return (flags & FILE_NAMED_STREAMS) != 0;
+}
+
+bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
+    if (keepsZones_ < 0)
+        keepsZones_ = KeepsZones(path_) ? 1 : 0;
+    if (keepsZones_ == 0)
+        return false;
+    const std::wstring stream = path_ + FromAnsi(name + ZoneSuffix());
+    HANDLE h = ::CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole = ::WriteFile(h, zone.data(), static_cast<DWORD>(zone.size()), &written,
+                                   nullptr) &&
+                       written == zone.size();
+    ::CloseHandle(h);
+    return whole;
 }
 
 // --- NewFile

@@ -15,7 +15,8 @@ bool IsWindowsReservedName(const std::string& name) {
     std::string stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ')
         stem.pop_back();
-    stem = FoldCase(std::move(stem));
+    for (char& c : stem) // device names are ASCII, compared without case
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     static constexpr std::array<std::string_view, 6> Plain = {"con", "prn",    "aux",
                                                               "nul", "conin$", "conout$"};
     if (std::find(Plain.begin(), Plain.end(), stem) != Plain.end())

@@ -13,10 +13,16 @@ inline constexpr bool WindowsNameRules = true;
 inline constexpr bool WindowsNameRules = false;
 #endif
 
-// ASCII letters in lower case, every other byte as it is: how names are compared wherever case
-// is folded (the checks, -i, folders that fold case). ASCII covers the file systems where names
-// must be compared at all: those that give each spelling of a name an identity of its own (FAT
-// through FUSE) take ASCII names only.
+// How names are compared wherever case is folded (the checks, -i, the duplicate and
+// self-overwrite rules, folders that fold case): the key of a name, equal for two names that
+// differ only in case. Elsewhere ASCII letters in lower case and every other byte as it is:
+// the file systems that give each spelling of a name an identity of its own (FAT through FUSE)
+// take ASCII names only. On Windows the system's own folding, as its file systems compare
+// names (CompareStringOrdinal without case), over the ANSI code page's reading of the bytes.
+#ifdef _WIN32
+char FoldCase(char c); // one byte of a single-byte character
+[[nodiscard]] std::string FoldCase(std::string name);
+#else
 constexpr char FoldCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -25,6 +31,7 @@ constexpr char FoldCase(char c) {
         c = FoldCase(c);
     return name;
 }
+#endif
 
 // Why a name cannot be a file name, or be stored in an archive this program writes.
 enum class NameProblem {

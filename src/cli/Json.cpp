@@ -2,6 +2,7 @@
 
 #include "archive/Escape.h"
 
+#include <optional>
 #include <string_view>
 
 namespace cli {
@@ -36,7 +37,12 @@ void AppendJsonText(std::string& out, std::string_view key, std::string_view tex
 }
 
 void AppendJsonName(std::string& out, std::string_view key, std::string_view bytes) {
-    AppendJsonText(out, key, bytes);
+    // The name as the file extraction writes is named: on Windows the ANSI code page's reading.
+    out.append(1, '"').append(key).append("\":");
+    if (const std::optional<std::string> text = archive::DecodedName(bytes))
+        AppendJsonString(out, *text);
+    else
+        out.append("null");
     out.append(",\"").append(key).append("_hex\":\"");
     for (const char c : bytes)
         out.append(1, Hex[static_cast<unsigned char>(c) >> 4])

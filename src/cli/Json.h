@@ -10,7 +10,8 @@
 namespace cli {
 
 // Appends {"index":K,"offset":O,"size":S,"name":"TEXT","name_hex":"HEX"} and a line feed:
-// name is null when the name's bytes are not valid UTF-8; name_hex holds them always.
+// name is the name's text (archive::DecodedName: on Windows the ANSI code page's reading, the
+// name of the file extraction writes), null when its bytes are not text; name_hex holds them.
 void AppendJson(std::string& out, int k, const archive::ArchiveEntry& e);
 
 // Appends "KEY":"TEXT","KEY_hex":"HEX" for name bytes as AppendJson writes the name.

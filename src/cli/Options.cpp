@@ -18,6 +18,13 @@ struct Option {
     void (*Set)(Flags& flags, const std::string& value);
 };
 
+// "/?" asks for the help as Windows' own programs take it; elsewhere it is a path.
+#ifdef _WIN32
+constexpr bool HelpAsOnWindows = true;
+#else
+constexpr bool HelpAsOnWindows = false;
+#endif
+
 constexpr std::string_view Selecting = "extract extract-each cat remove sums";
 
 // clang-format off
@@ -75,6 +82,9 @@ CommandLine SplitArguments(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && HelpAsOnWindows && arg == "/?") {
+            line.What = CommandLine::Request::Help;
+            return line;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             if (arg == "--help" || arg == "--version") {
                 line.What =

@@ -28,7 +28,7 @@ void ReleaseReserve() {
 } // namespace
 
 void Print(std::FILE* to, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), to);
+    Write(to, text, Encoding::Text);
 }
 
 void Complain(std::string_view subject, std::string_view message) {
@@ -50,11 +50,12 @@ bool KeepMemoryInReserve() {
 }
 
 void OutOfMemory() {
-    Print(stderr, "quillmarrow-cli: not enough memory to go on\n");
+    static constexpr std::string_view Text = "quillmarrow-cli: not enough memory to go on\n";
+    std::fwrite(Text.data(), 1, Text.size(), stderr);
 }
 
 void Output::Write(std::string_view text) {
-    if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+    if (error_ == 0 && !cli::Write(stdout, text, encoding_))
         error_ = errno != 0 ? errno : EIO;
 }
 

@@ -3,6 +3,8 @@
 // What quillmarrow-cli writes: messages on standard error, one a line and escaped, and
 // standard output with every write checked.
 
+#include "cli/Platform.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -10,9 +12,11 @@
 
 namespace cli {
 
+// UTF-8 text (see Encoding).
 void Print(std::FILE* to, std::string_view text);
 
-// One line on standard error, escaped: "quillmarrow-cli: SUBJECT: MESSAGE".
+// One line on standard error, escaped: "quillmarrow-cli: SUBJECT: MESSAGE". An entry name
+// in it is given as archive::NameText has it.
 void Complain(std::string_view subject, std::string_view message);
 
 // Sets memory aside for the moment it runs out, so that the program can still say so: false
@@ -25,6 +29,7 @@ void OutOfMemory();
 // and Finish reports it once.
 class Output {
 public:
+    explicit Output(Encoding encoding = Encoding::Names) : encoding_(encoding) {}
     bool Ok() const { return error_ == 0; }
     void Write(std::string_view text);
     // Writes `pending` and empties it once it holds 64 KiB or more: lines go out in blocks.
@@ -34,6 +39,7 @@ public:
     int Finish();
 
 private:
+    Encoding encoding_;
     int error_ = 0;
 };
 

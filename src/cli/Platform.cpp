@@ -3,7 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -65,6 +65,34 @@ std::string EntryNameArgument(const std::string& utf8) {
     return exact ? name : std::string();
 }
 
+bool Write(std::FILE* to, std::string_view bytes, Encoding encoding) {
+    const auto write = [to](std::string_view b) {
+        return std::fwrite(b.data(), 1, b.size(), to) == b.size();
+    };
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(to)));
+    DWORD mode = 0;
+    if (encoding == Encoding::Data || !::GetConsoleMode(handle, &mode))
+        return write(encoding == Encoding::Text
+                         ? Narrow(Wide(std::string(bytes), CP_UTF8), CP_ACP)
+                         : std::string(bytes));
+    if (std::fflush(to) != 0)
+        return false;
+    const std::wstring wide =
+        Wide(std::string(bytes), encoding == Encoding::Names ? CP_ACP : CP_UTF8);
+    for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        const auto n = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 1u << 14));
+        if (!::WriteConsoleW(handle, wide.data() + done, n, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::string NativeText(const std::string& utf8) {
+    return Narrow(Wide(utf8, CP_UTF8), CP_ACP);
+}
+
 #else
 
 std::vector<std::string> StartUp(int argc, char** argv) {
@@ -77,6 +105,14 @@ std::filesystem::path PathArgument(const std::string& arg) {
 
 std::string EntryNameArgument(const std::string& arg) {
     return arg;
+}
+
+bool Write(std::FILE* to, std::string_view bytes, Encoding) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), to) == bytes.size();
+}
+
+std::string NativeText(const std::string& utf8) {
+    return utf8;
 }
 
 #endif

@@ -49,7 +49,7 @@ void ChangedSinceListed(const std::string& entry) {
 
 void Verbose(const Flags& flags, std::string_view name) {
     if (flags.Verbose)
-        Print(stderr, archive::Escaped(name) + "\n");
+        Print(stderr, archive::Escaped(archive::NameText(name)) + "\n");
 }
 
 archive::ExtractReport ExtractSelected(const archive::Archive& archive,
@@ -63,7 +63,7 @@ archive::ExtractReport ExtractSelected(const archive::Archive& archive,
         if (e.Result == Kind::Written || e.Result == Kind::CutShort)
             Verbose(flags, e.Name);
         if (e.Result != Kind::Written && e.Result != Kind::NotOpened)
-            Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : e.Name,
+            Complain(e.Name.empty() ? "entry " + std::to_string(e.Position) : archive::NameText(e.Name),
                      archive::Describe(e));
     };
     // The name and pattern operands that match an entry as the directory is walked again: one

@@ -71,7 +71,7 @@ constexpr const char* Help =
     "                       in are skipped)\n"
     "  -l, --long           (list) write INDEX<TAB>OFFSET<TAB>SIZE<TAB>NAME\n"
     "  --json               (list) write one JSON object a line: index, offset, size, name\n"
-    "                       (null when not UTF-8), name_hex; (sums, diff, find) likewise\n"
+    "                       (null when not text), name_hex; (sums, diff, find) likewise\n"
     "  -a, --algorithm ALGORITHM\n"
     "                       (sums) sha256, sha1, md5 or crc32 (as zlib computes it)\n"
     "  --strict             (verify) entries not listed count as failures\n"
@@ -79,7 +79,8 @@ constexpr const char* Help =
     "  -v, --verbose        write each entry's name on standard error as it is written;\n"
     "                       (verify) write NAME: OK too; (find) name the files skipped;\n"
     "                       (update) write NAME: unchanged for each entry left alone\n"
-    "  -i, --ignore-case    fold ASCII case in names, patterns and --exclude patterns\n"
+    "  -i, --ignore-case    fold case in names, patterns and --exclude patterns (ASCII\n"
+    "                       letters; on Windows as the system folds names)\n"
     "  --exclude PATTERN    leave out the entries that PATTERN matches (repeatable)\n"
     "  --force              (create) replace an existing ARCHIVE\n"
     "  --compact            (add, replace, remove, rename, update) write the layout\n"
@@ -123,7 +124,7 @@ int Run(const std::vector<std::string>& args) {
     const cli::CommandLine line = cli::SplitArguments(args);
     using Request = cli::CommandLine::Request;
     if (line.What != Request::Run) {
-        cli::Output output;
+        cli::Output output(cli::Encoding::Text);
         output.Write(line.What == Request::Help ? std::string(Usage) + Help
                                                 : "quillmarrow-cli " QUILLMARROW_VERSION "\n");
         return output.Finish();

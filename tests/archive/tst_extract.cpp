@@ -5,14 +5,18 @@
 #include "archive/Directory.h"
 #include "archive/EntryData.h"
 #include "archive/Extract.h"
+#include "archive/FileIO.h"
 #include "archive/Names.h"
 
 #include <QDir>
 #include <QFile>
 #include <QOperatingSystemVersion>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <stop_token>
 #include <string_view>
 #include <vector>
@@ -176,6 +180,43 @@ private slots:
         QCOMPARE(outputFiles(), files);
         // Nothing appeared beside the output folder either.
         QCOMPARE(testfiles::Contents(root.path()), (QStringList{"archive.dat", "out"}));
+    }
+
+    // Mark-of-the-Web: every file extracted from an archive that has a zone gets that zone.
+    void zone_data() {
+        QTest::addColumn<QString>("suffix"); // where zones are kept; "" for the system's way
+        QTest::addColumn<bool>("marked");    // whether the archive has a zone
+        QTest::newRow("in the Zone.Identifier stream") << "" << true;
+        QTest::newRow("in a file beside each file (a seam for systems without streams)")
+            << ".zone" << true;
+        QTest::newRow("an archive without a zone") << ".zone" << false;
+    }
+    void zone() {
+        QFETCH(QString, suffix);
+        QFETCH(bool, marked);
+        const std::string system = archive::io::ZoneSuffix();
+        const auto restore = qScopeGuard([&] { archive::io::SetZoneSuffix(system); });
+        if (suffix.isEmpty() && system.empty())
+            QSKIP("files keep no zone on this system");
+        const std::string kept = suffix.isEmpty() ? system : suffix.toStdString();
+        archive::io::SetZoneSuffix(kept);
+        const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n";
+        const auto zoneOf = [&](const QString& file) {
+            return archive::io::ReadZone(testfiles::NativePath(file));
+        };
+        testfiles::Write(archivePath, ThreeEntries());
+        std::filesystem::path stream = testfiles::NativePath(archivePath);
+        if (!archive::io::KeepsZones(stream))
+            QSKIP("the file system keeps no streams (Wine's has none)");
+        stream += kept;
+        if (marked)
+            std::ofstream(stream, std::ios::binary) << zone;
+        else
+            std::filesystem::remove(stream); // an earlier row's
+        QCOMPARE(zoneOf(archivePath), marked ? zone : std::string());
+        QVERIFY(extract({0, 2}, 3).AllWritten());
+        for (const char* name : {"A.TXT", "C.TXT"})
+            QCOMPARE(zoneOf(out + '/' + name), marked ? zone : std::string());
     }
 
     void stopNamesTheRest() {

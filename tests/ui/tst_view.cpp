@@ -478,6 +478,8 @@ private slots:
         QTest::newRow("TMPDIR names no folder")
             << "view.dat" << 1 << QByteArray("hello\nw\xc3\xb6rld") << "/tmp";
         QTest::newRow("binary") << "view.dat" << 2 << QByteArray("AB\0\x01\xff", 5) << "";
+        QTest::newRow("no program opens it: said so")
+            << "view.dat" << 2 << QByteArray() << "No program could open this file:\n";
         QTest::newRow("cut short") << "odd.dat" << 1 << QByteArray()
                                    << "SHORT: cut short by the end of the archive (4 of 9 bytes "
                                       "written)";
@@ -506,6 +508,9 @@ private slots:
             qputenv("TMPDIR", QFile::encodeName(dataDir.filePath("no such folder")));
             problem.clear();
         }
+        const bool unopened = problem.startsWith("No program");
+        if (unopened) // openUrl returns false
+            QDesktopServices::setUrlHandler("file", urls.get(), "noSuchSlot");
         const bool changed = archive.isEmpty() || archive == "renamed";
         auto w = open(changed ? "three.dat" : archive);
         QVERIFY(w);
@@ -517,7 +522,13 @@ private slots:
                                                                      {"BB.TXT", "charlie"}}));
         w->lstFiles->SetCurrentPosition(line);
         action(*w, "mnuEntryOpen")->trigger();
-        if (problem.isEmpty()) {
+        if (unopened) {
+            QTRY_COMPARE(dialogs->Messages.size(), 1);
+            QVERIFY2(dialogs->Messages[0].Prompt.startsWith(problem) &&
+                         QFile::exists(dialogs->Messages[0].Prompt.mid(problem.size())),
+                     qPrintable(dialogs->Messages[0].Prompt));
+            QCOMPARE(dialogs->Messages[0].Title, QString("Could not open file"));
+        } else if (problem.isEmpty()) {
             QTRY_COMPARE(urls->Opened.size(), 1);
             QCOMPARE(testfiles::Read(urls->Opened[0].toLocalFile()), opened);
             QCOMPARE(dialogs->Messages, QList<RecordedMessage>{});
@@ -709,12 +720,13 @@ private slots:
         QVERIFY(image->width() < v->width());
     }
 
-    // Typing moves the current line to the next name that starts with the letters typed; the
-    // selection stays as it was.
+    // Typing moves the current line to the next name that starts with the letters typed, also
+    // after a click on another column; the selection stays as it was.
     void typeAhead() {
         auto w = open("three.dat");
         QVERIFY(w);
-        ClickEntry(*w, 0);
+        QTest::mouseClick(w->lstFiles->viewport(), Qt::LeftButton, {},
+                          w->lstFiles->visualRect(w->lstFiles->model()->index(0, 1)).center());
         w->lstFiles->setFocus();
         QTest::keyClicks(w->lstFiles, "bb");
         QCOMPARE(w->lstFiles->CurrentPosition(), 2);

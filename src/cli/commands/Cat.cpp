@@ -4,6 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 
+#include "archive/Escape.h"
+
 #include <algorithm>
 
 namespace cli {
@@ -44,7 +46,7 @@ int CatEntry(const archive::Archive& archive, int k, const archive::ArchiveEntry
     }
     if (e.Result == Kind::Written || !output.Ok())
         return 0;
-    Complain(e.Name, archive::Describe(e));
+    Complain(archive::NameText(e.Name), archive::Describe(e));
     return 1;
 }
 
@@ -60,7 +62,7 @@ int Cat(const Flags& flags, const Operands& operands) {
         return 2;
     std::error_code ec;
     int status = Resolve(archive, selection, ec);
-    Output output;
+    Output output(Encoding::Data);
     // In the order given: one walk of the directory for each operand, so nothing is kept for
     // the entries it picks.
     for (std::size_t i = 0; i < selection.Size() && !ec && output.Ok(); ++i) {

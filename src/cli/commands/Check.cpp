@@ -13,7 +13,7 @@ namespace cli {
 int Check(const Flags&, const Operands& operands) {
     if (operands.empty())
         throw UsageError{"check takes one ARCHIVE or more"};
-    Output output;
+    Output output(Encoding::Text);
     int status = 0;
     for (const std::string& path : operands) {
         archive::Archive archive;
@@ -25,7 +25,8 @@ int Check(const Flags&, const Operands& operands) {
             archive::CheckArchive(archive, [&](const archive::Finding& f) {
                 const bool note = f.What == archive::Finding::Kind::Note;
                 output.Write(archive::Escaped(path + ": entry " + std::to_string(f.Position) + ' ' +
-                                              f.Name + ": " + (note ? "note: " : "") + f.Text) +
+                                              archive::NameText(f.Name) + ": " +
+                                              (note ? "note: " : "") + f.Text) +
                              '\n');
             });
         if (report.ReadError) {

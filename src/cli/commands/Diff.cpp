@@ -40,7 +40,7 @@ int Diff(const Flags& flags, const Operands& operands) {
     const bool opened = Open(operands[0], older);
     if (!Open(operands[1], newer) || !opened)
         return 2;
-    Output output;
+    Output output(flags.Json ? Encoding::Json : Encoding::Text);
     std::string out;
     const archive::CompareReport report = archive::CompareArchives(
         older, newer,
@@ -48,11 +48,11 @@ int Diff(const Flags& flags, const Operands& operands) {
             if (flags.Json)
                 AppendJson(out, d);
             else
-                out.append(archive::Escaped(archive::Describe(d))).append(1, '\n');
+                out.append(archive::Escaped(archive::NameText(archive::Describe(d)))).append(1, '\n');
             output.WriteInBlocks(out);
         },
         [&](const archive::EntryResult& e, bool inNewer) {
-            Complain(operands[inNewer ? 1 : 0] + ": " + e.Name, archive::Describe(e));
+            Complain(operands[inNewer ? 1 : 0] + ": " + archive::NameText(e.Name), archive::Describe(e));
         });
     for (const auto& [error, path] :
          {std::pair{report.OldError, operands[0]}, std::pair{report.NewError, operands[1]}})

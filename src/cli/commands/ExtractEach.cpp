@@ -16,6 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Between FOLDER and STEM, as the platform writes paths.
+constexpr char Separator = static_cast<char>(fs::path::preferred_separator);
+
 // The folder of one archive: FOLDER/STEM, or when an earlier archive of this run took that
 // name, or something other than a folder has it, the first of STEM-2, STEM-3 ... that is free
 // so. A stem of ".", ".." or nothing names FOLDER or the folder above it, never a folder of its
@@ -55,7 +58,7 @@ int ExtractEach(const Flags& flags, const Operands& operands) {
         }
         const std::u8string stem8 = PathArgument(*path).filename().stem().u8string();
         const std::string stem(stem8.begin(), stem8.end());
-        const std::string name = operands[0] + "/" + EachFolderName(folder, stem, taken);
+        const std::string name = operands[0] + Separator + EachFolderName(folder, stem, taken);
         fs::create_directory(PathArgument(name), ec);
         const archive::ExtractReport report =
             ExtractSelected(archive, PathArgument(name), every, flags);

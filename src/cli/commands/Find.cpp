@@ -108,7 +108,7 @@ private:
                     AppendJsonText(out_, "archive", text);
                     out_.append(1, ',').append(line, 1);
                 } else {
-                    out_.append(text)
+                    out_.append(NativeText(text))
                         .append(1, '\t')
                         .append(std::to_string(k))
                         .append(1, '\t')
@@ -135,7 +135,7 @@ private:
     const Flags& flags_;
     const bool fold_, isPattern_;
     const std::string pattern_;
-    Output output_;
+    Output output_{flags_.Json ? Encoding::Json : Encoding::Names};
     std::string out_;
     bool matched_ = false, trouble_ = false;
 };

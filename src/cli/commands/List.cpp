@@ -15,7 +15,7 @@ int List(const Flags& flags, const Operands& operands) {
     if (!Open(operands[0], archive))
         return 2;
     // The directory is printed as it is read, so memory stays the same however long it is.
-    Output output;
+    Output output(flags.Json ? Encoding::Json : Encoding::Names);
     std::string out;
     std::error_code ec;
     archive.WalkDirectory(

@@ -12,10 +12,11 @@ int Rename(const Flags& flags, const Operands& operands) {
     return EditArchive("rename", flags, operands, [&](archive::EditPlan& plan) {
         const std::string& given = operands[2];
         std::string name = EntryNameArgument(given);
-        const bool unwritable = name.empty() && !given.empty();
-        plan.RenameNamed(EntryNameArgument(operands[1]), std::move(name), given);
-        if (unwritable)
+        // Refused for that alone, not once more for the empty name it would have.
+        if (name.empty() && !given.empty())
             plan.Refuse(given, {.What = archive::WriteProblem::Kind::NameNotInCodePage});
+        else
+            plan.RenameNamed(EntryNameArgument(operands[1]), std::move(name), given);
         return true;
     });
 }

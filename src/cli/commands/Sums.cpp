@@ -5,6 +5,7 @@
 #include "cli/Json.h"
 #include "cli/Output.h"
 
+#include "archive/Escape.h"
 #include "archive/Checksums.h"
 
 namespace cli {
@@ -29,7 +30,7 @@ int Sums(const Flags& flags, const Operands& operands) {
 
     // The lines are written as the entries are read, so memory stays the same however many
     // there are.
-    Output output;
+    Output output(flags.Json ? Encoding::Json : Encoding::Names);
     std::string out, digest;
     archive::Digest digester(*algorithm);
     archive::EntryDigester entries(archive);
@@ -39,7 +40,7 @@ int Sums(const Flags& flags, const Operands& operands) {
                 return true;
             const archive::EntryResult read = entries.Read(k, e, digester, digest);
             if (read.Result != archive::EntryResult::Kind::Written) {
-                Complain(e.Name, archive::Describe(read));
+                Complain(archive::NameText(e.Name), archive::Describe(read));
                 status = 1;
                 return true;
             }

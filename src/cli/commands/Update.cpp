@@ -17,7 +17,7 @@ int Update(const Flags& flags, const Operands& operands) {
                 AddFile(plan, *file); // refused as add refuses it
                 continue;
             }
-            const std::string shown = archive::Escaped(name);
+            const std::string shown = archive::Escaped(archive::NameText(name));
             if (plan.Update(std::move(name), PathArgument(*file), *file) ==
                     archive::EditPlan::Updated::Unchanged &&
                 flags.Verbose)

@@ -43,7 +43,7 @@ int Verify(const Flags& flags, const Operands& operands) {
     archive::Archive archive;
     if (!Open(path, archive))
         return 2;
-    Output output;
+    Output output(Encoding::Text);
     archive::ChecksumList list;
     bool malformed = false;
     if (!ReadList(sums, list, [&](std::uint64_t line) {
@@ -56,9 +56,9 @@ int Verify(const Flags& flags, const Operands& operands) {
     const archive::VerifyReport report =
         archive::VerifyArchive(archive, list, [&](const archive::VerifyFinding& f) {
             if (f.Unreadable)
-                Complain(f.Name, archive::Describe(*f.Unreadable));
+                Complain(archive::NameText(f.Name), archive::Describe(*f.Unreadable));
             if (f.What != Kind::Ok || flags.Verbose)
-                output.Write(archive::Escaped(archive::Describe(f)) + '\n');
+                output.Write(archive::Escaped(archive::NameText(archive::Describe(f))) + '\n');
         });
     if (report.ReadError) {
         ReadFailed(path, report.ReadError);

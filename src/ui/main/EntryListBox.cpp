@@ -321,6 +321,11 @@ void EntryListBox::keyPressEvent(QKeyEvent* event) {
         QTreeView::keyPressEvent(event);
         return;
     }
+    // Qt searches the current column: names are searched whichever column was clicked.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.column() != 0)
+        selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                          QItemSelectionModel::NoUpdate);
     setSelectionMode(QAbstractItemView::NoSelection);
     keyboardSearch(text);
     setSelectionMode(QAbstractItemView::MultiSelection);

@@ -6,10 +6,10 @@
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "winutil/modMsgBox.h"
+#include "winutil/modOpenFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDrag>
 #include <QEventLoop>
@@ -287,10 +287,22 @@ void EntryTransfer::Finished(const archive::ExtractReport& report) {
     }
 }
 
+// Hands the file to the program the system opens it with, saying so when there is none, as the
+// About window's links do.
+void EntryTransfer::OpenFile(const QString& file) {
+    const auto failed = [file] {
+        modMsgBox::MsgBox(QStringLiteral("No program could open this file:\n%1")
+                              .arg(QDir::toNativeSeparators(file)),
+                          modMsgBox::vbExclamation, QStringLiteral("Could not open file"));
+    };
+    if (!modOpenFolder::OpenFolder(file, this, failed))
+        failed();
+}
+
 void EntryTransfer::Done(const QList<QUrl>& files) {
     if (purpose_ == Purpose::Open) {
         if (!files.isEmpty())
-            QDesktopServices::openUrl(files.front());
+            OpenFile(files.front().toLocalFile());
         return;
     }
     if (pending_)

@@ -69,6 +69,8 @@ private:
     // chosen here); for a drag, to be delivered to `files`.
     void Start(Purpose purpose, const ExtractionRequest& request, EntryFiles* files = nullptr);
     void Finished(const archive::ExtractReport& report);
+    // Hands a file to its program, saying so when none opens it.
+    void OpenFile(const QString& file);
     // The run's files (rows not written whole left out), or none when it was cancelled.
     void Done(const QList<QUrl>& files);
 

@@ -1,6 +1,7 @@
 #include "ui/main/ExistingFiles.h"
 
 #include "archive/Extract.h"
+#include "archive/Names.h"
 #include "ui/PathText.h"
 #include "winutil/modMsgBox.h"
 
@@ -10,11 +11,12 @@
 #include <vector>
 
 QStringList ExistingFiles(const ExtractionRequest& request) {
-    // An entry whose name comes again replaces the same file: each name is asked about once.
+    // An entry whose name comes again replaces the same file: each name is asked about once,
+    // and on Windows, whose folders fold case, each spelling of it once.
     std::vector<std::string> names;
-    std::set<std::string_view> seen;
+    std::set<std::string> seen;
     for (const std::string& name : request.ListedNames)
-        if (seen.insert(name).second)
+        if (seen.insert(archive::WindowsNameRules ? archive::FoldCase(name) : name).second)
             names.push_back(name);
     QStringList existing;
     for (const std::string& name : archive::ExistingNames(request.OutputFolder, names))
