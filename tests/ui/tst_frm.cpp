@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
+#include "ui/ElidedLabel.h"
 #include "ui/main/ExtractSummary.h"
 #include "ui/main/ExtractionRun.h"
 #include "ui/main/BackgroundRunTestHooks.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -1372,6 +1374,23 @@ private slots:
         frmSelectMatching::SetHandler({});
         QCOMPARE(SelectedLines(w->lstFiles), selected);
         QCOMPARE(w->lblStatus->text(), status);
+    }
+
+    // A status line wider than the window ends in "…" and shows whole as its tooltip.
+    void statusLineElided() {
+        auto w = open(dataDir.path(), "three.dat");
+        QVERIFY(w);
+        auto* status = qobject_cast<ElidedLabel*>(w->lblStatus);
+        QVERIFY(status);
+        const QString whole = status->text();
+        QCOMPARE(status->ShownText(), whole);
+        w->resize(status->fontMetrics().horizontalAdvance(whole) / 2, w->height());
+        QTRY_VERIFY(status->ShownText().endsWith(QChar(0x2026)));
+        QCOMPARE(status->text(), whole);
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), status->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(status, &help);
+        QTRY_COMPARE(QToolTip::text(), whole);
+        QToolTip::hideText();
     }
 
     void menus() {

@@ -4,6 +4,7 @@
 #include "archive/Extract.h"
 #include "settings/clsINI.h"
 #include "settings/modSettingsFile.h"
+#include "ui/ElidedLabel.h"
 #include "ui/FocusCues.h"
 #include "ui/PathText.h"
 #include "ui/about/frmAbout.h"
@@ -238,8 +239,9 @@ frm::frm(QWidget* parent) : clsForm(parent) {
     lblFolder->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     modScreen::Move(lblFolder, 120, 120, 3975, 315);
 
-    // The status line lies below the client area, which keeps its layout.
-    lblStatus = new QLabel(statusBar());
+    // The status line lies below the client area, which keeps its layout; a line too long
+    // for the window's width ends in "…" and shows whole as its tooltip.
+    lblStatus = new ElidedLabel(statusBar());
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // never widens it
