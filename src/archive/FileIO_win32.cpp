@@ -417,21 +417,35 @@ bool OutputFolder::CreateNamed(NewFile&, const std::string&, std::error_code&) c
     return false; // every file goes through a temporary name here
 }
 
+namespace {
+
+// Whether the file system of the open file or folder `handle` keeps named streams. Asked of
+// the handle, which reads the volume's attributes only (its label would need the device).
+bool KeepsStreams(HANDLE handle) {
+    DWORD flags = 0;
+    return ::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags,
+                                           nullptr, 0) &&
+           (flags & FILE_NAMED_STREAMS) != 0;
+}
+
+} // namespace
+
 bool KeepsZones(const std::filesystem::path& path) {
     if (!ZoneSuffix().starts_with(':'))
         return true;
-    const std::wstring full = Extended(path);
-    std::wstring root(full.size() + 1, L'\0');
-    DWORD flags = 0;
-    if (!::GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
-        !::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+    HANDLE h = ::CreateFileW(Extended(path).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
         return false;
-    return (flags & FILE_NAMED_STREAMS) != 0;
+    const bool keeps = KeepsStreams(h);
+    ::CloseHandle(h);
+    return keeps;
 }
 
 bool OutputFolder::MarkZone(const std::string& name, std::string_view zone) const {
     if (keepsZones_ < 0)
-        keepsZones_ = KeepsZones(path_) ? 1 : 0;
+        keepsZones_ = !ZoneSuffix().starts_with(':') || KeepsStreams(handle_) ? 1 : 0;
     if (keepsZones_ == 0)
         return false;
     const std::wstring stream = path_ + FromAnsi(name + ZoneSuffix());
