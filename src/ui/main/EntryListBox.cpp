@@ -117,13 +117,19 @@ void EntryListBox::FitColumns() {
         least[1] = std::min(least[1], entry.Offset);
         most[1] = std::max(most[1], entry.Offset);
     }
+    // Measured as the view draws a line's text, with the style's margins.
     const QLocale locale;
-    const int margin = 3 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    const auto width = [&](std::int32_t value) {
+        option.text = locale.toString(qint64(value));
+        return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
+    };
     for (const int k : {0, 1}) {
         const int column = k == 0 ? EntryModel::Size : EntryModel::Offset;
-        const int text = std::max(fontMetrics().horizontalAdvance(locale.toString(least[k])),
-                                  fontMetrics().horizontalAdvance(locale.toString(most[k])));
-        header()->resizeSection(column, std::max(header()->sectionSizeHint(column), text + margin));
+        header()->resizeSection(
+            column, std::max({header()->sectionSizeHint(column), width(least[k]), width(most[k])}));
     }
 }
 
