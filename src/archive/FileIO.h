@@ -173,7 +173,7 @@ public:
     Copied CopyFrom(const InputFile& in, std::uint64_t pos, std::uint64_t n,
                     std::vector<char>& buffer, const std::function<bool(std::uint64_t)>& more,
                     std::error_code& ec);
-    // Makes this file, empty so far, a clone of the whole of `in` that shares its blocks, where
+    // Makes this file, empty so far, share all the blocks of `in` (the same bytes), where
     // the file system can (FICLONE on XFS, btrfs): false where it cannot, and then nothing is
     // written. Writing goes on at 0 (see Seek).
     bool CloneOf(const InputFile& in);
