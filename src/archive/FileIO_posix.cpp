@@ -297,21 +297,26 @@ std::unique_ptr<InputFile> InputFile::Open(const std::filesystem::path& path, Op
     };
     if (path.empty())
         return fail(OpenError::Kind::NotFound, ENOENT);
-    // Look before opening: opening a FIFO for reading would wait for a writer.
+    // Opened without a look first, which costs a walk of the path per file: O_NONBLOCK keeps
+    // a FIFO from waiting for a writer, O_NOCTTY a terminal from becoming ours, and whatever
+    // was opened is looked at through the descriptor.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return fail(KindOf(errno), errno);
-    if (S_ISDIR(st.st_mode))
-        return fail(OpenError::Kind::IsFolder, EISDIR);
-    if (!S_ISREG(st.st_mode))
-        return fail(OpenError::Kind::NotRegularFile, EINVAL);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return fail(KindOf(errno), errno);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced in between
+    if (fd < 0) {
+        // What the name is says more than why it would not open (a socket, a locked folder).
+        const int code = errno;
+        if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+            return fail(KindOf(code), code);
+    } else if (::fstat(fd, &st) != 0) {
         const int code = errno;
         ::close(fd);
-        return fail(OpenError::Kind::NotRegularFile, code ? code : EINVAL);
+        return fail(OpenError::Kind::Unreadable, code);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return S_ISDIR(st.st_mode) ? fail(OpenError::Kind::IsFolder, EISDIR)
+                                   : fail(OpenError::Kind::NotRegularFile, EINVAL);
     }
     std::unique_ptr<InputFile> file(new InputFile);
     file->fd_ = fd;

@@ -537,6 +537,9 @@ private slots:
         QTest::newRow("list of a FIFO")
             << QStringList{"list", "@/fifo"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: @/fifo: is not a regular file\n") << Files{};
+        QTest::newRow("list of a folder that may not be read")
+            << QStringList{"list", "@/locked"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/locked: is a folder\n") << Files{};
         QTest::newRow("list in a folder that may not be searched")
             << QStringList{"list", "@/locked/a.dat"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: @/locked/a.dat: permission denied\n") << Files{};
