@@ -27,7 +27,9 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -404,6 +406,17 @@ private slots:
             QFile::link("sub", root.filePath("found/link"));
         if (!QFile::exists(root.filePath("fifo")))
             QCOMPARE(::mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600), 0);
+        // A socket, which exists but which no one opens, root or not.
+        if (!QFile::exists(root.filePath("socket"))) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            const QByteArray path = QFile::encodeName(root.filePath("socket"));
+            QVERIFY(std::size_t(path.size()) < sizeof address.sun_path);
+            std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+            const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QCOMPARE(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ::close(s);
+        }
         QDir().mkpath(root.filePath("locked")); // empty and closed to everyone but root
         QFile::setPermissions(root.filePath("locked"), {});
 #endif
@@ -537,6 +550,9 @@ private slots:
         QTest::newRow("list of a FIFO")
             << QStringList{"list", "@/fifo"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: @/fifo: is not a regular file\n") << Files{};
+        QTest::newRow("list of a socket")
+            << QStringList{"list", "@/socket"} << 2 << QByteArray()
+            << QByteArray("quillmarrow-cli: @/socket: is not a regular file\n") << Files{};
         QTest::newRow("list of a folder that may not be read")
             << QStringList{"list", "@/locked"} << 2 << QByteArray()
             << QByteArray("quillmarrow-cli: @/locked: is a folder\n") << Files{};
@@ -838,7 +854,7 @@ private slots:
             QSKIP("no /dev/full here");
         for (const QString& a : args)
             // FIFOs and devices are the system's own: a Windows program sees none of them.
-            if ((a.startsWith("@/locked") && Root()) || (a == "@/fifo" && (!Unix || Windows)) ||
+            if ((a.startsWith("@/locked") && Root()) || ((a == "@/fifo" || a == "@/socket") && (!Unix || Windows)) ||
                 (a.startsWith("/dev/") && (!QFile::exists(a) || Windows)))
                 QSKIP("no such path or permission here");
         args.replaceInStrings(QRegularExpression("^@"), root.path());

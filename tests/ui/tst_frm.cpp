@@ -1308,6 +1308,10 @@ private slots:
         auto w = open(dir.path(), "sorts.dat");
         QVERIFY(w);
         QCOMPARE(Lines(w->lstFiles, 2), (QStringList{"109", "100", "107", "-1"}));
+        // The widest size and offset show whole: the view's own measure of its lines fits.
+        for (const int c : {1, 2}) // Size, Offset
+            QVERIFY(w->lstFiles->columnWidth(c) >=
+                    static_cast<QAbstractItemView*>(w->lstFiles)->sizeHintForColumn(c));
         ClickEntry(*w, 2);
         QHeaderView* header = w->lstFiles->header();
         for (int k = 0; k < clicks; ++k)
